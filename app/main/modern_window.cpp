@@ -1,0 +1,164 @@
+#include "modern_window.h"
+
+#include "platform/platform_services.h"
+#include "utils/date_helper.h"
+#include "utils/path_helper.h"
+#include "utils/utils.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QNetworkAccessManager>
+#include <QSslSocket>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+ModernWindow::ModernWindow(QWidget* parent)
+    : ModernWindow(WindowEnvironment::fromBuild(), parent)
+{
+}
+
+ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent)
+    : QWidget(parent)
+    , environment(std::move(env))
+{
+    if (!environment.platform)
+        environment.platform = createPlatformServices();
+
+    networkManager = new QNetworkAccessManager(this);
+
+    qDebug() << "[INIT] Démarrage de Velmora";
+    qDebug() << "[INIT] QNetworkAccessManager créé:" << (networkManager != nullptr);
+    qDebug() << "[INIT] Support SSL:" << QSslSocket::supportsSsl();
+    qDebug() << "[INIT] Version SSL:" << QSslSocket::sslLibraryBuildVersionString();
+
+    setWindowTitle(QStringLiteral("Velmora"));
+    setWindowIcon(QIcon(getImagePath(QStringLiteral("icon.png"))));
+    setFixedSize(725, 650);
+    setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    categoriesCachePath = PathHelper::getCategoriesCachePath();
+
+    setupUI();
+    setupSystemTray();
+    handleStartupBehavior();
+}
+
+ModernWindow::~ModernWindow() = default;
+
+QStringList ModernWindow::commandLine() const
+{
+    return environment.arguments.value_or(QCoreApplication::arguments());
+}
+
+void ModernWindow::setupUI()
+{
+    auto* mainLayout = new QVBoxLayout(this);
+    mainLayout->setContentsMargins(15, 15, 15, 15);
+    mainLayout->setSpacing(10);
+
+    auto* titleLabel = new QLabel(QStringLiteral("Velmora - Обои, созданные ИИ"), this);
+    titleLabel->setObjectName(QStringLiteral("titleLabel"));
+    titleLabel->setAlignment(Qt::AlignCenter);
+    mainLayout->addWidget(titleLabel);
+
+    tabWidget = new QTabWidget(this);
+    tabWidget->setObjectName(QStringLiteral("tabWidget"));
+    mainLayout->addWidget(tabWidget);
+}
+
+void ModernWindow::setupSystemTray()
+{
+    trayIcon = new QSystemTrayIcon(QIcon(getImagePath(QStringLiteral("icon.png"))), this);
+    trayIcon->setToolTip(QStringLiteral("Velmora"));
+
+    trayMenu = new QMenu(this);
+    auto* showAction = new QAction(QStringLiteral("Показать"), this);
+    auto* quitAction = new QAction(QStringLiteral("Выйти"), this);
+    trayMenu->addAction(showAction);
+    trayMenu->addSeparator();
+    trayMenu->addAction(quitAction);
+
+    connect(showAction, &QAction::triggered, this, &ModernWindow::restoreWindow);
+    connect(quitAction, &QAction::triggered, this, &ModernWindow::quitApplication);
+    connect(trayIcon, &QSystemTrayIcon::activated, this, &ModernWindow::onTrayIconActivated);
+
+    trayIcon->setContextMenu(trayMenu);
+    trayIcon->show();
+}
+
+void ModernWindow::handleStartupBehavior()
+{
+    // A normal start never changes the wallpaper by itself. The log-on
+    // registration refresh and the start-up change hook in here.
+}
+
+void ModernWindow::onTrayIconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick)
+        return;
+    if (isVisible())
+        hide();
+    else
+        restoreWindow();
+}
+
+void ModernWindow::restoreWindow()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    setFocus();
+    environment.platform->bringToFront(this);
+}
+
+void ModernWindow::quitApplication()
+{
+    if (trayIcon)
+        trayIcon->hide();
+    QCoreApplication::quit();
+}
+
+void ModernWindow::changeEvent(QEvent* event)
+{
+    // Without a tray to come back from, a minimised window stays in the task bar.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && environment.platform->hasSystemTray()) {
+        hide();
+        event->ignore();
+        return;
+    }
+    QWidget::changeEvent(event);
+}
+
+void ModernWindow::closeEvent(QCloseEvent* event)
+{
+    if (trayIcon)
+        trayIcon->hide();
+    event->accept();
+    QCoreApplication::quit();
+}
+
+QString ModernWindow::getWallpapersDirectory() const
+{
+    return PathHelper::getWallpapersDirectory();
+}
+
+QString ModernWindow::getHistoryDirectory() const
+{
+    return PathHelper::getHistoryDirectory();
+}
+
+QString ModernWindow::getCurrentDateString() const
+{
+    return DateHelper::getCurrentDateString();
+}
+
+QString ModernWindow::getPreviousDateString(int daysBack) const
+{
+    return DateHelper::getPreviousDateString(daysBack);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QList>
+#include <QSslCertificate>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class PlatformServices;
+
+// What the main window takes from outside: the wallpaper service it talks to,
+// the certificates it trusts beyond the system's, the OS services and the
+// command line. The program uses fromBuild(); tests build their own.
+struct WindowEnvironment
+{
+    WindowEnvironment();
+    WindowEnvironment(WindowEnvironment&&) noexcept;
+    WindowEnvironment& operator=(WindowEnvironment&&) noexcept;
+    ~WindowEnvironment();
+
+    // Scheme, host and port of the wallpaper service, without a trailing slash.
+    QString serviceOrigin;
+    // CA certificates trusted in addition to the system's store.
+    QList<QSslCertificate> extraCaCertificates;
+    std::unique_ptr<PlatformServices> platform;
+    // The command line; unset means QCoreApplication::arguments().
+    std::optional<QStringList> arguments;
+
+    // The build constants and the real platform of this OS.
+    static WindowEnvironment fromBuild();
+};

@@ -1,0 +1,3 @@
+#include "platform_services.h"
+
+PlatformServices::~PlatformServices() = default;

@@ -1,0 +1,29 @@
+#include "platform_services.h"
+
+#include "win32/win32_window.h"
+
+#include <QWidget>
+
+namespace {
+
+class WindowsPlatformServices final : public PlatformServices
+{
+public:
+    const char* name() const override { return "windows"; }
+
+    bool bringToFront(QWidget* window) override
+    {
+        if (!window)
+            return false;
+        return win32::setForegroundWindow(reinterpret_cast<void*>(window->winId()));
+    }
+
+    bool hasSystemTray() const override { return true; }
+};
+
+} // namespace
+
+std::unique_ptr<PlatformServices> createPlatformServices()
+{
+    return std::make_unique<WindowsPlatformServices>();
+}
