@@ -3,6 +3,8 @@
 #include "platform/platform_services.h"
 
 #include <QList>
+#include <QRect>
+#include <QString>
 
 class QWidget;
 
@@ -20,6 +22,33 @@ public:
 
     bool hasSystemTray() const override { return trayAvailable; }
 
+    bool setWallpaper(const QString& imagePath) override
+    {
+        wallpapers.append(imagePath);
+        return wallpaperResult;
+    }
+
+    bool setSpanStyle() override
+    {
+        ++spanStyleRequests;
+        return spanStyleResult;
+    }
+
+    bool setSpannedWallpaper(const QString& compositePath, const QList<QRect>& screenRects) override
+    {
+        spannedWallpapers.append(compositePath);
+        spannedScreenRects.append(screenRects);
+        return spannedResult;
+    }
+
     bool trayAvailable = true;
+    bool wallpaperResult = true;
+    bool spanStyleResult = true;
+    bool spannedResult = true;
+
     QList<QWidget*> frontRequests;
+    QList<QString> wallpapers;
+    int spanStyleRequests = 0;
+    QList<QString> spannedWallpapers;
+    QList<QList<QRect>> spannedScreenRects;
 };

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QList>
+#include <QRect>
+#include <QString>
+
 #include <memory>
 
 class QWidget;
@@ -20,6 +24,18 @@ public:
 
     // Whether a notification area exists to hide the window into.
     virtual bool hasSystemTray() const = 0;
+
+    // Desktop wallpaper. Each returns whether the desktop accepted the change;
+    // a desktop the implementation cannot drive is a failure like any other.
+
+    // One image on every monitor, in whatever position style the desktop holds.
+    virtual bool setWallpaper(const QString& imagePath) = 0;
+    // Switches the desktop to the span style: one image across all monitors.
+    virtual bool setSpanStyle() = 0;
+    // Sets a composite that spans the whole virtual desktop. screenRects are
+    // the monitors' rectangles inside the image (for desktops that take one
+    // image per monitor and have no span style).
+    virtual bool setSpannedWallpaper(const QString& compositePath, const QList<QRect>& screenRects) = 0;
 };
 
 // The implementation for the OS this program was built for.

@@ -21,6 +21,10 @@ public:
         return true;
     }
 
+    bool setWallpaper(const QString& imagePath) override;
+    bool setSpanStyle() override;
+    bool setSpannedWallpaper(const QString& compositePath, const QList<QRect>& screenRects) override;
+
     bool hasSystemTray() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
 };
 
@@ -29,4 +33,20 @@ public:
 std::unique_ptr<PlatformServices> createPlatformServices()
 {
     return std::make_unique<LinuxPlatformServices>();
+}
+
+// Not yet able to drive any desktop: every wallpaper request fails cleanly.
+bool LinuxPlatformServices::setWallpaper(const QString&)
+{
+    return false;
+}
+
+bool LinuxPlatformServices::setSpanStyle()
+{
+    return false;
+}
+
+bool LinuxPlatformServices::setSpannedWallpaper(const QString&, const QList<QRect>&)
+{
+    return false;
 }

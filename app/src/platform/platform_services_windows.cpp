@@ -18,6 +18,10 @@ public:
         return win32::setForegroundWindow(reinterpret_cast<void*>(window->winId()));
     }
 
+    bool setWallpaper(const QString& imagePath) override;
+    bool setSpanStyle() override;
+    bool setSpannedWallpaper(const QString& compositePath, const QList<QRect>& screenRects) override;
+
     bool hasSystemTray() const override { return true; }
 };
 
@@ -26,4 +30,19 @@ public:
 std::unique_ptr<PlatformServices> createPlatformServices()
 {
     return std::make_unique<WindowsPlatformServices>();
+}
+
+bool WindowsPlatformServices::setWallpaper(const QString&)
+{
+    return false;
+}
+
+bool WindowsPlatformServices::setSpanStyle()
+{
+    return false;
+}
+
+bool WindowsPlatformServices::setSpannedWallpaper(const QString&, const QList<QRect>&)
+{
+    return false;
 }
