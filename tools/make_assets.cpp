@@ -170,6 +170,7 @@ int main(int argc, char** argv)
     ok &= disable().save(out + QStringLiteral("/disable_category.png"));
     ok &= info().save(out + QStringLiteral("/info.png"));
     for (const char* mode : {"fill", "fit", "span", "stretch", "tile"})
-        ok &= adjustment(QString::fromLatin1(mode)).save(out + QStringLiteral("/wallpaper_%1_icon.png").arg(QString::fromLatin1(mode)));
+        ok &= adjustment(QString::fromLatin1(mode))
+                  .save(out + QStringLiteral("/wallpaper_%1_icon.png").arg(QString::fromLatin1(mode)));
     return ok ? 0 : 1;
 }

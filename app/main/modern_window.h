@@ -2,6 +2,9 @@
 
 #include "window_environment.h"
 
+#include <QByteArray>
+#include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QSystemTrayIcon>
@@ -31,6 +34,11 @@ public:
     QString getCurrentDateString() const;
     QString getPreviousDateString(int daysBack) const;
 
+    // Category ratings: -1 disabled, 1 to 3 stars; the weight of each category
+    // in the random choice.
+    QString selectWeightedRandomCategory() const;
+    void setCategoryRating(const QString& categoryId, int rating);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -47,10 +55,17 @@ private:
 
     QStringList commandLine() const;
 
+    void saveCategoryRating(const QString& categoryId, int rating);
+    void loadCategoryRatings();
+    // Name of the window property that mirrors a category's rating.
+    static QByteArray ratingPropertyName(const QString& categoryId);
+
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
     QNetworkAccessManager* networkManager = nullptr;
     QTabWidget* tabWidget = nullptr;
+    QMap<QString, int> categoryRatings;
+    QSet<QString> excludedCategories;
     QString categoriesCachePath;
 
     WindowEnvironment environment;

@@ -33,9 +33,8 @@ private Q_SLOTS:
 
     void layoutsApplyInNameOrder()
     {
-        TestScreens::apply({{"B", 1920, 0, 1280, 1024, 1.0},
-                            {"A", 0, 0, 1920, 1080, 1.5},
-                            {"C", -800, 200, 800, 600, 2.0}});
+        TestScreens::apply(
+            {{"B", 1920, 0, 1280, 1024, 1.0}, {"A", 0, 0, 1920, 1080, 1.5}, {"C", -800, 200, 800, 600, 2.0}});
         const auto screens = QGuiApplication::screens();
         QCOMPARE(screens.size(), 3);
         QCOMPARE(screens[0]->name(), QStringLiteral("A"));

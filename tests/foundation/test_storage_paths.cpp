@@ -104,8 +104,8 @@ private Q_SLOTS:
         const QString yesterday = DateHelper::getPreviousDateString(1);
         const QString after = DateHelper::formatDate(QDate::currentDate());
         QVERIFY(current == before || current == after);
-        QVERIFY(yesterday == DateHelper::dateStringBefore(QDate::currentDate(), 1)
-                || yesterday == DateHelper::formatDate(QDate::currentDate().addDays(-2)));
+        QVERIFY(yesterday == DateHelper::dateStringBefore(QDate::currentDate(), 1) ||
+                yesterday == DateHelper::formatDate(QDate::currentDate().addDays(-2)));
         QCOMPARE(current.size(), 10);
     }
 };
