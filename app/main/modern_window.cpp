@@ -15,6 +15,7 @@
 #include <QNetworkAccessManager>
 #include <QSslSocket>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 ModernWindow::ModernWindow(QWidget* parent)
@@ -43,7 +44,11 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent)
 
     categoriesCachePath = PathHelper::getCategoriesCachePath();
 
+    retryTimer = new QTimer(this);
+    connect(retryTimer, &QTimer::timeout, this, &ModernWindow::onRetryTimerTick);
+
     setupUI();
+    applyModernStyle();
     setupSystemTray();
     handleStartupBehavior();
 }
@@ -68,6 +73,7 @@ void ModernWindow::setupUI()
 
     tabWidget = new QTabWidget(this);
     tabWidget->setObjectName(QStringLiteral("tabWidget"));
+    setupApplicationTab();
     mainLayout->addWidget(tabWidget);
 }
 
