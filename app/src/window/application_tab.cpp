@@ -250,6 +250,9 @@ void ModernWindow::setupApplicationTab()
     controlsLayout->addWidget(statusLabel);
 
     leftColumn->addWidget(controls);
+    // A top-aligned layout is only ever given its size hint, which would clip a
+    // status text that wraps onto more lines; the stretch lets the column grow.
+    leftColumn->addStretch();
     columnsLayout->addLayout(leftColumn);
 
     auto* rightColumn = new QVBoxLayout();
