@@ -77,27 +77,27 @@ void settle()
         QCoreApplication::processEvents();
 }
 
+// Shows the window and lets its nested layouts settle.
+bool showSettled(QWidget& window)
+{
+    window.show();
+    const bool exposed = QTest::qWaitForWindowExposed(&window);
+    settle();
+    return exposed;
+}
+
 QRect geometryIn(QWidget* widget, QWidget* window)
 {
     return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size());
 }
 
-QLabel* labelWithText(QWidget* parent, const QString& text)
+// The child of that type showing that text: labels and buttons have no names here.
+template <typename Widget> Widget* childWithText(QWidget* parent, const QString& text)
 {
-    const auto labels = parent->findChildren<QLabel*>();
-    for (QLabel* label : labels) {
-        if (label->text() == text)
-            return label;
-    }
-    return nullptr;
-}
-
-QPushButton* buttonWithText(QWidget* parent, const QString& text)
-{
-    const auto buttons = parent->findChildren<QPushButton*>();
-    for (QPushButton* button : buttons) {
-        if (button->text() == text)
-            return button;
+    const auto children = parent->findChildren<Widget*>();
+    for (Widget* child : children) {
+        if (child->text() == text)
+            return child;
     }
     return nullptr;
 }
@@ -186,20 +186,20 @@ private Q_SLOTS:
         QVERIFY(a.changeNowButton()->isEnabled());
         QCOMPARE(a.statusLabel()->text(), QStringLiteral("Нажмите, чтобы изменить обои"));
         QVERIFY(a.statusLabel()->wordWrap());
-        QVERIFY(labelWithText(page, QStringLiteral("Следующее Изменение")));
+        QVERIFY(childWithText<QLabel>(page, QStringLiteral("Следующее Изменение")));
         QVERIFY(page->isAncestorOf(a.countdownWidget()));
 
         QVERIFY(!a.errorAlertWidget()->isVisibleTo(window.get()));
         QCOMPARE(a.errorAlertWidget()->maximumHeight(), 70);
         QVERIFY(a.errorAlertLabel()->text().isEmpty());
         QVERIFY(a.errorAlertLabel()->wordWrap());
-        QVERIFY(labelWithText(a.errorAlertWidget(), QStringLiteral("⚠️")));
+        QVERIFY(childWithText<QLabel>(a.errorAlertWidget(), QStringLiteral("⚠️")));
         QCOMPARE(a.errorDetailsButton()->text(), QStringLiteral("Подробности"));
         QCOMPARE(a.errorDetailsButton()->maximumSize(), QSize(80, 40));
         QCOMPARE(a.errorDetailsButton()->minimumSize(), QSize(80, 40));
 
-        QVERIFY(labelWithText(page, QStringLiteral("История")));
-        QPushButton* apply = buttonWithText(page, QStringLiteral("Применить"));
+        QVERIFY(childWithText<QLabel>(page, QStringLiteral("История")));
+        QPushButton* apply = childWithText<QPushButton>(page, QStringLiteral("Применить"));
         QVERIFY(apply);
         QCOMPARE(apply->maximumWidth(), 100);
         QCOMPARE(apply->minimumWidth(), 100);
@@ -225,9 +225,7 @@ private Q_SLOTS:
     {
         auto window = makeWindow();
         ModernWindowTestAccess a(*window);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        settle();
+        QVERIFY(showSettled(*window));
         QWidget* page = a.tabWidget()->widget(0);
 
         const QRect button = geometryIn(a.changeNowButton(), page);
@@ -262,8 +260,7 @@ private Q_SLOTS:
     {
         auto window = makeWindow();
         ModernWindowTestAccess a(*window);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(showSettled(*window));
         a.statusLabel()->setText(
             QStringLiteral("Téléchargement des fonds d'écran pour 3 écrans, veuillez patienter quelques instants..."));
         settle();
@@ -277,9 +274,7 @@ private Q_SLOTS:
     {
         auto window = makeWindow();
         ModernWindowTestAccess a(*window);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        settle();
+        QVERIFY(showSettled(*window));
         const QImage image = window->grab().toImage();
         QCOMPARE(QColor(image.pixel(5, 5)), QColor(0x2b, 0x2b, 0x2b));
         const QRect tab = a.tabWidget()->tabBar()->tabRect(0);
@@ -379,8 +374,7 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         auto window = makeWindow();
         ModernWindowTestAccess a(*window);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(showSettled(*window));
         a.fail(error);
         settle();
         const QString bannerBefore = a.errorAlertLabel()->text();
