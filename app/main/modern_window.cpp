@@ -15,6 +15,7 @@
 #include <QNetworkAccessManager>
 #include <QSslSocket>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 ModernWindow::ModernWindow(QWidget* parent) : ModernWindow(WindowEnvironment::fromBuild(), parent) {}
@@ -38,7 +39,11 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
 
     categoriesCachePath = PathHelper::getCategoriesCachePath();
 
+    retryTimer = new QTimer(this);
+    connect(retryTimer, &QTimer::timeout, this, &ModernWindow::onRetryTimerTick);
+
     setupUI();
+    applyModernStyle();
     setupSystemTray();
     loadCategoryRatings();
     handleStartupBehavior();
@@ -64,6 +69,7 @@ void ModernWindow::setupUI()
 
     tabWidget = new QTabWidget(this);
     tabWidget->setObjectName(QStringLiteral("tabWidget"));
+    setupApplicationTab();
     mainLayout->addWidget(tabWidget);
 }
 

@@ -10,11 +10,17 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+class CountdownWidget;
 class QCloseEvent;
 class QEvent;
+class QHBoxLayout;
+class QLabel;
 class QMenu;
 class QNetworkAccessManager;
+class QPushButton;
+class QScrollArea;
 class QTabWidget;
+class QTimer;
 
 // The one top-level window. It owns every other object through Qt parenting
 // and orchestrates the subsystems; its member functions are spread over
@@ -53,6 +59,19 @@ private:
     void setupUI();
     void setupSystemTray();
 
+    // Wallpaper tab and the window's look (window/application_tab.cpp).
+    void applyModernStyle();
+    void setupApplicationTab();
+    void onCountdownExpired();
+
+    // Service error banner and automatic retry (window/application_tab.cpp).
+    void showApiErrorAlert();
+    void hideApiErrorAlert();
+    void startRetryTimer();
+    void onRetryTimerTick();
+    void updateErrorAlertMessage();
+    void onShowErrorDetails();
+
     QStringList commandLine() const;
 
     void saveCategoryRating(const QString& categoryId, int rating);
@@ -64,9 +83,24 @@ private:
     QMenu* trayMenu = nullptr;
     QNetworkAccessManager* networkManager = nullptr;
     QTabWidget* tabWidget = nullptr;
+    QPushButton* changeNowButton = nullptr;
+    QLabel* statusLabel = nullptr;
+    CountdownWidget* countdownWidget = nullptr;
     QMap<QString, int> categoryRatings;
     QSet<QString> excludedCategories;
+    QWidget* errorAlertWidget = nullptr;
+    QLabel* errorAlertLabel = nullptr;
+    QPushButton* errorDetailsButton = nullptr;
+    QTimer* retryTimer = nullptr;
+    int retryCountdownSeconds = 0;
+    QString lastApiError;
     QString categoriesCachePath;
+    QScrollArea* historyCarouselScrollArea = nullptr;
+    QWidget* historyCarouselWidget = nullptr;
+    QHBoxLayout* historyCarouselLayout = nullptr;
+    QPushButton* historyPrevButton = nullptr;
+    QPushButton* historyNextButton = nullptr;
+    QString currentTriggerMode;
 
     WindowEnvironment environment;
 
