@@ -220,12 +220,6 @@ private Q_SLOTS:
                               "/backdrop/screen0/monitorHDMI-1/workspace1"}));
         QCOMPARE(xfceBackdropFolders(QString(), {}), QStringList());
     }
-
-    void fehSpansWithoutXinerama()
-    {
-        QCOMPARE(fehArguments("/a b.bmp", false), QStringList({"--bg-fill", "/a b.bmp"}));
-        QCOMPARE(fehArguments("/a b.bmp", true), QStringList({"--no-xinerama", "--bg-fill", "/a b.bmp"}));
-    }
 };
 
 VELMORA_TEST_MAIN(TestLinuxDesktopCommands)
