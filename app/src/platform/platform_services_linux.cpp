@@ -1,5 +1,9 @@
 #include "platform_services.h"
 
+#include "linux/desktop_system.h"
+#include "linux/linux_wallpaper_setter.h"
+
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <QWindow>
@@ -9,6 +13,12 @@ namespace {
 class LinuxPlatformServices final : public PlatformServices
 {
 public:
+    LinuxPlatformServices()
+        : m_wallpapers(m_system, QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+                                     QStringLiteral("/desktop"))
+    {
+    }
+
     const char* name() const override { return "linux"; }
 
     bool bringToFront(QWidget* window) override
@@ -26,6 +36,10 @@ public:
     bool setSpannedWallpaper(const QString& compositePath, const QList<QRect>& screenRects) override;
 
     bool hasSystemTray() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+private:
+    HostDesktopSystem m_system;
+    LinuxWallpaperSetter m_wallpapers;
 };
 
 } // namespace
@@ -35,18 +49,17 @@ std::unique_ptr<PlatformServices> createPlatformServices()
     return std::make_unique<LinuxPlatformServices>();
 }
 
-// Not yet able to drive any desktop: every wallpaper request fails cleanly.
-bool LinuxPlatformServices::setWallpaper(const QString&)
+bool LinuxPlatformServices::setWallpaper(const QString& imagePath)
 {
-    return false;
+    return m_wallpapers.setWallpaper(imagePath);
 }
 
 bool LinuxPlatformServices::setSpanStyle()
 {
-    return false;
+    return m_wallpapers.setSpanStyle();
 }
 
-bool LinuxPlatformServices::setSpannedWallpaper(const QString&, const QList<QRect>&)
+bool LinuxPlatformServices::setSpannedWallpaper(const QString& compositePath, const QList<QRect>& screenRects)
 {
-    return false;
+    return m_wallpapers.setSpannedWallpaper(compositePath, screenRects);
 }

@@ -1,7 +1,9 @@
 #include "platform_services.h"
 
+#include "win32/win32_wallpaper.h"
 #include "win32/win32_window.h"
 
+#include <QDir>
 #include <QWidget>
 
 namespace {
@@ -32,17 +34,28 @@ std::unique_ptr<PlatformServices> createPlatformServices()
     return std::make_unique<WindowsPlatformServices>();
 }
 
-bool WindowsPlatformServices::setWallpaper(const QString&)
+namespace {
+
+// Windows is handed the path with its own separators.
+std::wstring nativePath(const QString& path)
 {
-    return false;
+    return QDir::toNativeSeparators(path).toStdWString();
+}
+
+} // namespace
+
+bool WindowsPlatformServices::setWallpaper(const QString& imagePath)
+{
+    return win32::setWallpaper(nativePath(imagePath));
 }
 
 bool WindowsPlatformServices::setSpanStyle()
 {
-    return false;
+    return win32::setSpanStyle();
 }
 
-bool WindowsPlatformServices::setSpannedWallpaper(const QString&, const QList<QRect>&)
+// Windows spans the composite itself; the screens' rectangles are not needed.
+bool WindowsPlatformServices::setSpannedWallpaper(const QString& compositePath, const QList<QRect>&)
 {
-    return false;
+    return win32::setSpannedWallpaper(nativePath(compositePath));
 }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the Linux wallpaper setter asks of the running system: programs and the
+// Plasma shell. Tests stand in for it where a desktop cannot run headless.
+class DesktopSystem
+{
+public:
+    struct Result
+    {
+        bool ok = false;
+        QString output;
+        QString error;
+    };
+
+    virtual ~DesktopSystem();
+
+    // Runs a program to its end; ok when it started and exited with code 0.
+    virtual Result run(const QString& program, const QStringList& arguments) = 0;
+    virtual bool hasProgram(const QString& program) const = 0;
+    // org.kde.PlasmaShell.evaluateScript on the session bus.
+    virtual Result evaluatePlasmaScript(const QString& script) = 0;
+};
+
+// The real programs and the real session bus.
+class HostDesktopSystem final : public DesktopSystem
+{
+public:
+    Result run(const QString& program, const QStringList& arguments) override;
+    bool hasProgram(const QString& program) const override;
+    Result evaluatePlasmaScript(const QString& script) override;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "desktop_commands.h"
+#include "wallpaper_store.h"
+
+#include <QList>
+#include <QRect>
+#include <QString>
+
+class DesktopSystem;
+
+// Sets the wallpaper of whichever desktop runs the session, looked up at each
+// call: GSettings for the GNOME family, Cinnamon and MATE, a Plasma shell
+// script for KDE, xfconf for XFCE, feh for anything else on X11.
+class LinuxWallpaperSetter
+{
+public:
+    // storeDirectory keeps the files the desktop shows (see WallpaperStore).
+    LinuxWallpaperSetter(DesktopSystem& system, const QString& storeDirectory);
+
+    static LinuxDesktop sessionDesktop();
+
+    bool setWallpaper(const QString& imagePath);
+    // Plasma and plain X11 have no span style to switch to: false there.
+    bool setSpanStyle();
+    // Plasma gets each screen's part of the composite on that screen's desktop.
+    bool setSpannedWallpaper(const QString& compositePath, const QList<QRect>& screenRects);
+
+private:
+    struct Outcome
+    {
+        bool accepted = false; // the desktop did all that was asked
+        bool taken = false;    // the desktop now refers to the new files
+    };
+
+    bool apply(const QString& imagePath, const QList<QRect>* screenRects);
+    Outcome applyGSettings(LinuxDesktop desktop, const QString& path);
+    Outcome applyPlasma(const QString& imagePath, const QList<QRect>* screenRects);
+    Outcome applyXfce(const QString& path);
+    // Runs a program; a failure is logged.
+    bool runLogged(const QString& program, const QStringList& arguments);
+    QStringList xfceFolders();
+
+    DesktopSystem& m_system;
+    WallpaperStore m_store;
+};
