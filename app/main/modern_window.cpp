@@ -4,6 +4,7 @@
 #include "utils/date_helper.h"
 #include "utils/path_helper.h"
 #include "utils/utils.h"
+#include "widgets/screen_selector.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -17,14 +18,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-ModernWindow::ModernWindow(QWidget* parent)
-    : ModernWindow(WindowEnvironment::fromBuild(), parent)
-{
-}
+ModernWindow::ModernWindow(QWidget* parent) : ModernWindow(WindowEnvironment::fromBuild(), parent) {}
 
-ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent)
-    : QWidget(parent)
-    , environment(std::move(env))
+ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(parent), environment(std::move(env))
 {
     if (!environment.platform)
         environment.platform = createPlatformServices();
@@ -45,6 +41,8 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent)
 
     setupUI();
     setupSystemTray();
+    cleanupAllWallpapers();
+    cleanupTemporaryFiles();
     handleStartupBehavior();
 }
 
@@ -69,6 +67,11 @@ void ModernWindow::setupUI()
     tabWidget = new QTabWidget(this);
     tabWidget->setObjectName(QStringLiteral("tabWidget"));
     mainLayout->addWidget(tabWidget);
+
+    // Shown on the application tab only in multi-screen mode.
+    screenSelector = new ScreenSelector(this);
+    screenSelector->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    screenSelector->hide();
 }
 
 void ModernWindow::setupSystemTray()

@@ -1,17 +1,22 @@
 #pragma once
 
+#include "core/history_entry.h"
 #include "window_environment.h"
 
+#include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
 class QCloseEvent;
+class QComboBox;
 class QEvent;
 class QMenu;
 class QNetworkAccessManager;
 class QTabWidget;
+class ScreenSelector;
 
 // The one top-level window. It owns every other object through Qt parenting
 // and orchestrates the subsystems; its member functions are spread over
@@ -47,11 +52,46 @@ private:
 
     QStringList commandLine() const;
 
+    // Monitor identity and change logs (window/history.cpp).
+    QString getScreenUniqueId(int screenIndex) const;
+    void logWallpaperChange(int screenIndex, const QString& filename, const QString& triggerMode,
+                            const QString& adjustMode);
+    bool hasScreenLog(int screenIndex) const;
+    QString getCurrentWallpaperByScreenId(const QString& screenId) const;
+    QString getCurrentWallpaperFromLog(int screenIndex) const;
+
+    // History store (window/history.cpp).
+    using HistoryEntry = ::HistoryEntry;
+    void addToScreenHistory(int screenIndex, const QString& imagePath, const QString& triggerMode);
+    void removeUnusedHistoryFile(const QString& filePath);
+    void cleanupHistoryDirectory();
+    void saveHistoryToSettings();
+    void loadHistoryFromSettings();
+    QList<HistoryEntry> getAllHistoryEntriesMerged() const;
+    void loadMergedHistory();
+    QString getLastWallpaperFromHistory(int screenIndex) const;
+
+    // Filing applied images and wallpaper file housekeeping (window/wallpaper_files.cpp).
+    QString copyImageToWallpapers(const QString& sourcePath, int screenIndex);
+    void cleanupOldWallpapers(int screenIndex, const QString& currentFilePath);
+    void cleanupAllWallpapers();
+    void cleanupTemporaryFiles();
+    void cleanupThumbnailCache();
+
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
     QNetworkAccessManager* networkManager = nullptr;
     QTabWidget* tabWidget = nullptr;
     QString categoriesCachePath;
+
+    ScreenSelector* screenSelector = nullptr;
+    QComboBox* adjustmentCombo = nullptr;
+    // Per screen index, the filed copies of its last images, newest first.
+    QMap<int, QList<QString>> screenWallpaperHistory;
+    QList<HistoryEntry> currentHistoryEntries;
+    int historyScrollOffset = 0;
+    QString selectedHistoryImagePath;
+    int selectedHistoryScreenIndex = -1;
 
     WindowEnvironment environment;
 
