@@ -104,7 +104,7 @@ bool ChangeLog::hasContent(const QString& path)
     QByteArray data;
     if (!readAll(path, data))
         return false;
-    return !data.trimmed().isEmpty();
+    return !QString::fromUtf8(data).trimmed().isEmpty();
 }
 
 QList<HistoryEntry> ChangeLog::readEntries(const QString& path, int screenIndex)
