@@ -3,6 +3,8 @@
 
 #include "core/change_log.h"
 
+#include <ctime>
+
 namespace {
 const QByteArray lineA = "[2026-03-05 14:07:09] [a.jpg] [Manuel] [Remplir]";
 const QByteArray lineB = "[2026-03-05 15:00:00] [b.jpg] [Automatique] [Ajuster]";
@@ -89,6 +91,45 @@ private Q_SLOTS:
         QCOMPARE(fields.has_value(), !fileName.isEmpty());
         if (fields)
             QCOMPARE(fields->fileName, fileName);
+    }
+
+    void timestampsReadAsTheFormatParserReadsThem_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QString>("text");
+        const QStringList texts{"2026-03-05 14:07:09",  "1969-12-31 23:59:59", "9999-12-31 23:59:59",
+                                "0001-01-01 00:00:00",  "0000-01-01 00:00:00", "2026-02-30 10:00:00",
+                                "2024-02-29 10:00:00",  "2026-02-28 24:00:00", "2026-02-28 23:59:60",
+                                "2026-03-29 02:30:00",  "2026-10-25 02:30:00", "2026-1-05 10:00:00",
+                                "2026-03-05 10:00:0x",  "+026-03-05 10:00:00", "2026-03-05T10:00:00",
+                                "2026-03-05 10:00:00 ", "yesterday",           ""};
+        for (const QByteArray& zone : {QByteArray(), QByteArray("Europe/Paris"), QByteArray("America/St_Johns")}) {
+            for (const QString& text : texts)
+                QTest::addRow("%s %s", zone.constData(), qPrintable(text)) << zone << text;
+        }
+    }
+
+    void timestampsReadAsTheFormatParserReadsThem()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QString, text);
+        const QByteArray previous = qgetenv("TZ");
+        const bool hadZone = qEnvironmentVariableIsSet("TZ");
+        if (!zone.isEmpty())
+            qputenv("TZ", zone);
+        tzset();
+        const QDateTime expected = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        const QDateTime actual = ChangeLog::parseTimestamp(text);
+        if (hadZone)
+            qputenv("TZ", previous);
+        else
+            qunsetenv("TZ");
+        tzset();
+        QCOMPARE(actual.isValid(), expected.isValid());
+        if (expected.isValid()) {
+            QCOMPARE(actual, expected);
+            QCOMPARE(actual.toMSecsSinceEpoch(), expected.toMSecsSinceEpoch());
+        }
     }
 
     void lastNonEmptyLine_data()
