@@ -4,6 +4,7 @@
 #include "utils/date_helper.h"
 #include "utils/path_helper.h"
 #include "utils/utils.h"
+#include "widgets/screen_selector.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -46,6 +47,8 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
     applyModernStyle();
     setupSystemTray();
     loadCategoryRatings();
+    cleanupAllWallpapers();
+    cleanupTemporaryFiles();
     handleStartupBehavior();
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/history_entry.h"
 #include "window_environment.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -12,6 +14,7 @@
 
 class CountdownWidget;
 class QCloseEvent;
+class QComboBox;
 class QEvent;
 class QHBoxLayout;
 class QLabel;
@@ -21,6 +24,7 @@ class QPushButton;
 class QScrollArea;
 class QTabWidget;
 class QTimer;
+class ScreenSelector;
 
 // The one top-level window. It owns every other object through Qt parenting
 // and orchestrates the subsystems; its member functions are spread over
@@ -78,6 +82,31 @@ private:
     void loadCategoryRatings();
     // Name of the window property that mirrors a category's rating.
     static QByteArray ratingPropertyName(const QString& categoryId);
+    // Monitor identity and change logs (window/history.cpp).
+    QString getScreenUniqueId(int screenIndex) const;
+    void logWallpaperChange(int screenIndex, const QString& filename, const QString& triggerMode,
+                            const QString& adjustMode);
+    bool hasScreenLog(int screenIndex) const;
+    QString getCurrentWallpaperByScreenId(const QString& screenId) const;
+    QString getCurrentWallpaperFromLog(int screenIndex) const;
+
+    // History store (window/history.cpp).
+    using HistoryEntry = ::HistoryEntry;
+    void addToScreenHistory(int screenIndex, const QString& imagePath, const QString& triggerMode);
+    void removeUnusedHistoryFile(const QString& filePath);
+    void cleanupHistoryDirectory();
+    void saveHistoryToSettings();
+    void loadHistoryFromSettings();
+    QList<HistoryEntry> getAllHistoryEntriesMerged() const;
+    void loadMergedHistory();
+    QString getLastWallpaperFromHistory(int screenIndex) const;
+
+    // Filing applied images and wallpaper file housekeeping (window/wallpaper_files.cpp).
+    QString copyImageToWallpapers(const QString& sourcePath, int screenIndex);
+    void cleanupOldWallpapers(int screenIndex, const QString& currentFilePath);
+    void cleanupAllWallpapers();
+    void cleanupTemporaryFiles();
+    void cleanupThumbnailCache();
 
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
@@ -101,6 +130,15 @@ private:
     QPushButton* historyPrevButton = nullptr;
     QPushButton* historyNextButton = nullptr;
     QString currentTriggerMode;
+
+    ScreenSelector* screenSelector = nullptr;
+    QComboBox* adjustmentCombo = nullptr;
+    // Per screen index, the filed copies of its last images, newest first.
+    QMap<int, QList<QString>> screenWallpaperHistory;
+    QList<HistoryEntry> currentHistoryEntries;
+    int historyScrollOffset = 0;
+    QString selectedHistoryImagePath;
+    int selectedHistoryScreenIndex = -1;
 
     WindowEnvironment environment;
 

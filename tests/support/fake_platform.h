@@ -3,6 +3,7 @@
 #include "platform/platform_services.h"
 
 #include <QList>
+#include <QMap>
 #include <QRect>
 #include <QString>
 
@@ -41,6 +42,11 @@ public:
         return spannedResult;
     }
 
+    MonitorIdentity monitorIdentity(int screenIndex) const override
+    {
+        return monitorIdentities.value(screenIndex, MonitorIdentity{defaultMonitorStatus, {}, {}, {}});
+    }
+
     bool trayAvailable = true;
     bool wallpaperResult = true;
     bool spanStyleResult = true;
@@ -51,4 +57,8 @@ public:
     int spanStyleRequests = 0;
     QList<QString> spannedWallpapers;
     QList<QList<QRect>> spannedScreenRects;
+
+    // Monitor identities by screen index; screens not listed answer defaultMonitorStatus.
+    QMap<int, MonitorIdentity> monitorIdentities;
+    MonitorIdentity::Status defaultMonitorStatus = MonitorIdentity::Status::Unknown;
 };

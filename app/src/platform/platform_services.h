@@ -8,6 +8,26 @@
 
 class QWidget;
 
+// What the system tells of one monitor, to name it across restarts and
+// re-plugging. On Windows: the monitor's friendly name and the adapter
+// (high part of its identifier) and target identifiers of its display path.
+// On Linux: the model, manufacturer and serial number from the monitor's EDID.
+struct MonitorIdentity
+{
+    enum class Status {
+        // The system's display configuration could not be read.
+        Unreadable,
+        // It was read but said nothing of this screen.
+        Unknown,
+        // name, adapter and target below hold what it said.
+        Known,
+    };
+    Status status = Status::Unknown;
+    QString name;
+    QString adapter;
+    QString target;
+};
+
 // What the operating system does for Velmora. One implementation per OS is
 // compiled in (see app/CMakeLists.txt); tests substitute their own.
 class PlatformServices
@@ -36,6 +56,9 @@ public:
     // the monitors' rectangles inside the image (for desktops that take one
     // image per monitor and have no span style).
     virtual bool setSpannedWallpaper(const QString& compositePath, const QList<QRect>& screenRects) = 0;
+
+    // Identity of the screen at this position of QGuiApplication::screens().
+    virtual MonitorIdentity monitorIdentity(int screenIndex) const = 0;
 };
 
 // The implementation for the OS this program was built for.

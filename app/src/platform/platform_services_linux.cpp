@@ -4,6 +4,8 @@
 #include "linux/linux_wallpaper_setter.h"
 
 #include <QStandardPaths>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <QWindow>
@@ -37,6 +39,8 @@ public:
 
     bool hasSystemTray() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
+    MonitorIdentity monitorIdentity(int screenIndex) const override;
+
 private:
     HostDesktopSystem m_system;
     LinuxWallpaperSetter m_wallpapers;
@@ -62,4 +66,29 @@ bool LinuxPlatformServices::setSpanStyle()
 bool LinuxPlatformServices::setSpannedWallpaper(const QString& compositePath, const QList<QRect>& screenRects)
 {
     return m_wallpapers.setSpannedWallpaper(compositePath, screenRects);
+}
+
+// Linux names a monitor by what Qt reads from its EDID, so that it keeps its
+// id across restarts and re-plugging as on Windows: name = model, adapter =
+// manufacturer, target = serial number, or the connector name (QScreen::name)
+// when the monitor reports no serial. A screen of which Qt reports none of the
+// three (virtual and offscreen screens) is unknown and falls back to its
+// connector name and position.
+MonitorIdentity LinuxPlatformServices::monitorIdentity(int screenIndex) const
+{
+    MonitorIdentity identity;
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screenIndex < 0 || screenIndex >= screens.size())
+        return identity;
+    const QScreen* screen = screens[screenIndex];
+    const QString model = screen->model();
+    const QString manufacturer = screen->manufacturer();
+    const QString serial = screen->serialNumber();
+    if (model.isEmpty() && manufacturer.isEmpty() && serial.isEmpty())
+        return identity;
+    identity.status = MonitorIdentity::Status::Known;
+    identity.name = model;
+    identity.adapter = manufacturer;
+    identity.target = serial.isEmpty() ? screen->name() : serial;
+    return identity;
 }

@@ -1,5 +1,6 @@
 #include "platform_services.h"
 
+#include "win32/win32_display_config.h"
 #include "win32/win32_wallpaper.h"
 #include "win32/win32_window.h"
 
@@ -25,6 +26,8 @@ public:
     bool setSpannedWallpaper(const QString& compositePath, const QList<QRect>& screenRects) override;
 
     bool hasSystemTray() const override { return true; }
+
+    MonitorIdentity monitorIdentity(int screenIndex) const override;
 };
 
 } // namespace
@@ -58,4 +61,25 @@ bool WindowsPlatformServices::setSpanStyle()
 bool WindowsPlatformServices::setSpannedWallpaper(const QString& compositePath, const QList<QRect>&)
 {
     return win32::setSpannedWallpaper(nativePath(compositePath));
+}
+
+MonitorIdentity WindowsPlatformServices::monitorIdentity(int screenIndex) const
+{
+    const win32::DisplayTarget target = win32::findDisplayTarget(screenIndex);
+    MonitorIdentity identity;
+    switch (target.status) {
+    case win32::DisplayTargetStatus::ConfigurationUnreadable:
+        identity.status = MonitorIdentity::Status::Unreadable;
+        break;
+    case win32::DisplayTargetStatus::NotFound:
+        identity.status = MonitorIdentity::Status::Unknown;
+        break;
+    case win32::DisplayTargetStatus::Named:
+        identity.status = MonitorIdentity::Status::Known;
+        identity.name = QString::fromStdWString(target.friendlyName);
+        identity.adapter = QString::number(target.adapterIdHighPart);
+        identity.target = QString::number(target.targetId);
+        break;
+    }
+    return identity;
 }

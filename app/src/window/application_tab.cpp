@@ -4,6 +4,7 @@
 #include "modern_window.h"
 
 #include "widgets/countdown_widget.h"
+#include "widgets/screen_selector.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -236,7 +237,11 @@ void ModernWindow::setupApplicationTab()
     controlsLayout->setContentsMargins(0, 0, 0, 0);
     controlsLayout->setSpacing(10);
 
-    // The monitor picker goes first in this column.
+    // Shown only in multi-screen mode.
+    screenSelector = new ScreenSelector(controls);
+    screenSelector->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    screenSelector->hide();
+    controlsLayout->addWidget(screenSelector);
 
     changeNowButton = new QPushButton(QStringLiteral("🖼️ Изменить Сейчас"), controls);
     changeNowButton->setFixedHeight(50);

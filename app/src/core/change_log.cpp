@@ -1,0 +1,159 @@
+#include "change_log.h"
+
+#include "safe_local_file_name.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace {
+
+// One line of the log buffer, without "\n" or "\r\n".
+QByteArrayView lineAt(const QByteArray& data, qsizetype begin, qsizetype end)
+{
+    QByteArrayView line(data.constData() + begin, end - begin);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+bool readAll(const QString& path, QByteArray& data)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    data = file.readAll();
+    return true;
+}
+
+} // namespace
+
+QString ChangeLog::adjustmentWord(int mode)
+{
+    static const QStringList words{QStringLiteral("Remplir"), QStringLiteral("Ajuster"), QStringLiteral("Étendre"),
+                                   QStringLiteral("Étirer"), QStringLiteral("Mosaïque")};
+    return mode >= 0 && mode < words.size() ? words[mode] : words[0];
+}
+
+QByteArray ChangeLog::formatLine(const QDateTime& when, const QString& fileName, const QString& trigger,
+                                 const QString& adjustment)
+{
+    const QString line = QLatin1Char('[') + when.toString(timestampFormat()) + QStringLiteral("] [") + fileName +
+                         QStringLiteral("] [") + trigger + QStringLiteral("] [") + adjustment + QStringLiteral("]\n");
+    return line.toUtf8();
+}
+
+std::optional<ChangeLogLine> ChangeLog::parseLine(const QString& line)
+{
+    static const QRegularExpression pattern(QStringLiteral(R"(\[([^\]]+)\] \[([^\]]+)\] \[([^\]]+)\] \[([^\]]+)\])"));
+    const QRegularExpressionMatch match = pattern.match(line);
+    if (!match.hasMatch())
+        return std::nullopt;
+    ChangeLogLine result{match.captured(1), match.captured(2), match.captured(3), match.captured(4)};
+    if (!isSafeLocalFileName(result.fileName))
+        return std::nullopt;
+    return result;
+}
+
+QDateTime ChangeLog::parseTimestamp(const QString& text)
+{
+    // The format parser is slow enough to dominate reading a long log. Time
+    // stamps as this program writes them take the short road, which gives the
+    // same result; anything else goes through the parser.
+    static constexpr char shape[] = "dddd-dd-dd dd:dd:dd";
+    if (text.size() != qsizetype(sizeof(shape) - 1))
+        return QDateTime::fromString(text, timestampFormat());
+    int digits[14];
+    int count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (shape[i] == 'd') {
+            if (c < '0' || c > '9')
+                return QDateTime::fromString(text, timestampFormat());
+            digits[count++] = c - '0';
+        } else if (c != char16_t(shape[i])) {
+            return QDateTime::fromString(text, timestampFormat());
+        }
+    }
+    const auto number = [&digits](int from, int length) {
+        int value = 0;
+        for (int i = from; i < from + length; ++i)
+            value = value * 10 + digits[i];
+        return value;
+    };
+    const QDate date(number(0, 4), number(4, 2), number(6, 2));
+    const QTime time(number(8, 2), number(10, 2), number(12, 2));
+    if (!date.isValid() || !time.isValid())
+        return {};
+    return QDateTime(date, time);
+}
+
+bool ChangeLog::append(const QString& path, const QByteArray& line)
+{
+    // A line cut off by a crash must not swallow the next one.
+    bool needsLineBreak = false;
+    {
+        QFile existing(path);
+        if (existing.size() > 0 && existing.open(QIODevice::ReadOnly) && existing.seek(existing.size() - 1)) {
+            char last = '\n';
+            needsLineBreak = existing.getChar(&last) && last != '\n';
+        }
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    const QByteArray data = needsLineBreak ? QByteArray("\n") + line : line;
+    const bool written = file.write(data) == data.size();
+    file.close();
+    return written && file.error() == QFileDevice::NoError;
+}
+
+QString ChangeLog::lastNonEmptyLine(const QString& path)
+{
+    QByteArray data;
+    if (!readAll(path, data))
+        return {};
+    qsizetype end = data.size();
+    while (end > 0) {
+        const qsizetype newline = data.lastIndexOf('\n', end - 1);
+        const qsizetype begin = newline + 1;
+        const QByteArrayView line = lineAt(data, begin, end);
+        if (!line.isEmpty())
+            return QString::fromUtf8(line);
+        if (newline < 0)
+            break;
+        end = newline;
+    }
+    return {};
+}
+
+bool ChangeLog::hasContent(const QString& path)
+{
+    QByteArray data;
+    if (!readAll(path, data))
+        return false;
+    return !QString::fromUtf8(data).trimmed().isEmpty();
+}
+
+QList<HistoryEntry> ChangeLog::readEntries(const QString& path, int screenIndex)
+{
+    QList<HistoryEntry> entries;
+    QByteArray data;
+    if (!readAll(path, data))
+        return entries;
+    qsizetype begin = 0;
+    while (begin < data.size()) {
+        qsizetype newline = data.indexOf('\n', begin);
+        const qsizetype end = newline < 0 ? data.size() : newline;
+        const QByteArrayView line = lineAt(data, begin, end);
+        begin = end + 1;
+        if (line.isEmpty())
+            continue;
+        const std::optional<ChangeLogLine> fields = parseLine(QString::fromUtf8(line));
+        if (!fields)
+            continue;
+        entries.append(HistoryEntry{fields->fileName, parseTimestamp(fields->timestamp), screenIndex, fields->trigger,
+                                    fields->adjustment});
+    }
+    return entries;
+}

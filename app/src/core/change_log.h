@@ -1,0 +1,58 @@
+#pragma once
+
+#include "history_entry.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The four fields of one change-log line.
+struct ChangeLogLine
+{
+    QString timestamp;
+    QString fileName;
+    QString trigger;
+    QString adjustment;
+};
+
+// A monitor's change log: one UTF-8 text line per wallpaper change,
+// "[yyyy-MM-dd hh:mm:ss] [file name] [trigger] [adjustment]". Lines are only
+// ever appended.
+class ChangeLog
+{
+public:
+    static QString timestampFormat() { return QStringLiteral("yyyy-MM-dd hh:mm:ss"); }
+
+    // The log's word for an adjustment mode (0 fill ... 4 tile); "Remplir"
+    // for any other value.
+    static QString adjustmentWord(int mode);
+
+    // The line for one change, with its line feed.
+    static QByteArray formatLine(const QDateTime& when, const QString& fileName, const QString& trigger,
+                                 const QString& adjustment);
+
+    // The first four-field match in the line. A line without one, or whose
+    // file name could lead out of the monitor's folder, is not recognised.
+    static std::optional<ChangeLogLine> parseLine(const QString& line);
+
+    // Invalid when the text is not a time stamp of the log's format.
+    static QDateTime parseTimestamp(const QString& text);
+
+    // Appends a line, starting it on a line of its own when the file ends in a
+    // cut-off line. False when the file cannot be opened or written.
+    static bool append(const QString& path, const QByteArray& line);
+
+    // The last line holding any character (white space counts), without its
+    // line end; empty when there is none or the file cannot be read.
+    static QString lastNonEmptyLine(const QString& path);
+
+    // Whether the file exists, can be read and holds more than white space.
+    static bool hasContent(const QString& path);
+
+    // Every recognised non-empty line as an entry of the given screen, in file
+    // order. Empty when the file cannot be read.
+    static QList<HistoryEntry> readEntries(const QString& path, int screenIndex);
+};

@@ -1,0 +1,84 @@
+#include "recent_files.h"
+
+#include "safe_local_file_name.h"
+
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+const QString groupName = QStringLiteral("ScreenHistory");
+const QString arrayPrefix = QStringLiteral("Screen");
+const QString pathKey = QStringLiteral("imagePath");
+} // namespace
+
+QString RecentFiles::prepend(QList<QString>& list, const QString& path)
+{
+    list.prepend(path);
+    if (list.size() > maxEntries)
+        return list.takeLast();
+    return {};
+}
+
+bool RecentFiles::isListed(const RecentFilesLists& lists, const QString& path)
+{
+    for (const QList<QString>& list : lists) {
+        if (list.contains(path))
+            return true;
+    }
+    return false;
+}
+
+bool RecentFiles::isFiledWallpaperPath(const QString& path, const QString& wallpapersDirectory)
+{
+    const QString prefix = wallpapersDirectory + QLatin1Char('/');
+    if (wallpapersDirectory.isEmpty() || !path.startsWith(prefix))
+        return false;
+    const QStringList parts = path.mid(prefix.size()).split(QLatin1Char('/'));
+    return parts.size() == 2 && isSafeLocalFileName(parts[0]) && isSafeLocalFileName(parts[1]);
+}
+
+void RecentFiles::save(QSettings& settings, const RecentFilesLists& lists)
+{
+    settings.remove(groupName);
+    settings.beginGroup(groupName);
+    for (auto it = lists.cbegin(); it != lists.cend(); ++it) {
+        settings.beginWriteArray(arrayPrefix + QString::number(it.key()));
+        const QList<QString>& list = it.value();
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            settings.setArrayIndex(int(i));
+            settings.setValue(pathKey, list[i]);
+        }
+        settings.endArray();
+    }
+    settings.endGroup();
+}
+
+RecentFiles::Loaded RecentFiles::load(QSettings& settings, const QString& wallpapersDirectory)
+{
+    Loaded loaded;
+    settings.beginGroup(groupName);
+    const QStringList groups = settings.childGroups();
+    for (const QString& group : groups) {
+        if (!group.startsWith(arrayPrefix))
+            continue;
+        bool ok = false;
+        const int screen = group.mid(arrayPrefix.size()).toInt(&ok);
+        if (!ok)
+            continue;
+        QList<QString> kept;
+        const int size = settings.beginReadArray(group);
+        for (int i = 0; i < size; ++i) {
+            settings.setArrayIndex(i);
+            const QString path = settings.value(pathKey).toString();
+            // A path that points elsewhere would later be deleted when it drops off the list.
+            if (isFiledWallpaperPath(path, wallpapersDirectory) && QFileInfo(path).isFile())
+                kept.append(path);
+        }
+        settings.endArray();
+        if (!kept.isEmpty())
+            loaded.lists.insert(screen, kept);
+        loaded.screens.append(screen);
+    }
+    settings.endGroup();
+    return loaded;
+}

@@ -1,0 +1,172 @@
+// Monitor identity, change logs and the history store of the main window.
+
+#include "modern_window.h"
+
+#include "core/change_log.h"
+#include "core/file_housekeeping.h"
+#include "core/history_merge.h"
+#include "core/recent_files.h"
+#include "core/safe_local_file_name.h"
+#include "core/screen_unique_id.h"
+#include "platform/platform_services.h"
+#include "widgets/screen_selector.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+
+namespace {
+
+// Together the change logs may take this much before the oldest are deleted.
+constexpr qint64 maxHistoryDirectoryBytes = 3 * 1024 * 1024;
+
+QSettings openSettings()
+{
+    return QSettings(QStringLiteral("Velmora"), QStringLiteral("WallpaperSettings"));
+}
+
+} // namespace
+
+QString ModernWindow::getScreenUniqueId(int screenIndex) const
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screenIndex < 0 || screenIndex >= screens.size())
+        return ScreenUniqueId::invalidIndex(screenIndex);
+    const QString qtName = screens[screenIndex]->name();
+    const MonitorIdentity identity = environment.platform->monitorIdentity(screenIndex);
+    switch (identity.status) {
+    case MonitorIdentity::Status::Unreadable:
+        return ScreenUniqueId::unreadable(qtName);
+    case MonitorIdentity::Status::Unknown:
+        break;
+    case MonitorIdentity::Status::Known:
+        return ScreenUniqueId::named(identity.name, identity.adapter, identity.target);
+    }
+    return ScreenUniqueId::unmatched(qtName, screenIndex);
+}
+
+void ModernWindow::logWallpaperChange(int screenIndex, const QString& filename, const QString& triggerMode,
+                                      const QString& adjustMode)
+{
+    // A name with a line break or a path in it would not read back as one line
+    // naming a file of the monitor's folder.
+    if (!isSafeLocalFileName(filename))
+        return;
+    const QString path =
+        getHistoryDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex) + QStringLiteral(".log");
+    ChangeLog::append(path, ChangeLog::formatLine(QDateTime::currentDateTime(), filename, triggerMode, adjustMode));
+}
+
+bool ModernWindow::hasScreenLog(int screenIndex) const
+{
+    return ChangeLog::hasContent(getHistoryDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex) +
+                                 QStringLiteral(".log"));
+}
+
+QString ModernWindow::getCurrentWallpaperByScreenId(const QString& screenId) const
+{
+    if (!isSafeLocalFileName(screenId))
+        return {};
+    const QString line =
+        ChangeLog::lastNonEmptyLine(getHistoryDirectory() + QLatin1Char('/') + screenId + QStringLiteral(".log"));
+    const std::optional<ChangeLogLine> fields = ChangeLog::parseLine(line);
+    if (!fields)
+        return {};
+    const QString path = getWallpapersDirectory() + QLatin1Char('/') + screenId + QLatin1Char('/') + fields->fileName;
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
+QString ModernWindow::getCurrentWallpaperFromLog(int screenIndex) const
+{
+    return getCurrentWallpaperByScreenId(getScreenUniqueId(screenIndex));
+}
+
+void ModernWindow::addToScreenHistory(int screenIndex, const QString& imagePath, const QString& triggerMode)
+{
+    if (screenIndex < 0)
+        return;
+    const QString copyPath = copyImageToWallpapers(imagePath, screenIndex);
+    if (copyPath.isEmpty())
+        return;
+
+    const QString adjustment = ChangeLog::adjustmentWord(adjustmentCombo ? adjustmentCombo->currentIndex() : 0);
+    const QString fileName = QFileInfo(imagePath).fileName();
+    logWallpaperChange(screenIndex, fileName, triggerMode, adjustment);
+    cleanupOldWallpapers(screenIndex, copyPath);
+
+    const QString dropped = RecentFiles::prepend(screenWallpaperHistory[screenIndex], copyPath);
+    if (!dropped.isEmpty())
+        removeUnusedHistoryFile(dropped);
+
+    cleanupHistoryDirectory();
+    saveHistoryToSettings();
+    loadMergedHistory();
+    if (screenSelector)
+        screenSelector->setScreenCanBeDeselected(screenIndex, true);
+}
+
+void ModernWindow::removeUnusedHistoryFile(const QString& filePath)
+{
+    if (RecentFiles::isListed(screenWallpaperHistory, filePath))
+        return;
+    // Only filed copies are ever deleted, whatever a list was made to hold.
+    if (!RecentFiles::isFiledWallpaperPath(filePath, getWallpapersDirectory()))
+        return;
+    QFile::remove(filePath);
+}
+
+void ModernWindow::cleanupHistoryDirectory()
+{
+    FileHousekeeping::trimToSize(getHistoryDirectory(), maxHistoryDirectoryBytes, [this](const QString& path) {
+        return RecentFiles::isListed(screenWallpaperHistory, path);
+    });
+}
+
+void ModernWindow::saveHistoryToSettings()
+{
+    QSettings settings = openSettings();
+    RecentFiles::save(settings, screenWallpaperHistory);
+}
+
+void ModernWindow::loadHistoryFromSettings()
+{
+    QSettings settings = openSettings();
+    const RecentFiles::Loaded loaded = RecentFiles::load(settings, getWallpapersDirectory());
+    for (auto it = loaded.lists.cbegin(); it != loaded.lists.cend(); ++it)
+        screenWallpaperHistory.insert(it.key(), it.value());
+    if (!screenSelector)
+        return;
+    for (int screen : loaded.screens) {
+        if (hasScreenLog(screen))
+            screenSelector->setScreenCanBeDeselected(screen, true);
+    }
+}
+
+QList<ModernWindow::HistoryEntry> ModernWindow::getAllHistoryEntriesMerged() const
+{
+    const int screenCount = screenSelector ? screenSelector->screenCount() : 1;
+    const QString historyDirectory = getHistoryDirectory();
+    QList<HistoryEntry> entries;
+    for (int screen = 0; screen < screenCount; ++screen) {
+        const QString path = historyDirectory + QLatin1Char('/') + getScreenUniqueId(screen) + QStringLiteral(".log");
+        entries.append(ChangeLog::readEntries(path, screen));
+    }
+    return mergeHistoryEntries(entries);
+}
+
+void ModernWindow::loadMergedHistory()
+{
+    selectedHistoryImagePath.clear();
+    selectedHistoryScreenIndex = -1;
+    historyScrollOffset = 0;
+    currentHistoryEntries = getAllHistoryEntriesMerged();
+}
+
+QString ModernWindow::getLastWallpaperFromHistory(int screenIndex) const
+{
+    return getCurrentWallpaperFromLog(screenIndex);
+}

@@ -1,0 +1,82 @@
+// Filing applied images per monitor, and the housekeeping of wallpaper files.
+
+#include "modern_window.h"
+
+#include "core/file_housekeeping.h"
+#include "core/safe_local_file_name.h"
+#include "utils/path_helper.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QStandardPaths>
+
+namespace {
+
+constexpr int maxCacheFiles = 100;
+const QString compositeFileName = QStringLiteral("composite_wallpaper.bmp");
+
+} // namespace
+
+QString ModernWindow::copyImageToWallpapers(const QString& sourcePath, int screenIndex)
+{
+    const QFileInfo source(sourcePath);
+    if (!source.exists())
+        return {};
+    const QString fileName = source.fileName();
+    if (!isSafeLocalFileName(fileName))
+        return {};
+
+    const QString screenDir = getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex);
+    QDir().mkpath(screenDir);
+    const QString localPath = screenDir + QLatin1Char('/') + fileName;
+
+    // Already filed here (a history image reused for its own monitor): leave it be.
+    const QFileInfo local(localPath);
+    if (local.exists() && local.canonicalFilePath() == source.canonicalFilePath())
+        return localPath;
+    if (local.exists())
+        QFile::remove(localPath);
+    if (!QFile::copy(sourcePath, localPath))
+        return {};
+
+    // A download is moved out of the temporary folder; anything else stays.
+    if (sourcePath.startsWith(PathHelper::getTemporaryDirectory() + QLatin1Char('/')))
+        QFile::remove(sourcePath);
+    return localPath;
+}
+
+void ModernWindow::cleanupOldWallpapers(int screenIndex, const QString& currentFilePath)
+{
+    FileHousekeeping::deleteAllFilesExcept(getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex),
+                                           currentFilePath);
+}
+
+void ModernWindow::cleanupAllWallpapers()
+{
+    // Folders of monitors that are not connected now are left alone.
+    const int screenCount = int(QGuiApplication::screens().size());
+    for (int screen = 0; screen < screenCount; ++screen) {
+        const QString current = getCurrentWallpaperFromLog(screen);
+        if (!current.isEmpty()) {
+            cleanupOldWallpapers(screen, current);
+            continue;
+        }
+        QDir screenDir(getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screen));
+        if (screenDir.exists())
+            screenDir.removeRecursively();
+    }
+}
+
+void ModernWindow::cleanupTemporaryFiles()
+{
+    FileHousekeeping::deleteImagesExcept(PathHelper::getTemporaryDirectory(), compositeFileName);
+}
+
+void ModernWindow::cleanupThumbnailCache()
+{
+    // Not PathHelper's getter: that one would create a missing folder.
+    FileHousekeeping::keepNewestFiles(
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/thumbnails"), maxCacheFiles);
+}
