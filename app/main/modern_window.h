@@ -1,7 +1,10 @@
 #pragma once
 
+#include "core/service_api.h"
 #include "window_environment.h"
 
+#include <QMap>
+#include <QSslConfiguration>
 #include <QString>
 #include <QStringList>
 #include <QSystemTrayIcon>
@@ -11,6 +14,7 @@ class QCloseEvent;
 class QEvent;
 class QMenu;
 class QNetworkAccessManager;
+class QNetworkReply;
 class QTabWidget;
 
 // The one top-level window. It owns every other object through Qt parenting
@@ -47,11 +51,22 @@ private:
 
     QStringList commandLine() const;
 
+    // Wallpaper service client (window/service_client.cpp).
+    QString serviceApiBase() const;
+    // Sends one GET to the service through networkManager, trusting the
+    // system's roots plus environment.extraCaCertificates, with the deadline
+    // and body cap of its kind. The caller connects finished and releases the reply.
+    QNetworkReply* sendServiceRequest(const QUrl& url, ServiceReplyKind kind);
+    // Certificate errors are never ignored: they fail the request, and are logged and named in its error text.
+    void setupSslErrorHandling(QNetworkReply* reply);
+
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
     QNetworkAccessManager* networkManager = nullptr;
     QTabWidget* tabWidget = nullptr;
     QString categoriesCachePath;
+    QSslConfiguration serviceSslConfiguration;
+    QMap<ServiceReplyKind, ServiceRequestLimits> serviceRequestLimits;
 
     WindowEnvironment environment;
 
