@@ -67,7 +67,8 @@ int main(int argc, char** argv)
                                         QStringLiteral("Port to listen on (default 8443; 0 picks a free port)."),
                                         QStringLiteral("N"), QStringLiteral("8443"));
     const QCommandLineOption certOption(
-        QStringLiteral("cert"), QStringLiteral("PEM file with the server certificate, then any intermediate ones (required)."),
+        QStringLiteral("cert"),
+        QStringLiteral("PEM file with the server certificate, then any intermediate ones (required)."),
         QStringLiteral("FILE"));
     const QCommandLineOption keyOption(QStringLiteral("key"),
                                        QStringLiteral("PEM file with the server's private key (required)."),
@@ -76,7 +77,8 @@ int main(int argc, char** argv)
     parser.process(app);
 
     if (!parser.positionalArguments().isEmpty())
-        return failWith(QStringLiteral("unexpected argument %1 (see --help)").arg(parser.positionalArguments().first()));
+        return failWith(
+            QStringLiteral("unexpected argument %1 (see --help)").arg(parser.positionalArguments().first()));
     for (const QCommandLineOption* required : {&libraryOption, &certOption, &keyOption}) {
         if (parser.value(*required).isEmpty())
             return failWith(QStringLiteral("--%1 is required (see --help)").arg(required->names().constFirst()));

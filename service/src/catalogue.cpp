@@ -60,7 +60,6 @@ const LibraryPicture* Catalogue::picture(const QString& fileName) const
 
 QJsonObject Catalogue::failure(const QString& error)
 {
-    return QJsonObject{{QStringLiteral("success"), false},
-                       {QStringLiteral("data"), QJsonArray()},
-                       {QStringLiteral("error"), error}};
+    return QJsonObject{
+        {QStringLiteral("success"), false}, {QStringLiteral("data"), QJsonArray()}, {QStringLiteral("error"), error}};
 }

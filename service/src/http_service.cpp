@@ -38,16 +38,15 @@ QByteArray methodName(QHttpServerRequest::Method method)
 
 void serviceLog(const QString& line)
 {
-    const QByteArray text = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8() + ' ' + line.toUtf8() + '\n';
+    const QByteArray text =
+        QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8() + ' ' + line.toUtf8() + '\n';
     std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
     std::fflush(stderr);
 }
 
 HttpService::HttpService(const QString& libraryRoot, QObject* parent)
-    : QAbstractHttpServer(parent)
-    , m_root(QDir(libraryRoot).absolutePath())
-    , m_thumbnails(m_root + QStringLiteral("/.mini"))
-    , m_handler(m_catalogue, m_thumbnails)
+    : QAbstractHttpServer(parent), m_root(QDir(libraryRoot).absolutePath()),
+      m_thumbnails(m_root + QStringLiteral("/.mini")), m_handler(m_catalogue, m_thumbnails)
 {
     connect(&m_watcher, &LibraryWatcher::changed, this, &HttpService::reindex);
 }
@@ -129,8 +128,10 @@ bool HttpService::handleRequest(const QHttpServerRequest& request, QTcpSocket* s
                    QLatin1Char(' ') + QString::fromLatin1(path);
     if (!query.isEmpty())
         line += QLatin1Char('?') + QString::fromLatin1(query);
-    line += QStringLiteral(" %1 %2 B %3 ms").arg(response.status).arg(response.body.size()).arg(
-        double(timer.nsecsElapsed()) / 1e6, 0, 'f', 2);
+    line += QStringLiteral(" %1 %2 B %3 ms")
+                .arg(response.status)
+                .arg(response.body.size())
+                .arg(double(timer.nsecsElapsed()) / 1e6, 0, 'f', 2);
     if (!response.note.isEmpty())
         line += QStringLiteral(" (") + response.note + QLatin1Char(')');
     serviceLog(line);

@@ -25,10 +25,7 @@ struct CategoryMeta
 class Scan
 {
 public:
-    explicit Scan(LibrarySnapshot& snapshot)
-        : m_snapshot(snapshot)
-    {
-    }
+    explicit Scan(LibrarySnapshot& snapshot) : m_snapshot(snapshot) {}
 
     void category(const QFileInfo& folder)
     {
@@ -190,8 +187,8 @@ bool LibraryScanner::isValidCategoryId(const QString& id)
 
 bool LibraryScanner::isPublishableFileName(const QString& name)
 {
-    static const QStringList suffixes = {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
-                                         QStringLiteral("webp"), QStringLiteral("bmp"), QStringLiteral("gif")};
+    static const QStringList suffixes = {QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
+                                         QStringLiteral("webp"), QStringLiteral("bmp"),  QStringLiteral("gif")};
     if (!isSafeServiceFileName(name) || name.startsWith(QLatin1Char('.')))
         return false;
     // The program puts the name into a URL path unencoded: these would change its meaning.

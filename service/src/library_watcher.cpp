@@ -1,7 +1,6 @@
 #include "library_watcher.h"
 
-LibraryWatcher::LibraryWatcher(QObject* parent)
-    : QObject(parent)
+LibraryWatcher::LibraryWatcher(QObject* parent) : QObject(parent)
 {
     m_delay.setSingleShot(true);
     m_delay.setInterval(defaultDelayMs);

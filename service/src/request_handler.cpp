@@ -51,8 +51,7 @@ QString decoded(const QByteArray& encoded)
 } // namespace
 
 RequestHandler::RequestHandler(const Catalogue& catalogue, ThumbnailCache& thumbnails)
-    : m_catalogue(catalogue)
-    , m_thumbnails(thumbnails)
+    : m_catalogue(catalogue), m_thumbnails(thumbnails)
 {
 }
 

@@ -27,9 +27,7 @@ QByteArray thumbnailFormat(const QString& fileName)
 } // namespace
 
 ThumbnailCache::ThumbnailCache(QString folder, int width)
-    : m_folder(std::move(folder))
-    , m_width(width)
-    , m_memory(memoryBudget)
+    : m_folder(std::move(folder)), m_width(width), m_memory(memoryBudget)
 {
 }
 
@@ -84,7 +82,8 @@ ThumbnailCache::Result ThumbnailCache::make(const LibraryPicture& picture, const
     QImageWriter writer(&buffer, format);
     writer.setQuality(85);
     if (!writer.write(image)) {
-        result.error = QStringLiteral("cannot encode the thumbnail of %1: %2").arg(picture.fileName, writer.errorString());
+        result.error =
+            QStringLiteral("cannot encode the thumbnail of %1: %2").arg(picture.fileName, writer.errorString());
         return result;
     }
     result.mimeType = LibraryScanner::mimeTypeForFormat(format);

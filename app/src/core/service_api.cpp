@@ -14,10 +14,11 @@ constexpr char sslErrorsProperty[] = "velmoraSslErrors";
 
 void cutShort(QNetworkReply* reply, const QString& reason)
 {
-    if (reply->isFinished())
+    if (!reply->property(failureProperty).isNull())
         return;
     reply->setProperty(failureProperty, reason);
     qDebug() << "[API] Requête interrompue:" << reply->url().toString() << "-" << reason;
+    // Does nothing to a reply that has already finished; succeeded() still says no.
     reply->abort();
 }
 
@@ -134,21 +135,30 @@ void ServiceApi::applyLimits(QNetworkReply* reply, const ServiceRequestLimits& l
     auto* deadline = new QTimer(reply);
     deadline->setSingleShot(true);
     QObject::connect(deadline, &QTimer::timeout, reply, [reply, limits] {
-        cutShort(reply, QStringLiteral("le service n'a pas répondu dans les %1 s").arg(double(limits.timeoutMs) / 1000));
+        cutShort(reply,
+                 QStringLiteral("le service n'a pas répondu dans les %1 s").arg(double(limits.timeoutMs) / 1000));
     });
     QObject::connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
     deadline->start(limits.timeoutMs);
 
-    const QString tooLarge = QStringLiteral("réponse du service trop volumineuse (plus de %1 octets)").arg(limits.maxBodyBytes);
+    const QString tooLarge =
+        QStringLiteral("réponse du service trop volumineuse (plus de %1 octets)").arg(limits.maxBodyBytes);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, limits, tooLarge] {
         const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
         if (announced > limits.maxBodyBytes)
             cutShort(reply, tooLarge);
     });
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, limits, tooLarge](qint64 received, qint64) {
-        if (received > limits.maxBodyBytes)
+    // A body that arrives whole in one read finishes before any progress
+    // could abort it; it is still refused, here, before the caller's handler runs.
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, limits, tooLarge] {
+        if (reply->error() == QNetworkReply::NoError && reply->bytesAvailable() > limits.maxBodyBytes)
             cutShort(reply, tooLarge);
     });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [reply, limits, tooLarge](qint64 received, qint64) {
+                         if (received > limits.maxBodyBytes)
+                             cutShort(reply, tooLarge);
+                     });
 }
 
 void ServiceApi::recordSslErrors(QNetworkReply* reply, const QList<QSslError>& errors)
@@ -159,12 +169,18 @@ void ServiceApi::recordSslErrors(QNetworkReply* reply, const QList<QSslError>& e
     reply->setProperty(sslErrorsProperty, texts.join(QStringLiteral("; ")));
 }
 
+bool ServiceApi::succeeded(const QNetworkReply* reply)
+{
+    return reply->error() == QNetworkReply::NoError && reply->property(failureProperty).isNull();
+}
+
 QString ServiceApi::errorString(const QNetworkReply* reply)
 {
     const QString reason = reply->property(failureProperty).toString();
-    QString text = reason.isEmpty() ? reply->errorString() : reason;
+    if (!reason.isEmpty())
+        return reason;
     const QString sslErrors = reply->property(sslErrorsProperty).toString();
-    if (!sslErrors.isEmpty())
-        text += QStringLiteral(" (certificat refusé: %1)").arg(sslErrors);
-    return text;
+    if (!sslErrors.isEmpty() && reply->error() == QNetworkReply::SslHandshakeFailedError)
+        return QStringLiteral("certificat TLS du service refusé: ") + sslErrors;
+    return reply->errorString();
 }

@@ -79,13 +79,16 @@ public:
     // Verifies the service against the system's trusted roots plus extraCa.
     static QSslConfiguration sslConfiguration(const QList<QSslCertificate>& extraCa);
 
-    // Arms the deadline and the body cap on a reply that was just sent. A
-    // breach aborts the reply, which then finishes with an error whose
-    // reason errorString() gives.
+    // Arms the deadline and the body cap on a reply that was just sent, before
+    // the caller connects its own finished handler. A breach aborts the reply
+    // (or, when it had already arrived whole, marks it failed).
     static void applyLimits(QNetworkReply* reply, const ServiceRequestLimits& limits);
     // Keeps the certificate errors of a reply so that its failure can name them.
     static void recordSslErrors(QNetworkReply* reply, const QList<QSslError>& errors);
-    // The failure text of a finished reply: the reply's own error string,
-    // or why it was cut short, with any certificate errors named.
+    // Whether a finished reply succeeded: no network error and not cut short
+    // by the limits. Handlers decide success with this.
+    static bool succeeded(const QNetworkReply* reply);
+    // The failure text of a finished reply: why it was cut short, the
+    // certificate errors that refused the service, or the reply's own error string.
     static QString errorString(const QNetworkReply* reply);
 };
