@@ -46,11 +46,16 @@ ServiceFixture::~ServiceFixture()
     stop();
 }
 
+QString ServiceFixture::binaryPath()
+{
+    return QString::fromUtf8(VELMORA_SERVICE_BINARY);
+}
+
 bool ServiceFixture::start(const QStringList& extraArguments)
 {
     stop();
     m_errorString.clear();
-    const QString program = QString::fromUtf8(VELMORA_SERVICE_BINARY);
+    const QString program = binaryPath();
     if (program.isEmpty() || !QFileInfo(program).isExecutable()) {
         m_errorString = QStringLiteral("velmora-service is not built (%1)").arg(program);
         return false;

@@ -29,6 +29,9 @@ public:
     ServiceFixture(const ServiceFixture&) = delete;
     ServiceFixture& operator=(const ServiceFixture&) = delete;
 
+    // The velmora-service program under test; "" when it was not built.
+    static QString binaryPath();
+
     // Starts the service and waits until it listens. extraArguments go on
     // its command line (for example "--demo"). False with errorString() on failure.
     bool start(const QStringList& extraArguments = {});
