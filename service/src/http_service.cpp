@@ -7,6 +7,7 @@
 #include <QHttpServerResponder>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cstdio>
 
@@ -49,11 +50,14 @@ HttpService::HttpService(const QString& libraryRoot, QObject* parent)
       m_thumbnails(m_root + QStringLiteral("/.mini")), m_handler(m_catalogue, m_thumbnails)
 {
     connect(&m_watcher, &LibraryWatcher::changed, this, &HttpService::reindex);
+    connect(&m_scan, &QFutureWatcher<LibrarySnapshot>::finished, this, &HttpService::onScanFinished);
 }
 
 quint16 HttpService::start(const QHostAddress& address, quint16 port, const QSslConfiguration& tls, QString* error)
 {
-    reindex();
+    // Made before the library is watched, so that its creation is not taken for a change.
+    QDir().mkpath(m_thumbnails.folder());
+    indexNow();
     // Without this the server would silently speak plain HTTP.
     sslSetup(tls);
     const quint16 bound = listen(address, port);
@@ -64,11 +68,36 @@ quint16 HttpService::start(const QHostAddress& address, quint16 port, const QSsl
     return bound;
 }
 
-void HttpService::reindex()
+void HttpService::indexNow()
 {
     QElapsedTimer timer;
     timer.start();
     LibrarySnapshot snapshot = LibraryScanner::scan(m_root);
+    apply(std::move(snapshot), timer.elapsed());
+}
+
+void HttpService::reindex()
+{
+    // Requests go on from the current index while the library is read again.
+    if (m_scan.isRunning()) {
+        m_scanAgain = true;
+        return;
+    }
+    m_scanTimer.start();
+    m_scan.setFuture(QtConcurrent::run([root = m_root] { return LibraryScanner::scan(root); }));
+}
+
+void HttpService::onScanFinished()
+{
+    apply(m_scan.result(), m_scanTimer.elapsed());
+    if (m_scanAgain) {
+        m_scanAgain = false;
+        reindex();
+    }
+}
+
+void HttpService::apply(LibrarySnapshot snapshot, qint64 scanMs)
+{
     // Each problem is logged once, not at every re-index.
     const QSet<QString> problems(snapshot.problems.cbegin(), snapshot.problems.cend());
     for (const QString& problem : std::as_const(snapshot.problems)) {
@@ -77,10 +106,12 @@ void HttpService::reindex()
     }
     m_reportedProblems = problems;
     const QStringList folders = snapshot.folders;
-    const QStringList previous = m_watcher.watchedFolders();
+    const qsizetype previouslyWatched = m_watcher.watchedCount();
     const qint64 previousStamp = m_catalogue.timestamp();
     m_catalogue.update(std::move(snapshot), QDateTime::currentMSecsSinceEpoch());
 
+    QElapsedTimer timer;
+    timer.start();
     const QStringList unwatched = m_watcher.watch(folders);
     if (!unwatched.isEmpty())
         serviceLog(QStringLiteral("library: cannot watch %1 folders (first: %2); changes inside them show at the next "
@@ -89,14 +120,15 @@ void HttpService::reindex()
                        .arg(unwatched.constFirst()));
     // A folder that appeared during the scan may have filled before its watch
     // existed: read once more now that it is watched.
-    if (!previous.isEmpty() && m_watcher.watchedFolders().size() > previous.size())
+    if (previouslyWatched > 0 && m_watcher.watchedCount() > previouslyWatched)
         m_watcher.poke();
 
-    serviceLog(QStringLiteral("library: %1 categories, %2 pictures, timestamp %3%4 (%5 ms)")
+    serviceLog(QStringLiteral("library: %1 categories, %2 pictures, timestamp %3%4 (scan %5 ms, watch %6 ms)")
                    .arg(m_catalogue.snapshot().categories.size())
                    .arg(m_catalogue.snapshot().pictures.size())
                    .arg(m_catalogue.timestamp())
                    .arg(m_catalogue.timestamp() == previousStamp ? QStringLiteral(", unchanged") : QString())
+                   .arg(scanMs)
                    .arg(timer.elapsed()));
 }
 

@@ -6,6 +6,8 @@
 #include "thumbnail_cache.h"
 
 #include <QAbstractHttpServer>
+#include <QElapsedTimer>
+#include <QFutureWatcher>
 #include <QHostAddress>
 #include <QSet>
 #include <QSslConfiguration>
@@ -27,7 +29,7 @@ public:
     const Catalogue& catalogue() const { return m_catalogue; }
     LibraryWatcher& watcher() { return m_watcher; }
 
-    // Reads the library again now.
+    // Reads the library again in the background; the index is replaced when done.
     void reindex();
 
 protected:
@@ -35,12 +37,19 @@ protected:
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
 private:
+    void indexNow();
+    void onScanFinished();
+    void apply(LibrarySnapshot snapshot, qint64 scanMs);
+
     QString m_root;
     Catalogue m_catalogue;
     ThumbnailCache m_thumbnails;
     RequestHandler m_handler;
     LibraryWatcher m_watcher;
     QSet<QString> m_reportedProblems;
+    QFutureWatcher<LibrarySnapshot> m_scan;
+    QElapsedTimer m_scanTimer;
+    bool m_scanAgain = false;
 };
 
 // Writes one line to the service log (standard error), prefixed with the time.

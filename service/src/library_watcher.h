@@ -1,10 +1,12 @@
 #pragma once
 
-#include <QFileSystemWatcher>
+#include <QHash>
+#include <QList>
 #include <QObject>
-#include <QSet>
 #include <QStringList>
 #include <QTimer>
+
+class QFileSystemWatcher;
 
 // Tells when the library may have changed. The system watcher sees only the
 // listing of each watched folder, so every folder of the library is watched;
@@ -24,7 +26,9 @@ public:
     // Watches exactly these folders from now on. Returns the folders that
     // could not be watched (for example beyond the system's watch limit).
     QStringList watch(const QStringList& folders);
+    // In ascending order.
     QStringList watchedFolders() const;
+    qsizetype watchedCount() const { return m_owner.size(); }
 
     // Starts the quiet period as if a folder had changed.
     void poke() { m_delay.start(); }
@@ -33,6 +37,13 @@ Q_SIGNALS:
     void changed();
 
 private:
-    QFileSystemWatcher m_watcher;
+    QFileSystemWatcher* watcherWithRoom();
+
+    // QFileSystemWatcher slows down quadratically with the number of paths it
+    // holds, so a large library is spread over several of them.
+    static constexpr qsizetype pathsPerWatcher = 4096;
+    QList<QFileSystemWatcher*> m_watchers;
+    QHash<QFileSystemWatcher*, qsizetype> m_load;
+    QHash<QString, QFileSystemWatcher*> m_owner;
     QTimer m_delay;
 };
