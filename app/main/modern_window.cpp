@@ -17,9 +17,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-ModernWindow::ModernWindow(QWidget* parent) : ModernWindow(WindowEnvironment::fromBuild(), parent) {}
+ModernWindow::ModernWindow(QWidget* parent)
+    : ModernWindow(WindowEnvironment::fromBuild(), parent)
+{
+}
 
-ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(parent), environment(std::move(env))
+ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent)
+    : QWidget(parent)
+    , environment(std::move(env))
 {
     if (!environment.platform)
         environment.platform = createPlatformServices();
