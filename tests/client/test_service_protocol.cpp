@@ -1,10 +1,9 @@
+#include "service_fixture.h"
 #include "test_main.h"
 
 #include "core/service_api.h"
 #include "core/service_file_name.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QPixmap>
 
 // The protocol pieces that need no network: URL forms, reply readers, file names.
@@ -127,12 +126,8 @@ private Q_SLOTS:
 
     void imagesDecodeFromContent()
     {
-        QImage image(8, 4, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        QVERIFY(image.save(&buffer, "PNG"));
+        const QByteArray png = ServiceFixture::encodedImage(QSize(8, 4), Qt::red);
+        QVERIFY(!png.isEmpty());
         QPixmap pixmap;
         QVERIFY(ServiceApi::decodeImage(png, pixmap));
         QCOMPARE(pixmap.size(), QSize(8, 4));

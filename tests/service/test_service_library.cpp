@@ -6,7 +6,6 @@
 #include "library.h"
 #include "library_watcher.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -28,17 +27,6 @@ QStringList ids(const LibrarySnapshot& snapshot)
     for (const LibraryCategory& category : snapshot.categories)
         result << category.id;
     return result;
-}
-
-QByteArray pngBytes()
-{
-    QImage image(4, 4, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 
 bool hasProblem(const LibrarySnapshot& snapshot, const QString& start)
@@ -111,7 +99,7 @@ private Q_SLOTS:
         QVERIFY(!library.addImage("sea", mar1, "nul.png").isEmpty());
         QVERIFY(!library.addImage("sea", mar1, "a#b.png").isEmpty());
         QVERIFY(!library.addImage("sea", mar1, "a%41.png").isEmpty());
-        QVERIFY(library.writeFile("sea/2026-03-01/trailing.png ", pngBytes()));
+        QVERIFY(library.writeFile("sea/2026-03-01/trailing.png ", ServiceFixture::encodedImage(QSize(4, 4), Qt::blue)));
         QVERIFY(!library.addImage("bad&id", mar1, "amp.png").isEmpty());
         QVERIFY(!library.addImage(".cache", mar1, "hidden.png").isEmpty());
         QVERIFY(!library.addImage("tide", mar3, "sea-1.png").isEmpty());

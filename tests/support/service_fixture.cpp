@@ -3,6 +3,7 @@
 #include "fake_platform.h"
 #include "test_pki.h"
 
+#include <QBuffer>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
@@ -168,17 +169,25 @@ bool ServiceFixture::addCategory(const QString& id, const QString& name, const Q
 QString ServiceFixture::addImage(const QString& categoryId, const QDate& date, const QString& fileName,
                                  const QColor& color, const QSize& size)
 {
-    const QString folder =
-        libraryPath() + QLatin1Char('/') + categoryId + QLatin1Char('/') + date.toString(QStringLiteral("yyyy-MM-dd"));
-    if (!QDir().mkpath(folder))
+    QByteArray format = QFileInfo(fileName).suffix().toUpper().toLatin1();
+    if (format == "JPG")
+        format = "JPEG";
+    const QByteArray bytes = encodedImage(size, color, format.constData());
+    const QString relative =
+        categoryId + QLatin1Char('/') + date.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char('/') + fileName;
+    if (bytes.isEmpty() || !writeFile(relative, bytes))
         return {};
+    return libraryPath() + QLatin1Char('/') + relative;
+}
+
+QByteArray ServiceFixture::encodedImage(const QSize& size, const QColor& color, const char* format)
+{
     QImage image(size, QImage::Format_RGB32);
     image.fill(color);
-    QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
-    if (format == "jpg")
-        format = "jpeg";
-    const QString path = folder + QLatin1Char('/') + fileName;
-    return image.save(path, format.constData()) ? path : QString();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    return image.save(&buffer, format) ? bytes : QByteArray();
 }
 
 bool ServiceFixture::writeFile(const QString& relativePath, const QByteArray& contents)

@@ -61,6 +61,8 @@ public:
     // <category>/<yyyy-MM-dd>/; returns its path, or "" on failure.
     QString addImage(const QString& categoryId, const QDate& date, const QString& fileName,
                      const QColor& color = QColor(40, 120, 200), const QSize& size = QSize(64, 36));
+    // A plain picture of one colour, encoded (format as QImage names it: "PNG", "JPEG", ...).
+    static QByteArray encodedImage(const QSize& size, const QColor& color, const char* format = "PNG");
     // Any file below the library folder, parents created.
     bool writeFile(const QString& relativePath, const QByteArray& contents);
 
