@@ -18,7 +18,8 @@ void setPath(const char* variable, const QString& path)
 }
 } // namespace
 
-TestEnvironment::TestEnvironment() : m_dir(new QTemporaryDir(QDir::tempPath() + QStringLiteral("/velmora-test-XXXXXX")))
+TestEnvironment::TestEnvironment()
+    : m_dir(new QTemporaryDir(QDir::tempPath() + QStringLiteral("/velmora-test-XXXXXX")))
 {
     if (!m_dir->isValid())
         qFatal("cannot create the temporary test home");

@@ -13,10 +13,14 @@ using GetConfiguration = QJsonObject (*)(QPlatformNativeInterface*);
 
 QJsonObject toJson(const TestScreen& screen)
 {
-    return QJsonObject{{QStringLiteral("name"), screen.name},     {QStringLiteral("x"), screen.x},
-                       {QStringLiteral("y"), screen.y},           {QStringLiteral("width"), screen.width},
-                       {QStringLiteral("height"), screen.height}, {QStringLiteral("logicalDpi"), screen.logicalDpi},
-                       {QStringLiteral("logicalBaseDpi"), 96},    {QStringLiteral("dpr"), screen.dpr}};
+    return QJsonObject{{QStringLiteral("name"), screen.name},
+                       {QStringLiteral("x"), screen.x},
+                       {QStringLiteral("y"), screen.y},
+                       {QStringLiteral("width"), screen.width},
+                       {QStringLiteral("height"), screen.height},
+                       {QStringLiteral("logicalDpi"), screen.logicalDpi},
+                       {QStringLiteral("logicalBaseDpi"), 96},
+                       {QStringLiteral("dpr"), screen.dpr}};
 }
 
 void setScreens(const QJsonArray& screens)
