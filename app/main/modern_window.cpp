@@ -27,6 +27,9 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
         environment.platform = createPlatformServices();
 
     networkManager = new QNetworkAccessManager(this);
+    serviceSslConfiguration = ServiceApi::sslConfiguration(environment.extraCaCertificates);
+    serviceRequestLimits = {{ServiceReplyKind::Json, ServiceApi::defaultLimits(ServiceReplyKind::Json)},
+                            {ServiceReplyKind::Image, ServiceApi::defaultLimits(ServiceReplyKind::Image)}};
 
     qDebug() << "[INIT] Démarrage de Velmora";
     qDebug() << "[INIT] QNetworkAccessManager créé:" << (networkManager != nullptr);

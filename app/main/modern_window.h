@@ -1,12 +1,14 @@
 #pragma once
 
 #include "core/history_entry.h"
+#include "core/service_api.h"
 #include "window_environment.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QSet>
+#include <QSslConfiguration>
 #include <QString>
 #include <QStringList>
 #include <QSystemTrayIcon>
@@ -20,6 +22,7 @@ class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QNetworkAccessManager;
+class QNetworkReply;
 class QPushButton;
 class QScrollArea;
 class QTabWidget;
@@ -108,6 +111,15 @@ private:
     void cleanupTemporaryFiles();
     void cleanupThumbnailCache();
 
+    // Wallpaper service client (window/service_client.cpp).
+    QString serviceApiBase() const;
+    // Sends one GET to the service through networkManager, trusting the
+    // system's roots plus environment.extraCaCertificates, with the deadline
+    // and body cap of its kind. The caller connects finished and releases the reply.
+    QNetworkReply* sendServiceRequest(const QUrl& url, ServiceReplyKind kind);
+    // Certificate errors are never ignored: they fail the request, and are logged and named in its error text.
+    void setupSslErrorHandling(QNetworkReply* reply);
+
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
     QNetworkAccessManager* networkManager = nullptr;
@@ -139,6 +151,8 @@ private:
     int historyScrollOffset = 0;
     QString selectedHistoryImagePath;
     int selectedHistoryScreenIndex = -1;
+    QSslConfiguration serviceSslConfiguration;
+    QMap<ServiceReplyKind, ServiceRequestLimits> serviceRequestLimits;
 
     WindowEnvironment environment;
 

@@ -1,0 +1,186 @@
+#include "service_api.h"
+
+#include <QDebug>
+#include <QJsonDocument>
+#include <QNetworkReply>
+#include <QPixmap>
+#include <QTimer>
+
+namespace {
+
+// Why a reply was cut short or what its certificate errors were, kept on the reply itself.
+constexpr char failureProperty[] = "velmoraFailure";
+constexpr char sslErrorsProperty[] = "velmoraSslErrors";
+
+void cutShort(QNetworkReply* reply, const QString& reason)
+{
+    if (!reply->property(failureProperty).isNull())
+        return;
+    reply->setProperty(failureProperty, reason);
+    qDebug() << "[API] Requête interrompue:" << reply->url().toString() << "-" << reason;
+    // Does nothing to a reply that has already finished; succeeded() still says no.
+    reply->abort();
+}
+
+qint64 readInt64(const QJsonValue& value)
+{
+    if (value.isDouble()) {
+        const double number = value.toDouble();
+        // Beyond ±2^63 the cast would be undefined.
+        return value.toInteger(number > -9.2e18 && number < 9.2e18 ? qint64(number) : 0);
+    }
+    if (value.isString()) {
+        bool ok = false;
+        const qint64 number = value.toString().trimmed().toLongLong(&ok);
+        return ok ? number : 0;
+    }
+    return 0;
+}
+
+} // namespace
+
+QString ServiceApi::apiBase(const QString& origin)
+{
+    return origin + QStringLiteral("/velmora/api");
+}
+
+QString ServiceApi::encodeDate(const QString& date)
+{
+    QString encoded = date;
+    return encoded.replace(QLatin1Char('/'), QStringLiteral("%2F"));
+}
+
+QUrl ServiceApi::categoriesUrl(const QString& origin)
+{
+    return QUrl(apiBase(origin) + QStringLiteral("/categories"), QUrl::TolerantMode);
+}
+
+QUrl ServiceApi::wallpapersUrl(const QString& origin, const QString& categoryId, const QString& date)
+{
+    const QString form = apiBase(origin) + QStringLiteral("/wallpapers?category=%1&date=%2");
+    return QUrl(form.arg(categoryId).arg(encodeDate(date)), QUrl::TolerantMode);
+}
+
+QUrl ServiceApi::imageUrl(const QString& origin, const QString& fileName)
+{
+    const QString form = apiBase(origin) + QStringLiteral("/get/%1");
+    return QUrl(form.arg(fileName), QUrl::TolerantMode);
+}
+
+QUrl ServiceApi::thumbnailUrl(const QString& origin, const QString& fileName)
+{
+    const QString form = apiBase(origin) + QStringLiteral("/mini/%1");
+    return QUrl(form.arg(fileName), QUrl::TolerantMode);
+}
+
+QJsonObject ServiceApi::replyObject(const QByteArray& body)
+{
+    return QJsonDocument::fromJson(body).object();
+}
+
+CategoryListReply ServiceApi::readCategoryList(const QByteArray& body)
+{
+    const QJsonObject object = replyObject(body);
+    CategoryListReply reply;
+    reply.success = object.value(QLatin1String("success")).toBool(false);
+    reply.data = object.value(QLatin1String("data")).toArray();
+    reply.timestamp = readInt64(object.value(QLatin1String("timestamp")));
+    return reply;
+}
+
+ServiceCategory ServiceApi::readCategory(const QJsonValue& value)
+{
+    const QJsonObject object = value.toObject();
+    return {object.value(QLatin1String("id")).toString(), object.value(QLatin1String("name")).toString(),
+            object.value(QLatin1String("thumbnail")).toString()};
+}
+
+WallpaperListReply ServiceApi::readWallpaperList(const QByteArray& body)
+{
+    const QJsonObject object = replyObject(body);
+    WallpaperListReply reply;
+    reply.success = object.value(QLatin1String("success")).toBool(false);
+    const QJsonArray data = object.value(QLatin1String("data")).toArray();
+    for (const QJsonValue& element : data)
+        reply.fileNames << element.toObject().value(QLatin1String("filename")).toString();
+    reply.nearestPreviousDate = object.value(QLatin1String("nearest_previous_date")).toString();
+    reply.error = object.value(QLatin1String("error")).toString();
+    return reply;
+}
+
+bool ServiceApi::decodeImage(const QByteArray& body, QPixmap& pixmap)
+{
+    return pixmap.loadFromData(body);
+}
+
+ServiceRequestLimits ServiceApi::defaultLimits(ServiceReplyKind kind)
+{
+    if (kind == ServiceReplyKind::Image)
+        return {imageTimeoutMs, maxImageBytes};
+    return {jsonTimeoutMs, maxJsonBytes};
+}
+
+QSslConfiguration ServiceApi::sslConfiguration(const QList<QSslCertificate>& extraCa)
+{
+    // Read once: the system store does not change while the program runs.
+    static const QList<QSslCertificate> systemRoots = QSslConfiguration::systemCaCertificates();
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setCaCertificates(systemRoots + extraCa);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    return configuration;
+}
+
+void ServiceApi::applyLimits(QNetworkReply* reply, const ServiceRequestLimits& limits)
+{
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, reply, [reply, limits] {
+        cutShort(reply,
+                 QStringLiteral("le service n'a pas répondu dans les %1 s").arg(double(limits.timeoutMs) / 1000));
+    });
+    QObject::connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
+    deadline->start(limits.timeoutMs);
+
+    const QString tooLarge =
+        QStringLiteral("réponse du service trop volumineuse (plus de %1 octets)").arg(limits.maxBodyBytes);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, limits, tooLarge] {
+        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (announced > limits.maxBodyBytes)
+            cutShort(reply, tooLarge);
+    });
+    // A body that arrives whole in one read finishes before any progress
+    // could abort it; it is still refused, here, before the caller's handler runs.
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, limits, tooLarge] {
+        if (reply->error() == QNetworkReply::NoError && reply->bytesAvailable() > limits.maxBodyBytes)
+            cutShort(reply, tooLarge);
+    });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [reply, limits, tooLarge](qint64 received, qint64) {
+                         if (received > limits.maxBodyBytes)
+                             cutShort(reply, tooLarge);
+                     });
+}
+
+void ServiceApi::recordSslErrors(QNetworkReply* reply, const QList<QSslError>& errors)
+{
+    QStringList texts;
+    for (const QSslError& error : errors)
+        texts << error.errorString();
+    reply->setProperty(sslErrorsProperty, texts.join(QStringLiteral("; ")));
+}
+
+bool ServiceApi::succeeded(const QNetworkReply* reply)
+{
+    return reply->error() == QNetworkReply::NoError && reply->property(failureProperty).isNull();
+}
+
+QString ServiceApi::errorString(const QNetworkReply* reply)
+{
+    const QString reason = reply->property(failureProperty).toString();
+    if (!reason.isEmpty())
+        return reason;
+    const QString sslErrors = reply->property(sslErrorsProperty).toString();
+    if (!sslErrors.isEmpty() && reply->error() == QNetworkReply::SslHandshakeFailedError)
+        return QStringLiteral("certificat TLS du service refusé: ") + sslErrors;
+    return reply->errorString();
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class QNetworkReply;
+class QPixmap;
+
+// What a reply carries, which decides its time-out and body cap.
+enum class ServiceReplyKind { Json, Image };
+
+struct ServiceRequestLimits
+{
+    // Whole-request deadline, from sending to the last byte.
+    int timeoutMs = 0;
+    // Largest body accepted; a larger one fails the request.
+    qint64 maxBodyBytes = 0;
+};
+
+// One element of the category list, with missing or non-string members read as "".
+struct ServiceCategory
+{
+    QString id;
+    QString name;
+    QString thumbnail;
+};
+
+struct CategoryListReply
+{
+    bool success = false;
+    QJsonArray data;
+    qint64 timestamp = 0;
+};
+
+struct WallpaperListReply
+{
+    bool success = false;
+    // "data"[i]."filename" in reply order, "" where missing.
+    QStringList fileNames;
+    QString nearestPreviousDate;
+    QString error;
+};
+
+// The wallpaper service's protocol as the program speaks it: the four request
+// URLs, the reply readers, and the trust and limits put on every request.
+class ServiceApi
+{
+public:
+    static constexpr int jsonTimeoutMs = 30 * 1000;
+    static constexpr int imageTimeoutMs = 120 * 1000;
+    static constexpr qint64 maxJsonBytes = 2 * 1024 * 1024;
+    static constexpr qint64 maxImageBytes = 64 * 1024 * 1024;
+
+    // origin + "/velmora/api"
+    static QString apiBase(const QString& origin);
+    // "dd/MM/yyyy" with every "/" sent as "%2F".
+    static QString encodeDate(const QString& date);
+    static QUrl categoriesUrl(const QString& origin);
+    static QUrl wallpapersUrl(const QString& origin, const QString& categoryId, const QString& date);
+    static QUrl imageUrl(const QString& origin, const QString& fileName);
+    static QUrl thumbnailUrl(const QString& origin, const QString& fileName);
+
+    // The top-level object of a JSON body; anything else reads as an empty object.
+    static QJsonObject replyObject(const QByteArray& body);
+    static CategoryListReply readCategoryList(const QByteArray& body);
+    static ServiceCategory readCategory(const QJsonValue& value);
+    static WallpaperListReply readWallpaperList(const QByteArray& body);
+    // Format detected from the content; false when the bytes are no image.
+    static bool decodeImage(const QByteArray& body, QPixmap& pixmap);
+
+    static ServiceRequestLimits defaultLimits(ServiceReplyKind kind);
+    // Verifies the service against the system's trusted roots plus extraCa.
+    static QSslConfiguration sslConfiguration(const QList<QSslCertificate>& extraCa);
+
+    // Arms the deadline and the body cap on a reply that was just sent, before
+    // the caller connects its own finished handler. A breach aborts the reply
+    // (or, when it had already arrived whole, marks it failed).
+    static void applyLimits(QNetworkReply* reply, const ServiceRequestLimits& limits);
+    // Keeps the certificate errors of a reply so that its failure can name them.
+    static void recordSslErrors(QNetworkReply* reply, const QList<QSslError>& errors);
+    // Whether a finished reply succeeded: no network error and not cut short
+    // by the limits. Handlers decide success with this.
+    static bool succeeded(const QNetworkReply* reply);
+    // The failure text of a finished reply: why it was cut short, the
+    // certificate errors that refused the service, or the reply's own error string.
+    static QString errorString(const QNetworkReply* reply);
+};

@@ -1,0 +1,58 @@
+// Lays out a large wallpaper library cheaply for the service benchmark: one
+// real 2560x1440 picture, hard-linked under a unique name into every date of
+// every category, since only the index size matters for the service.
+//
+//   velmora-bench-library DIR CATEGORIES DAYS
+#include "demo_library.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    bool categoriesOk = false;
+    bool daysOk = false;
+    const int categories = arguments.value(2).toInt(&categoriesOk);
+    const int days = arguments.value(3).toInt(&daysOk);
+    if (arguments.size() != 4 || !categoriesOk || !daysOk || categories < 1 || days < 1) {
+        std::fprintf(stderr, "usage: velmora-bench-library DIR CATEGORIES DAYS\n");
+        return 2;
+    }
+    const QDir root(arguments.at(1));
+    if (!root.mkpath(QStringLiteral(".")) || !root.isEmpty()) {
+        std::fprintf(stderr, "velmora-bench-library: %s must be a new or empty folder\n", qUtf8Printable(root.path()));
+        return 2;
+    }
+
+    const QString source = root.filePath(QStringLiteral(".source.jpg"));
+    QImageWriter writer(source, "jpeg");
+    writer.setQuality(88);
+    if (!writer.write(DemoLibrary::paint(DemoLibrary::Style::Mountains, QSize(2560, 1440), 7))) {
+        std::fprintf(stderr, "velmora-bench-library: cannot write %s\n", qUtf8Printable(source));
+        return 1;
+    }
+    const QByteArray sourcePath = QFile::encodeName(source);
+    const QDate today = QDate::currentDate();
+    for (int c = 0; c < categories; ++c) {
+        const QString id = QStringLiteral("c%1").arg(c, 3, 10, QLatin1Char('0'));
+        for (int d = 0; d < days; ++d) {
+            const QDate date = today.addDays(-d);
+            const QString folder = root.filePath(id + QLatin1Char('/') + date.toString(QStringLiteral("yyyy-MM-dd")));
+            const QString name = QStringLiteral("%1-%2.jpg").arg(id, date.toString(QStringLiteral("yyyyMMdd")));
+            if (!QDir().mkpath(folder) ||
+                ::link(sourcePath.constData(), QFile::encodeName(folder + QLatin1Char('/') + name).constData()) != 0) {
+                std::fprintf(stderr, "velmora-bench-library: cannot fill %s\n", qUtf8Printable(folder));
+                return 1;
+            }
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,134 @@
+#include "src/demo_library.h"
+#include "src/http_service.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslKey>
+
+#include <cstdio>
+
+namespace {
+
+int failWith(const QString& message)
+{
+    std::fprintf(stderr, "velmora-service: %s\n", qUtf8Printable(message));
+    return 2;
+}
+
+// The key may be RSA or EC, in PEM; the file does not say which.
+QSslKey readKey(const QString& path, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read the key %1: %2").arg(path, file.errorString());
+        return {};
+    }
+    const QByteArray pem = file.readAll();
+    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Rsa, QSsl::Ec, QSsl::Dsa}) {
+        QSslKey key(pem, algorithm, QSsl::Pem, QSsl::PrivateKey);
+        if (!key.isNull())
+            return key;
+    }
+    *error = QStringLiteral("%1 holds no usable private key (PEM, unencrypted RSA or EC)").arg(path);
+    return {};
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmora-service"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Serves a wallpaper library to Velmora over HTTPS under /velmora/api.\n"
+        "Library layout: DIR/<category id>/category.json (optional: {\"name\": ..., \"thumbnail\": ...})\n"
+        "and DIR/<category id>/<yyyy-MM-dd>/<picture file>. Thumbnails are cached in DIR/.mini.\n"
+        "The library is re-read when its folders change. Once listening, one line\n"
+        "\"listening on https://ADDRESS:PORT\" is printed on standard output; the request\n"
+        "log goes to standard error."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption libraryOption(QStringLiteral("library"), QStringLiteral("The library folder (required)."),
+                                           QStringLiteral("DIR"));
+    const QCommandLineOption demoOption(
+        QStringLiteral("demo"),
+        QStringLiteral("Fill an empty or missing library folder with a generated sample library first."));
+    const QCommandLineOption addressOption(QStringLiteral("address"),
+                                           QStringLiteral("Address to listen on (default 127.0.0.1)."),
+                                           QStringLiteral("ADDR"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Port to listen on (default 8443; 0 picks a free port)."),
+                                        QStringLiteral("N"), QStringLiteral("8443"));
+    const QCommandLineOption certOption(
+        QStringLiteral("cert"),
+        QStringLiteral("PEM file with the server certificate, then any intermediate ones (required)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption keyOption(QStringLiteral("key"),
+                                       QStringLiteral("PEM file with the server's private key (required)."),
+                                       QStringLiteral("FILE"));
+    parser.addOptions({libraryOption, demoOption, addressOption, portOption, certOption, keyOption});
+    parser.process(app);
+
+    if (!parser.positionalArguments().isEmpty())
+        return failWith(
+            QStringLiteral("unexpected argument %1 (see --help)").arg(parser.positionalArguments().first()));
+    for (const QCommandLineOption* required : {&libraryOption, &certOption, &keyOption}) {
+        if (parser.value(*required).isEmpty())
+            return failWith(QStringLiteral("--%1 is required (see --help)").arg(required->names().constFirst()));
+    }
+    const QHostAddress address(parser.value(addressOption));
+    if (address.isNull())
+        return failWith(QStringLiteral("--address %1 is not an IP address").arg(parser.value(addressOption)));
+    bool portOk = false;
+    const uint port = parser.value(portOption).toUInt(&portOk);
+    if (!portOk || port > 65535)
+        return failWith(QStringLiteral("--port %1 is not a port number").arg(parser.value(portOption)));
+
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(parser.value(certOption), QSsl::Pem);
+    if (chain.isEmpty() || chain.constFirst().isNull())
+        return failWith(QStringLiteral("%1 holds no PEM certificate").arg(parser.value(certOption)));
+    QString error;
+    const QSslKey key = readKey(parser.value(keyOption), &error);
+    if (key.isNull())
+        return failWith(error);
+
+    const QString library = QDir(parser.value(libraryOption)).absolutePath();
+    if (parser.isSet(demoOption)) {
+        if (DemoLibrary::isEmpty(library)) {
+            serviceLog(QStringLiteral("demo: drawing a sample library into ") + library);
+            QElapsedTimer timer;
+            timer.start();
+            if (!DemoLibrary::generate(library, DemoOptions(), &error))
+                return failWith(QStringLiteral("demo library: ") + error);
+            serviceLog(QStringLiteral("demo: done in %1 s").arg(double(timer.elapsed()) / 1000, 0, 'f', 1));
+        } else {
+            serviceLog(QStringLiteral("demo: %1 is not empty; serving it as it is").arg(library));
+        }
+    }
+    if (!QFileInfo(library).isDir())
+        return failWith(QStringLiteral("the library %1 is not a folder").arg(library));
+
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificateChain(chain);
+    tls.setPrivateKey(key);
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+
+    HttpService service(library);
+    const quint16 bound = service.start(address, quint16(port), tls, &error);
+    if (bound == 0)
+        return failWith(QStringLiteral("cannot listen on %1:%2: %3").arg(address.toString()).arg(port).arg(error));
+
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
+                             : address.toString();
+    std::printf("listening on https://%s:%u\n", qUtf8Printable(host), unsigned(bound));
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}

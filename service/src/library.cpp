@@ -1,0 +1,208 @@
+#include "library.h"
+
+#include "core/service_file_name.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+constexpr qsizetype maxCategoryIdLength = 64;
+constexpr qint64 maxCategoryJsonSize = 64 * 1024;
+
+const QDir::Filters everyEntry = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+
+struct CategoryMeta
+{
+    QString name;
+    QString thumbnail;
+};
+
+class Scan
+{
+public:
+    explicit Scan(LibrarySnapshot& snapshot) : m_snapshot(snapshot) {}
+
+    void category(const QFileInfo& folder)
+    {
+        LibraryCategory category;
+        category.id = folder.fileName();
+        const CategoryMeta meta = readMeta(folder.absoluteFilePath());
+        category.name = meta.name.isEmpty() ? category.id : meta.name;
+        m_snapshot.folders << folder.absoluteFilePath();
+
+        const QFileInfoList entries = QDir(folder.absoluteFilePath()).entryInfoList(everyEntry, QDir::Name);
+        for (const QFileInfo& entry : entries) {
+            const QString name = entry.fileName();
+            if (name.startsWith(QLatin1Char('.')) || name == QLatin1String("category.json"))
+                continue;
+            const QDate date = QDate::fromString(name, QStringLiteral("yyyy-MM-dd"));
+            if (!entry.isDir() || entry.isSymLink() || !date.isValid() || name.size() != 10) {
+                problem(entry, QStringLiteral("not a date folder (yyyy-MM-dd)"));
+                continue;
+            }
+            m_snapshot.folders << entry.absoluteFilePath();
+            QStringList names = datePictures(entry, category.id, date);
+            if (!names.isEmpty())
+                category.dates.insert(date, names);
+        }
+        m_wantedThumbnails.insert(category.id, meta.thumbnail);
+        m_snapshot.categories << category;
+    }
+
+    // Runs once every category is known, since a category may show any picture of the library.
+    void resolveThumbnails()
+    {
+        for (LibraryCategory& category : m_snapshot.categories) {
+            const QString wanted = m_wantedThumbnails.value(category.id);
+            if (!wanted.isEmpty() && m_snapshot.pictures.contains(wanted)) {
+                category.thumbnail = wanted;
+                continue;
+            }
+            if (!wanted.isEmpty())
+                m_snapshot.problems << QStringLiteral("%1/category.json: thumbnail %2 is not a published picture")
+                                           .arg(category.id, wanted);
+            if (!category.dates.isEmpty())
+                category.thumbnail = category.dates.last().constFirst();
+        }
+    }
+
+    void problem(const QFileInfo& entry, const QString& why)
+    {
+        m_snapshot.problems << QDir(m_snapshot.root).relativeFilePath(entry.absoluteFilePath()) + QStringLiteral(": ") +
+                                   why;
+    }
+
+private:
+    QStringList datePictures(const QFileInfo& folder, const QString& categoryId, const QDate& date)
+    {
+        QStringList names;
+        const QFileInfoList entries = QDir(folder.absoluteFilePath()).entryInfoList(everyEntry, QDir::Name);
+        for (const QFileInfo& entry : entries) {
+            const QString name = entry.fileName();
+            if (name.startsWith(QLatin1Char('.')))
+                continue;
+            if (!entry.isFile() || entry.isSymLink()) {
+                problem(entry, QStringLiteral("not a regular file"));
+                continue;
+            }
+            if (!LibraryScanner::isPublishableFileName(name)) {
+                problem(entry, QStringLiteral("file name not publishable"));
+                continue;
+            }
+            QImageReader reader(entry.absoluteFilePath());
+            reader.setDecideFormatFromContent(true);
+            if (!reader.canRead()) {
+                problem(entry, QStringLiteral("unreadable image: ") + reader.errorString());
+                continue;
+            }
+            const auto existing = m_snapshot.pictures.constFind(name);
+            if (existing != m_snapshot.pictures.constEnd()) {
+                problem(entry, QStringLiteral("file name already published by ") +
+                                   QDir(m_snapshot.root).relativeFilePath(existing->path));
+                continue;
+            }
+            LibraryPicture picture;
+            picture.fileName = name;
+            picture.path = entry.absoluteFilePath();
+            picture.mimeType = LibraryScanner::mimeTypeForFormat(reader.format());
+            picture.categoryId = categoryId;
+            picture.date = date;
+            picture.size = entry.size();
+            picture.modified = entry.lastModified();
+            m_snapshot.pictures.insert(name, picture);
+            names << name;
+        }
+        return names;
+    }
+
+    CategoryMeta readMeta(const QString& folder)
+    {
+        CategoryMeta meta;
+        QFile file(folder + QStringLiteral("/category.json"));
+        if (!file.exists())
+            return meta;
+        const QFileInfo info(file);
+        if (!file.open(QIODevice::ReadOnly) || info.size() > maxCategoryJsonSize) {
+            problem(info, QStringLiteral("cannot read category.json"));
+            return meta;
+        }
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+        if (error.error != QJsonParseError::NoError || !document.isObject()) {
+            problem(info, QStringLiteral("not a JSON object"));
+            return meta;
+        }
+        const QJsonObject object = document.object();
+        meta.name = object.value(QLatin1String("name")).toString().trimmed();
+        meta.thumbnail = object.value(QLatin1String("thumbnail")).toString();
+        return meta;
+    }
+
+    LibrarySnapshot& m_snapshot;
+    QHash<QString, QString> m_wantedThumbnails;
+};
+
+} // namespace
+
+LibrarySnapshot LibraryScanner::scan(const QString& rootPath)
+{
+    LibrarySnapshot snapshot;
+    snapshot.root = QDir(rootPath).absolutePath();
+    snapshot.folders << snapshot.root;
+    Scan scan(snapshot);
+
+    const QFileInfoList entries = QDir(snapshot.root).entryInfoList(everyEntry, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (name.startsWith(QLatin1Char('.')))
+            continue;
+        if (!entry.isDir() || entry.isSymLink())
+            scan.problem(entry, QStringLiteral("not a category folder"));
+        else if (!isValidCategoryId(name))
+            scan.problem(entry, QStringLiteral("category folder name not usable as an id"));
+        else
+            scan.category(entry);
+    }
+    scan.resolveThumbnails();
+    return snapshot;
+}
+
+bool LibraryScanner::isValidCategoryId(const QString& id)
+{
+    if (id.isEmpty() || id.size() > maxCategoryIdLength || !id.front().isLetterOrNumber() ||
+        !id.back().isLetterOrNumber())
+        return false;
+    for (const QChar c : id) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('_') && c != QLatin1Char('.') &&
+            c != QLatin1Char(' '))
+            return false;
+    }
+    return true;
+}
+
+bool LibraryScanner::isPublishableFileName(const QString& name)
+{
+    static const QStringList suffixes = {QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
+                                         QStringLiteral("webp"), QStringLiteral("bmp"),  QStringLiteral("gif")};
+    if (!isSafeServiceFileName(name) || name.startsWith(QLatin1Char('.')))
+        return false;
+    // The program puts the name into a URL path unencoded: these would change its meaning.
+    if (name.contains(QLatin1Char('#')) || name.contains(QLatin1Char('%')))
+        return false;
+    return suffixes.contains(QFileInfo(name).suffix().toLower());
+}
+
+QByteArray LibraryScanner::mimeTypeForFormat(const QByteArray& format)
+{
+    const QByteArray lower = format.toLower();
+    if (lower == "jpg" || lower == "jpeg")
+        return QByteArrayLiteral("image/jpeg");
+    if (lower == "png" || lower == "webp" || lower == "bmp" || lower == "gif")
+        return QByteArrayLiteral("image/") + lower;
+    return QByteArrayLiteral("application/octet-stream");
+}
