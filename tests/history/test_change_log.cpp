@@ -79,8 +79,8 @@ private Q_SLOTS:
                                << "";
         QTest::newRow("control character") << "[t] [a\tb.jpg] [Manuel] [Remplir]"
                                            << "";
-        QTest::newRow("blank name is a name") << "[t] [ ] [Manuel] [Remplir]"
-                                              << " ";
+        QTest::newRow("blank name is no file name") << "[t] [ ] [Manuel] [Remplir]"
+                                                    << "";
     }
 
     void parsing()

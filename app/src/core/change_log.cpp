@@ -1,6 +1,6 @@
 #include "change_log.h"
 
-#include "safe_local_file_name.h"
+#include "service_file_name.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -50,7 +50,7 @@ std::optional<ChangeLogLine> ChangeLog::parseLine(const QString& line)
     if (!match.hasMatch())
         return std::nullopt;
     ChangeLogLine result{match.captured(1), match.captured(2), match.captured(3), match.captured(4)};
-    if (!isSafeLocalFileName(result.fileName))
+    if (!isSafeServiceFileName(result.fileName))
         return std::nullopt;
     return result;
 }

@@ -1,6 +1,6 @@
 #include "recent_files.h"
 
-#include "safe_local_file_name.h"
+#include "service_file_name.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -34,7 +34,7 @@ bool RecentFiles::isFiledWallpaperPath(const QString& path, const QString& wallp
     if (wallpapersDirectory.isEmpty() || !path.startsWith(prefix))
         return false;
     const QStringList parts = path.mid(prefix.size()).split(QLatin1Char('/'));
-    return parts.size() == 2 && isSafeLocalFileName(parts[0]) && isSafeLocalFileName(parts[1]);
+    return parts.size() == 2 && isSafeServiceFileName(parts[0]) && isSafeServiceFileName(parts[1]);
 }
 
 void RecentFiles::save(QSettings& settings, const RecentFilesLists& lists)

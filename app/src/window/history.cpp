@@ -6,7 +6,7 @@
 #include "core/file_housekeeping.h"
 #include "core/history_merge.h"
 #include "core/recent_files.h"
-#include "core/safe_local_file_name.h"
+#include "core/service_file_name.h"
 #include "core/screen_unique_id.h"
 #include "platform/platform_services.h"
 #include "widgets/screen_selector.h"
@@ -54,7 +54,7 @@ void ModernWindow::logWallpaperChange(int screenIndex, const QString& filename, 
 {
     // A name with a line break or a path in it would not read back as one line
     // naming a file of the monitor's folder.
-    if (!isSafeLocalFileName(filename))
+    if (!isSafeServiceFileName(filename))
         return;
     const QString path =
         getHistoryDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex) + QStringLiteral(".log");
@@ -69,7 +69,7 @@ bool ModernWindow::hasScreenLog(int screenIndex) const
 
 QString ModernWindow::getCurrentWallpaperByScreenId(const QString& screenId) const
 {
-    if (!isSafeLocalFileName(screenId))
+    if (!isSafeServiceFileName(screenId))
         return {};
     const QString line =
         ChangeLog::lastNonEmptyLine(getHistoryDirectory() + QLatin1Char('/') + screenId + QStringLiteral(".log"));

@@ -3,7 +3,7 @@
 #include "modern_window.h"
 
 #include "core/file_housekeeping.h"
-#include "core/safe_local_file_name.h"
+#include "core/service_file_name.h"
 #include "utils/path_helper.h"
 
 #include <QDir>
@@ -25,7 +25,7 @@ QString ModernWindow::copyImageToWallpapers(const QString& sourcePath, int scree
     if (!source.exists())
         return {};
     const QString fileName = source.fileName();
-    if (!isSafeLocalFileName(fileName))
+    if (!isSafeServiceFileName(fileName))
         return {};
 
     const QString screenDir = getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex);
