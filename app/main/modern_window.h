@@ -2,6 +2,7 @@
 
 #include "window_environment.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QSystemTrayIcon>
@@ -46,6 +47,12 @@ private:
     void setupSystemTray();
 
     QStringList commandLine() const;
+
+    // Desktop wallpaper (window/wallpaper_application.cpp).
+    bool setWallpaperWithSmoothTransition(const QString& imagePath);
+    bool setMultipleWallpapers(const QMap<int, QString>& imagePaths);
+    bool setSpanWallpaperMode();
+    void rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers);
 
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
