@@ -1,18 +1,25 @@
 #include "wallpaper_builder.h"
 
+#include "core/area_scaler.h"
+#include "core/bitmap_file.h"
+#include "core/thread_joiner.h"
 #include "utils/path_helper.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QMutex>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScreen>
-#include <QtEndian>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -58,25 +65,29 @@ struct Visible
 {
     QRect rect;
     QSize shownSize;
+    // Where the shown part starts inside the target.
+    QPoint offset;
 };
 
 Visible visiblePart(const QSize& picture, const QSize& target, int mode)
 {
     const QRect whole(QPoint(), picture);
     switch (mode) {
-    case fitMode:
-        return {whole, picture.scaled(target, Qt::KeepAspectRatio)};
+    case fitMode: {
+        const QSize shown = picture.scaled(target, Qt::KeepAspectRatio);
+        return {whole, shown, QPoint((target.width() - shown.width()) / 2, (target.height() - shown.height()) / 2)};
+    }
     case spanMode:
     case stretchMode:
-        return {whole, target};
+        return {whole, target, QPoint()};
     case tileMode: {
         // Copies repeat only along a side where the picture is smaller than
         // the target, so the target's extent is all that is ever seen.
         const QRect seen = whole.intersected(QRect(QPoint(), target));
-        return {seen, seen.size()};
+        return {seen, seen.size(), QPoint()};
     }
     default:
-        return {fillCrop(picture, target), target};
+        return {fillCrop(picture, target), target, QPoint()};
     }
 }
 
@@ -120,30 +131,47 @@ QRect alignedTo(const QRect& rect, int step, const QSize& bounds)
     return QRect(left, top, right - left, bottom - top);
 }
 
-// Lifts Qt's process-wide decode limit for one read when the picture needs
-// more, and puts it back afterwards. Fine while composing runs on one thread.
+// Lifts Qt's process-wide decode limit while reads that need more are in
+// flight, and puts it back when the last one ends. Pictures of one composite
+// may be read on several threads at once.
 class AllocationLimitLift
 {
 public:
-    explicit AllocationLimitLift(qint64 bytes) : m_previous(QImageReader::allocationLimit())
+    explicit AllocationLimitLift(qint64 bytes)
+        : m_megabytes(int(std::min<qint64>((bytes >> 20) + 1, std::numeric_limits<int>::max())))
     {
-        const qint64 megabytes = (bytes >> 20) + 1;
-        if (m_previous != 0 && megabytes > m_previous) {
-            QImageReader::setAllocationLimit(int(megabytes));
-            m_lifted = true;
-        }
+        const QMutexLocker lock(&s_mutex);
+        if (s_lifts.isEmpty())
+            s_original = QImageReader::allocationLimit();
+        s_lifts.append(m_megabytes);
+        apply();
     }
     ~AllocationLimitLift()
     {
-        if (m_lifted)
-            QImageReader::setAllocationLimit(m_previous);
+        const QMutexLocker lock(&s_mutex);
+        s_lifts.removeOne(m_megabytes);
+        apply();
     }
     AllocationLimitLift(const AllocationLimitLift&) = delete;
     AllocationLimitLift& operator=(const AllocationLimitLift&) = delete;
 
 private:
-    int m_previous;
-    bool m_lifted = false;
+    static void apply()
+    {
+        // 0 means no limit at all: nothing to lift.
+        if (s_original == 0)
+            return;
+        int limit = s_original;
+        for (int megabytes : std::as_const(s_lifts))
+            limit = std::max(limit, megabytes);
+        if (QImageReader::allocationLimit() != limit)
+            QImageReader::setAllocationLimit(limit);
+    }
+
+    int m_megabytes;
+    static inline QMutex s_mutex;
+    static inline QList<int> s_lifts;
+    static inline int s_original = 0;
 };
 
 // Reads a picture, applying its orientation. visible is the displayed part
@@ -202,6 +230,22 @@ QImage readVisible(QImageReader& reader, const QSize& stored, const Visible& vis
                   inside.height(), decodeBuffer.bytesPerLine(), decodeBuffer.format());
 }
 
+// A black BGR888 image. Zeroed pages come from the system as they are first
+// touched, and the row padding is zero as a BMP wants it.
+QImage blackBgrImage(const QSize& size)
+{
+    if (size.isEmpty())
+        return {};
+    const qsizetype bytesPerLine = (qsizetype(size.width()) * 3 + 3) & ~qsizetype(3);
+    if (bytesPerLine > std::numeric_limits<qsizetype>::max() / size.height())
+        return {};
+    void* data = std::calloc(size_t(bytesPerLine) * size_t(size.height()), 1);
+    if (!data)
+        return {};
+    return QImage(static_cast<uchar*>(data), size.width(), size.height(), bytesPerLine, QImage::Format_BGR888,
+                  std::free, data);
+}
+
 QImage blackImage(const QSize& size)
 {
     QImage image(size, QImage::Format_RGB32);
@@ -239,12 +283,13 @@ QImage subImage(const QImage& image, const QRect& rect)
 }
 
 // Draws an RGB32 picture into a BGR888 canvas, cut off at the canvas's edges.
-void drawInto(QImage& canvas, const QImage& picture, const QPoint& at)
+void drawInto(const BgrCanvas& canvas, const QImage& fitted, const QPoint& at)
 {
+    const QImage picture = opaqueRgb32(fitted);
     const QRect area = QRect(at, picture.size()).intersected(canvas.rect());
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const auto* source = reinterpret_cast<const QRgb*>(picture.constScanLine(y - at.y())) + (area.left() - at.x());
-        uchar* target = canvas.scanLine(y) + qsizetype(area.left()) * 3;
+        uchar* target = canvas.row(y) + qsizetype(area.left()) * 3;
         for (int x = 0; x < area.width(); ++x) {
             const QRgb pixel = source[x];
             target[0] = uchar(qBlue(pixel));
@@ -267,68 +312,6 @@ void copyPixels(const QImage& source, const QRect& from, QImage& target, const Q
                     source.constScanLine(y) + qsizetype(read.left()) * bytesPerPixel,
                     size_t(read.width()) * size_t(bytesPerPixel));
     }
-}
-
-void putLittleEndian32(uchar* at, quint32 value)
-{
-    qToLittleEndian(value, at);
-}
-
-void putLittleEndian16(uchar* at, quint16 value)
-{
-    qToLittleEndian(value, at);
-}
-
-// A 24-bit uncompressed BMP, rows bottom-up. Written row by row from a
-// BGR888 image, which is already the file's pixel layout, and replaced
-// atomically so a failed write leaves the previous file.
-bool writeBmp(const QImage& image, const QString& path)
-{
-    if (image.isNull())
-        return false;
-    const QImage pixels =
-        image.format() == QImage::Format_BGR888 ? image : image.convertToFormat(QImage::Format_BGR888);
-    const qint64 pixelRowBytes = qint64(pixels.width()) * 3;
-    const qint64 rowBytes = (pixelRowBytes + 3) & ~qint64(3);
-    constexpr int headerBytes = 14 + 40;
-    const qint64 fileBytes = headerBytes + rowBytes * pixels.height();
-    if (fileBytes > std::numeric_limits<quint32>::max())
-        return false;
-
-    uchar header[headerBytes] = {};
-    header[0] = 'B';
-    header[1] = 'M';
-    putLittleEndian32(header + 2, quint32(fileBytes));
-    putLittleEndian32(header + 10, headerBytes);
-    putLittleEndian32(header + 14, 40);
-    putLittleEndian32(header + 18, quint32(pixels.width()));
-    putLittleEndian32(header + 22, quint32(pixels.height()));
-    putLittleEndian16(header + 26, 1);
-    putLittleEndian16(header + 28, 24);
-    putLittleEndian32(header + 34, quint32(fileBytes - headerBytes));
-    putLittleEndian32(header + 38, quint32(pixels.dotsPerMeterX()));
-    putLittleEndian32(header + 42, quint32(pixels.dotsPerMeterY()));
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (file.write(reinterpret_cast<const char*>(header), headerBytes) != headerBytes)
-        return false;
-
-    // Rows go out in chunks of about a megabyte, padding zeroed.
-    const int rowsPerChunk = int(std::max<qint64>(1, (qint64(1) << 20) / rowBytes));
-    QByteArray chunk(qsizetype(rowBytes * std::min(rowsPerChunk, pixels.height())), '\0');
-    int rowsInChunk = 0;
-    for (int y = pixels.height() - 1; y >= 0; --y) {
-        std::memcpy(chunk.data() + rowsInChunk * rowBytes, pixels.constScanLine(y), size_t(pixelRowBytes));
-        if (++rowsInChunk == rowsPerChunk || y == 0) {
-            const qint64 bytes = rowsInChunk * rowBytes;
-            if (file.write(chunk.constData(), bytes) != bytes)
-                return false;
-            rowsInChunk = 0;
-        }
-    }
-    return file.commit();
 }
 
 } // namespace
@@ -373,7 +356,7 @@ bool WallpaperBuilder::createMultiScreenWallpaper(const QMap<int, QString>& imag
         if (mappings.isEmpty())
             return false;
         const QImage composite = createCompositeImageFromMappings(mappings, virtualDesktop, fillMode);
-        return writeBmp(wrapCoordinatesForWindows(composite, virtualDesktop), outputPath);
+        return writeBitmap(wrapCoordinatesForWindows(composite, virtualDesktop), outputPath);
     } catch (...) {
         return false;
     }
@@ -440,11 +423,33 @@ QList<ScreenMapping> WallpaperBuilder::generateScreenMappings(const QMap<int, QS
     return mappings;
 }
 
-QImage WallpaperBuilder::loadFitted(const QString& path, const QSize& targetSize, int adjustmentMode,
-                                    QImage& decodeBuffer) const
+void WallpaperBuilder::drawPicture(const BgrCanvas& canvas, const QString& path, const QRect& target,
+                                   int adjustmentMode, QImage& decodeBuffer, int threads) const
 {
     if (path.isEmpty())
-        return {};
+        return;
+    const bool tiles = adjustmentMode == tileMode;
+    // Shrinking writes straight into the canvas: no fitted copy in between.
+    const auto shrinks = [&](const QSize& available, const Visible& visible) {
+        return !tiles && available.width() >= visible.shownSize.width() &&
+               available.height() >= visible.shownSize.height();
+    };
+    const auto shownRect = [&](const Visible& visible) {
+        return QRect(target.topLeft() + visible.offset, visible.shownSize);
+    };
+
+    // Uncompressed BMPs, as the change workflow leaves them, need no decoding.
+    MappedBitmap bitmap;
+    if (bitmap.open(path)) {
+        const Visible visible = visiblePart(bitmap.size(), target.size(), adjustmentMode);
+        if (visible.rect.isEmpty() || visible.shownSize.isEmpty())
+            return;
+        if (shrinks(visible.rect.size(), visible)) {
+            shrinkInto(bitmap.rows().part(visible.rect), canvas, shownRect(visible), threads);
+            return;
+        }
+    }
+
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize stored = reader.size();
@@ -455,16 +460,24 @@ QImage WallpaperBuilder::loadFitted(const QString& path, const QSize& targetSize
             const AllocationLimitLift lift(decodeCeilingBytes);
             whole = reader.read();
         }
-        return applyAdjustmentMode(whole, targetSize, adjustmentMode);
+        drawInto(canvas, applyAdjustmentMode(whole, target.size(), adjustmentMode), target.topLeft());
+        return;
     }
     const QSize picture = displayedSize(stored, reader.transformation());
-    const Visible visible = visiblePart(picture, targetSize, adjustmentMode);
+    Visible visible = visiblePart(picture, target.size(), adjustmentMode);
     if (visible.rect.isEmpty() || visible.shownSize.isEmpty())
-        return {};
+        return;
+    // An enlarged picture is read whole, so that the fitting is exact to the pixel.
+    if (!tiles && !shrinks(visible.rect.size(), visible))
+        visible.rect = QRect(QPoint(), picture);
     const QImage part = readVisible(reader, stored, visible, decodeBuffer);
     if (part.isNull())
-        return {};
-    return applyAdjustmentMode(part, targetSize, adjustmentMode);
+        return;
+    const BgrRows rows = BgrRows::of(part);
+    if (rows.first && shrinks(part.size(), visible))
+        shrinkInto(rows, canvas, shownRect(visible), threads);
+    else
+        drawInto(canvas, applyAdjustmentMode(part, target.size(), adjustmentMode), target.topLeft());
 }
 
 QImage WallpaperBuilder::createCompositeImageFromMappings(const QList<ScreenMapping>& mappings,
@@ -472,19 +485,45 @@ QImage WallpaperBuilder::createCompositeImageFromMappings(const QList<ScreenMapp
 {
     if (virtualDesktop.isEmpty())
         return {};
-    QImage canvas(virtualDesktop.size(), QImage::Format_BGR888);
+    QImage canvas = blackBgrImage(virtualDesktop.size());
     if (canvas.isNull())
         return {};
-    std::memset(canvas.bits(), 0, size_t(canvas.sizeInBytes()));
-    QImage decodeBuffer;
-    for (const ScreenMapping& mapping : mappings) {
-        if (mapping.destRect.isEmpty())
-            continue;
-        // A picture that cannot be read leaves its screen black.
-        const QImage fitted = loadFitted(mapping.imagePath, mapping.destRect.size(), adjustmentMode, decodeBuffer);
-        if (!fitted.isNull())
-            drawInto(canvas, fitted, mapping.destRect.topLeft());
+    const BgrCanvas rows = BgrCanvas::of(canvas);
+    // Screens that do not overlap are drawn side by side on a few threads;
+    // overlapping ones in order, later screens over earlier ones.
+    bool overlapping = false;
+    for (qsizetype i = 0; i < mappings.size() && !overlapping; ++i) {
+        for (qsizetype j = i + 1; j < mappings.size() && !overlapping; ++j)
+            overlapping = mappings[i].destRect.intersects(mappings[j].destRect);
     }
+    const int workers =
+        overlapping
+            ? 1
+            : int(std::clamp<qsizetype>(std::min<qsizetype>(QThread::idealThreadCount(), mappings.size()), 1, 4));
+    std::atomic<qsizetype> next{0};
+    std::atomic<bool> failed{false};
+    const auto work = [&] {
+        try {
+            QImage decodeBuffer;
+            for (qsizetype i = next++; i < mappings.size() && !failed; i = next++) {
+                // A picture that cannot be read leaves its screen black.
+                if (!mappings[i].destRect.isEmpty())
+                    drawPicture(rows, mappings[i].imagePath, mappings[i].destRect, adjustmentMode, decodeBuffer,
+                                workers > 1 ? 1 : 0);
+            }
+        } catch (...) {
+            failed = true;
+        }
+    };
+    {
+        std::vector<std::thread> helpers;
+        const ThreadJoiner joiner(helpers);
+        for (int i = 1; i < workers; ++i)
+            helpers.emplace_back(work);
+        work();
+    }
+    if (failed)
+        return {};
     return canvas;
 }
 
@@ -554,11 +593,11 @@ QImage WallpaperBuilder::wrapCoordinatesForWindows(const QImage& sourceImage, co
     const QImage source = sourceImage.depth() >= 8 && sourceImage.depth() % 8 == 0 && sourceImage.colorCount() == 0
                               ? sourceImage
                               : sourceImage.convertToFormat(QImage::Format_RGB32);
-    QImage result(source.size(), source.format());
+    QImage result = source.format() == QImage::Format_BGR888 ? blackBgrImage(source.size())
+                                                             : QImage(source.size(), source.format());
     if (result.isNull())
         return {};
-    std::memset(result.bits(), 0, size_t(result.sizeInBytes()));
-    if (result.hasAlphaChannel())
+    if (source.format() != QImage::Format_BGR888)
         result.fill(Qt::black);
 
     // A cyclic shift: the desktop origin becomes the file's first pixel.

@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QString>
 
+struct BgrCanvas;
+
 // One monitor as the composite sees it: a copy of what QScreen reports, so
 // that composing needs no GUI-thread object and tests can describe any layout.
 struct DesktopScreen
@@ -71,7 +73,8 @@ private:
     QString getScreenName(const DesktopScreen& screen, int index) const;
     bool isRealPrimaryScreen(const DesktopScreen& screen) const;
 
-    QImage loadFitted(const QString& path, const QSize& targetSize, int adjustmentMode, QImage& decodeBuffer) const;
+    void drawPicture(const BgrCanvas& canvas, const QString& path, const QRect& target, int adjustmentMode,
+                     QImage& decodeBuffer, int threads) const;
     QPoint virtualDesktopOrigin() const;
 
     QList<DesktopScreen> m_screens;
