@@ -120,6 +120,12 @@ private:
     // Certificate errors are never ignored: they fail the request, and are logged and named in its error text.
     void setupSslErrorHandling(QNetworkReply* reply);
 
+    // Desktop wallpaper (window/wallpaper_application.cpp).
+    bool setWallpaperWithSmoothTransition(const QString& imagePath);
+    bool setMultipleWallpapers(const QMap<int, QString>& imagePaths);
+    bool setSpanWallpaperMode();
+    void rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers);
+
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
     QNetworkAccessManager* networkManager = nullptr;

@@ -1,0 +1,666 @@
+#include "wallpaper_builder.h"
+
+#include "core/area_scaler.h"
+#include "core/bitmap_file.h"
+#include "core/thread_joiner.h"
+#include "utils/path_helper.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QMutex>
+#include <QPainter>
+#include <QScreen>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int fillMode = 0;
+constexpr int fitMode = 1;
+constexpr int spanMode = 2;
+constexpr int stretchMode = 3;
+constexpr int tileMode = 4;
+
+// Qt refuses to decode beyond QImageReader::allocationLimit() (128 MB by
+// default: an 8000 x 6000 photo needs 192 MB). A picture may use up to this
+// much; anything larger is treated as unreadable.
+constexpr qint64 decodeCeilingBytes = qint64(1) << 30;
+// Upper bound of the bytes per pixel any image handler decodes into.
+constexpr qint64 decodedBytesPerPixel = 8;
+
+const QString compositeFileName = QStringLiteral("composite_wallpaper.bmp");
+
+bool isUsable(const DesktopScreen& screen)
+{
+    return !screen.geometry.isEmpty();
+}
+
+// Where a fill shows a picture of the given size: scaled to cover the
+// target, centred with offsets truncated toward zero, the overflow cut off.
+// The result is the visible part, in picture pixels.
+QRect fillCrop(const QSize& picture, const QSize& target)
+{
+    const QSize scaled = picture.scaled(target, Qt::KeepAspectRatioByExpanding);
+    if (scaled.isEmpty())
+        return {};
+    const int offsetX = (target.width() - scaled.width()) / 2;
+    const int offsetY = (target.height() - scaled.height()) / 2;
+    const double scaleX = double(picture.width()) / scaled.width();
+    const double scaleY = double(picture.height()) / scaled.height();
+    const QRect crop(qRound(-offsetX * scaleX), qRound(-offsetY * scaleY), qRound(target.width() * scaleX),
+                     qRound(target.height() * scaleY));
+    return crop.intersected(QRect(QPoint(), picture));
+}
+
+// The part of a picture an adjustment mode shows, and the size it takes on screen.
+struct Visible
+{
+    QRect rect;
+    QSize shownSize;
+    // Where the shown part starts inside the target.
+    QPoint offset;
+};
+
+Visible visiblePart(const QSize& picture, const QSize& target, int mode)
+{
+    const QRect whole(QPoint(), picture);
+    switch (mode) {
+    case fitMode: {
+        const QSize shown = picture.scaled(target, Qt::KeepAspectRatio);
+        return {whole, shown, QPoint((target.width() - shown.width()) / 2, (target.height() - shown.height()) / 2)};
+    }
+    case spanMode:
+    case stretchMode:
+        return {whole, target, QPoint()};
+    case tileMode: {
+        // Copies repeat only along a side where the picture is smaller than
+        // the target, so the target's extent is all that is ever seen.
+        const QRect seen = whole.intersected(QRect(QPoint(), target));
+        return {seen, seen.size(), QPoint()};
+    }
+    default:
+        return {fillCrop(picture, target), target, QPoint()};
+    }
+}
+
+// The reader's transformation maps the stored picture onto the displayed one:
+// mirror, then flip, then a quarter turn clockwise.
+QRect storedToDisplayed(QRect rect, const QSize& stored, QImageIOHandler::Transformations transformation)
+{
+    if (transformation.testFlag(QImageIOHandler::TransformationMirror))
+        rect.moveLeft(stored.width() - rect.right() - 1);
+    if (transformation.testFlag(QImageIOHandler::TransformationFlip))
+        rect.moveTop(stored.height() - rect.bottom() - 1);
+    if (transformation.testFlag(QImageIOHandler::TransformationRotate90))
+        rect = QRect(stored.height() - rect.bottom() - 1, rect.left(), rect.height(), rect.width());
+    return rect;
+}
+
+QRect displayedToStored(QRect rect, const QSize& stored, QImageIOHandler::Transformations transformation)
+{
+    if (transformation.testFlag(QImageIOHandler::TransformationRotate90))
+        rect = QRect(rect.top(), stored.height() - rect.right() - 1, rect.height(), rect.width());
+    if (transformation.testFlag(QImageIOHandler::TransformationFlip))
+        rect.moveTop(stored.height() - rect.bottom() - 1);
+    if (transformation.testFlag(QImageIOHandler::TransformationMirror))
+        rect.moveLeft(stored.width() - rect.right() - 1);
+    return rect;
+}
+
+QSize displayedSize(const QSize& stored, QImageIOHandler::Transformations transformation)
+{
+    return transformation.testFlag(QImageIOHandler::TransformationRotate90) ? stored.transposed() : stored;
+}
+
+// Widens rect to multiples of step, staying inside bounds (which may cost
+// the last few stored pixels: less than one decoded pixel).
+QRect alignedTo(const QRect& rect, int step, const QSize& bounds)
+{
+    const int left = rect.left() / step * step;
+    const int top = rect.top() / step * step;
+    const int right = std::min((rect.left() + rect.width() + step - 1) / step * step, bounds.width() / step * step);
+    const int bottom = std::min((rect.top() + rect.height() + step - 1) / step * step, bounds.height() / step * step);
+    return QRect(left, top, right - left, bottom - top);
+}
+
+// Lifts Qt's process-wide decode limit while reads that need more are in
+// flight, and puts it back when the last one ends. Pictures of one composite
+// may be read on several threads at once.
+class AllocationLimitLift
+{
+public:
+    explicit AllocationLimitLift(qint64 bytes)
+        : m_megabytes(int(std::min<qint64>((bytes >> 20) + 1, std::numeric_limits<int>::max())))
+    {
+        const QMutexLocker lock(&s_mutex);
+        if (s_lifts.isEmpty())
+            s_original = QImageReader::allocationLimit();
+        s_lifts.append(m_megabytes);
+        apply();
+    }
+    ~AllocationLimitLift()
+    {
+        const QMutexLocker lock(&s_mutex);
+        s_lifts.removeOne(m_megabytes);
+        apply();
+    }
+    AllocationLimitLift(const AllocationLimitLift&) = delete;
+    AllocationLimitLift& operator=(const AllocationLimitLift&) = delete;
+
+private:
+    static void apply()
+    {
+        // 0 means no limit at all: nothing to lift.
+        if (s_original == 0)
+            return;
+        int limit = s_original;
+        for (int megabytes : std::as_const(s_lifts))
+            limit = std::max(limit, megabytes);
+        if (QImageReader::allocationLimit() != limit)
+            QImageReader::setAllocationLimit(limit);
+    }
+
+    int m_megabytes;
+    static inline QMutex s_mutex;
+    static inline QList<int> s_lifts;
+    static inline int s_original = 0;
+};
+
+// Reads a picture, applying its orientation. visible is the displayed part
+// wanted and shownSize the size it will be drawn at: decoders that can
+// (JPEG) decode only that part, halved as often as the shown size allows.
+// libjpeg is only fast at exact halvings, so no other factor is asked for.
+// decodeBuffer is reused across pictures of one composite. The result is
+// the visible part, possibly smaller than visible by the halvings.
+QImage readVisible(QImageReader& reader, const QSize& stored, const Visible& visible, QImage& decodeBuffer)
+{
+    const QImageIOHandler::Transformations transformation = reader.transformation();
+    QRect storedClip = displayedToStored(visible.rect, stored, transformation);
+    int reduction = 1;
+    QSize decodedSize = stored;
+    const bool decodesParts =
+        reader.supportsOption(QImageIOHandler::ClipRect) && reader.supportsOption(QImageIOHandler::ScaledSize);
+    if (decodesParts) {
+        while (reduction < 8 && visible.rect.width() / (reduction * 2) >= visible.shownSize.width() &&
+               visible.rect.height() / (reduction * 2) >= visible.shownSize.height())
+            reduction *= 2;
+        storedClip = alignedTo(storedClip, reduction, stored);
+        if (storedClip.isEmpty())
+            return {};
+        decodedSize = storedClip.size() / reduction;
+        if (storedClip != QRect(QPoint(), stored))
+            reader.setClipRect(storedClip);
+        if (reduction > 1)
+            reader.setScaledSize(decodedSize);
+    } else {
+        storedClip = QRect(QPoint(), stored);
+    }
+
+    const qint64 bytes = qint64(decodedSize.width()) * decodedSize.height() * decodedBytesPerPixel;
+    if (bytes > decodeCeilingBytes)
+        return {};
+    {
+        const AllocationLimitLift lift(bytes);
+        if (!reader.read(&decodeBuffer))
+            return {};
+    }
+
+    // Where the wanted part lies in what was decoded.
+    const QRect decodedArea = storedToDisplayed(storedClip, stored, transformation);
+    const QRect part(qRound(double(visible.rect.x() - decodedArea.x()) / reduction),
+                     qRound(double(visible.rect.y() - decodedArea.y()) / reduction),
+                     qRound(double(visible.rect.width()) / reduction),
+                     qRound(double(visible.rect.height()) / reduction));
+    const QRect inside = part.intersected(decodeBuffer.rect());
+    if (inside == decodeBuffer.rect())
+        return decodeBuffer;
+    if (decodeBuffer.depth() < 8 || decodeBuffer.colorCount() > 0)
+        return decodeBuffer.copy(inside);
+    // A view into the decode buffer, valid until the buffer's next read.
+    const int bytesPerPixel = decodeBuffer.depth() / 8;
+    return QImage(decodeBuffer.constScanLine(inside.top()) + qsizetype(inside.left()) * bytesPerPixel, inside.width(),
+                  inside.height(), decodeBuffer.bytesPerLine(), decodeBuffer.format());
+}
+
+// A black BGR888 image. Zeroed pages come from the system as they are first
+// touched, and the row padding is zero as a BMP wants it.
+QImage blackBgrImage(const QSize& size)
+{
+    if (size.isEmpty())
+        return {};
+    const qsizetype bytesPerLine = (qsizetype(size.width()) * 3 + 3) & ~qsizetype(3);
+    if (bytesPerLine > std::numeric_limits<qsizetype>::max() / size.height())
+        return {};
+    void* data = std::calloc(size_t(bytesPerLine) * size_t(size.height()), 1);
+    if (!data)
+        return {};
+    return QImage(static_cast<uchar*>(data), size.width(), size.height(), bytesPerLine, QImage::Format_BGR888,
+                  std::free, data);
+}
+
+QImage blackImage(const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    return image;
+}
+
+// The picture as opaque RGB32, transparent parts shown over black.
+QImage opaqueRgb32(const QImage& image)
+{
+    if (image.format() == QImage::Format_RGB32)
+        return image;
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_RGB32);
+    QImage result = blackImage(image.size());
+    QPainter painter(&result);
+    painter.drawImage(0, 0, image);
+    return result;
+}
+
+// A picture of exactly size; never shares data with image.
+QImage smoothlyScaled(const QImage& image, const QSize& size)
+{
+    if (image.size() == size)
+        return image.copy();
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QImage subImage(const QImage& image, const QRect& rect)
+{
+    if (rect == image.rect())
+        return image;
+    return QImage(image.constScanLine(rect.top()) + qsizetype(rect.left()) * 4, rect.width(), rect.height(),
+                  image.bytesPerLine(), image.format());
+}
+
+// Draws an RGB32 picture into a BGR888 canvas, cut off at the canvas's edges.
+void drawInto(const BgrCanvas& canvas, const QImage& fitted, const QPoint& at)
+{
+    const QImage picture = opaqueRgb32(fitted);
+    const QRect area = QRect(at, picture.size()).intersected(canvas.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto* source = reinterpret_cast<const QRgb*>(picture.constScanLine(y - at.y())) + (area.left() - at.x());
+        uchar* target = canvas.row(y) + qsizetype(area.left()) * 3;
+        for (int x = 0; x < area.width(); ++x) {
+            const QRgb pixel = source[x];
+            target[0] = uchar(qBlue(pixel));
+            target[1] = uchar(qGreen(pixel));
+            target[2] = uchar(qRed(pixel));
+            target += 3;
+        }
+    }
+}
+
+// Copies a block of pixels between images of one format.
+void copyPixels(const QImage& source, const QRect& from, QImage& target, const QPoint& to)
+{
+    const int bytesPerPixel = source.depth() / 8;
+    const QRect area = QRect(to, from.size()).intersected(target.rect());
+    const QPoint shift = from.topLeft() - to;
+    const QRect read = area.translated(shift).intersected(source.rect());
+    for (int y = read.top(); y <= read.bottom(); ++y) {
+        std::memcpy(target.scanLine(y - shift.y()) + qsizetype(read.left() - shift.x()) * bytesPerPixel,
+                    source.constScanLine(y) + qsizetype(read.left()) * bytesPerPixel,
+                    size_t(read.width()) * size_t(bytesPerPixel));
+    }
+}
+
+} // namespace
+
+QRect DesktopScreen::physicalRect() const
+{
+    return QRect(geometry.topLeft(),
+                 QSize(qRound(geometry.width() * devicePixelRatio), qRound(geometry.height() * devicePixelRatio)));
+}
+
+QList<DesktopScreen> DesktopScreen::currentScreens()
+{
+    QList<DesktopScreen> result;
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return result;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const auto screens = QGuiApplication::screens();
+    for (const QScreen* screen : screens) {
+        if (screen)
+            result.append({screen->name(), screen->geometry(), screen->devicePixelRatio(), screen == primary});
+        else
+            result.append(DesktopScreen{});
+    }
+    return result;
+}
+
+WallpaperBuilder::WallpaperBuilder()
+    : WallpaperBuilder(DesktopScreen::currentScreens(), QOperatingSystemVersion::current())
+{
+}
+
+WallpaperBuilder::WallpaperBuilder(QList<DesktopScreen> screens, QOperatingSystemVersion os)
+    : m_screens(std::move(screens)), m_os(os)
+{
+}
+
+bool WallpaperBuilder::createMultiScreenWallpaper(const QMap<int, QString>& imagePaths, const QString& outputPath) const
+{
+    try {
+        const QRect virtualDesktop = calculateVirtualDesktopBounds();
+        const QList<ScreenMapping> mappings = generateScreenMappings(imagePaths);
+        if (mappings.isEmpty())
+            return false;
+        const QImage composite = createCompositeImageFromMappings(mappings, virtualDesktop, fillMode);
+        return writeBitmap(wrapCoordinatesForWindows(composite, virtualDesktop), outputPath);
+    } catch (...) {
+        return false;
+    }
+}
+
+QPoint WallpaperBuilder::virtualDesktopOrigin() const
+{
+    // The extremes start at 0, so the origin is never right of or below (0, 0).
+    QPoint origin(0, 0);
+    for (const DesktopScreen& screen : m_screens) {
+        if (!isUsable(screen))
+            continue;
+        const QRect rect = screen.physicalRect();
+        origin.setX(std::min(origin.x(), rect.x()));
+        origin.setY(std::min(origin.y(), rect.y()));
+    }
+    return origin;
+}
+
+QRect WallpaperBuilder::calculateVirtualDesktopBounds() const
+{
+    if (m_screens.isEmpty())
+        return {};
+    if (std::none_of(m_screens.cbegin(), m_screens.cend(), [](const DesktopScreen& s) { return s.isPrimary; }))
+        return {};
+    const QPoint origin = virtualDesktopOrigin();
+    int maxRight = 0;
+    int maxBottom = 0;
+    for (const DesktopScreen& screen : m_screens) {
+        if (!isUsable(screen))
+            continue;
+        const QRect rect = screen.physicalRect();
+        maxRight = std::max(maxRight, rect.x() + rect.width());
+        maxBottom = std::max(maxBottom, rect.y() + rect.height());
+    }
+    return QRect(origin.x(), origin.y(), maxRight - origin.x(), maxBottom - origin.y());
+}
+
+QList<ScreenMapping> WallpaperBuilder::generateScreenMappings(const QMap<int, QString>& imagePaths) const
+{
+    QList<ScreenMapping> mappings;
+    if (m_screens.isEmpty())
+        return mappings;
+    const QPoint origin = virtualDesktopOrigin();
+    for (auto it = imagePaths.cbegin(); it != imagePaths.cend(); ++it) {
+        const int index = it.key();
+        if (index < 0 || index >= m_screens.size() || !isUsable(m_screens.at(index)))
+            continue;
+        const DesktopScreen& screen = m_screens.at(index);
+        ScreenMapping mapping;
+        mapping.screenRect = screen.physicalRect();
+        mapping.imagePath = it.value();
+        mapping.isPrimary = screen.isPrimary;
+        mapping.destRect = QRect(mapping.screenRect.topLeft() - origin, mapping.screenRect.size());
+        // The header is enough for the size; the picture is decoded once, when drawn.
+        QSize size;
+        if (!mapping.imagePath.isEmpty()) {
+            QImageReader reader(mapping.imagePath);
+            size = displayedSize(reader.size(), reader.transformation());
+        }
+        mapping.sourceRect = QRect(QPoint(), size.isEmpty() ? mapping.screenRect.size() : size);
+        mappings.append(mapping);
+    }
+    return mappings;
+}
+
+void WallpaperBuilder::drawPicture(const BgrCanvas& canvas, const QString& path, const QRect& target,
+                                   int adjustmentMode, QImage& decodeBuffer, int threads) const
+{
+    if (path.isEmpty())
+        return;
+    const bool tiles = adjustmentMode == tileMode;
+    // Shrinking writes straight into the canvas: no fitted copy in between.
+    const auto shrinks = [&](const QSize& available, const Visible& visible) {
+        return !tiles && available.width() >= visible.shownSize.width() &&
+               available.height() >= visible.shownSize.height();
+    };
+    const auto shownRect = [&](const Visible& visible) {
+        return QRect(target.topLeft() + visible.offset, visible.shownSize);
+    };
+
+    // Uncompressed BMPs, as the change workflow leaves them, need no decoding.
+    MappedBitmap bitmap;
+    if (bitmap.open(path)) {
+        const Visible visible = visiblePart(bitmap.size(), target.size(), adjustmentMode);
+        if (visible.rect.isEmpty() || visible.shownSize.isEmpty())
+            return;
+        if (shrinks(visible.rect.size(), visible)) {
+            shrinkInto(bitmap.rows().part(visible.rect), canvas, shownRect(visible), threads);
+            return;
+        }
+    }
+
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    if (stored.isEmpty()) {
+        // A format that cannot tell its size up front: decode it whole.
+        QImage whole;
+        {
+            const AllocationLimitLift lift(decodeCeilingBytes);
+            whole = reader.read();
+        }
+        drawInto(canvas, applyAdjustmentMode(whole, target.size(), adjustmentMode), target.topLeft());
+        return;
+    }
+    const QSize picture = displayedSize(stored, reader.transformation());
+    Visible visible = visiblePart(picture, target.size(), adjustmentMode);
+    if (visible.rect.isEmpty() || visible.shownSize.isEmpty())
+        return;
+    // An enlarged picture is read whole, so that the fitting is exact to the pixel.
+    if (!tiles && !shrinks(visible.rect.size(), visible))
+        visible.rect = QRect(QPoint(), picture);
+    const QImage part = readVisible(reader, stored, visible, decodeBuffer);
+    if (part.isNull())
+        return;
+    const BgrRows rows = BgrRows::of(part);
+    if (rows.first && shrinks(part.size(), visible))
+        shrinkInto(rows, canvas, shownRect(visible), threads);
+    else
+        drawInto(canvas, applyAdjustmentMode(part, target.size(), adjustmentMode), target.topLeft());
+}
+
+QImage WallpaperBuilder::createCompositeImageFromMappings(const QList<ScreenMapping>& mappings,
+                                                          const QRect& virtualDesktop, int adjustmentMode) const
+{
+    if (virtualDesktop.isEmpty())
+        return {};
+    QImage canvas = blackBgrImage(virtualDesktop.size());
+    if (canvas.isNull())
+        return {};
+    const BgrCanvas rows = BgrCanvas::of(canvas);
+    // Screens that do not overlap are drawn side by side on a few threads;
+    // overlapping ones in order, later screens over earlier ones.
+    bool overlapping = false;
+    for (qsizetype i = 0; i < mappings.size() && !overlapping; ++i) {
+        for (qsizetype j = i + 1; j < mappings.size() && !overlapping; ++j)
+            overlapping = mappings[i].destRect.intersects(mappings[j].destRect);
+    }
+    const int workers =
+        overlapping
+            ? 1
+            : int(std::clamp<qsizetype>(std::min<qsizetype>(QThread::idealThreadCount(), mappings.size()), 1, 4));
+    std::atomic<qsizetype> next{0};
+    std::atomic<bool> failed{false};
+    const auto work = [&] {
+        try {
+            QImage decodeBuffer;
+            for (qsizetype i = next++; i < mappings.size() && !failed; i = next++) {
+                // A picture that cannot be read leaves its screen black.
+                if (!mappings[i].destRect.isEmpty())
+                    drawPicture(rows, mappings[i].imagePath, mappings[i].destRect, adjustmentMode, decodeBuffer,
+                                workers > 1 ? 1 : 0);
+            }
+        } catch (...) {
+            failed = true;
+        }
+    };
+    {
+        std::vector<std::thread> helpers;
+        const ThreadJoiner joiner(helpers);
+        for (int i = 1; i < workers; ++i)
+            helpers.emplace_back(work);
+        work();
+    }
+    if (failed)
+        return {};
+    return canvas;
+}
+
+QImage WallpaperBuilder::applyAdjustmentMode(const QImage& sourceImage, const QSize& targetSize,
+                                             int adjustmentMode) const
+{
+    if (sourceImage.isNull() || targetSize.isEmpty())
+        return {};
+    const QImage picture = opaqueRgb32(sourceImage);
+    switch (adjustmentMode) {
+    case fitMode: {
+        const QSize scaled = picture.size().scaled(targetSize, Qt::KeepAspectRatio);
+        QImage canvas = blackImage(targetSize);
+        if (!scaled.isEmpty()) {
+            QPainter painter(&canvas);
+            painter.drawImage((targetSize.width() - scaled.width()) / 2, (targetSize.height() - scaled.height()) / 2,
+                              smoothlyScaled(picture, scaled));
+        }
+        return canvas;
+    }
+    case spanMode:
+    case stretchMode:
+        return smoothlyScaled(picture, targetSize);
+    case tileMode: {
+        QImage canvas = blackImage(targetSize);
+        QPainter painter(&canvas);
+        for (int x = 0; x < targetSize.width(); x += picture.width()) {
+            for (int y = 0; y < targetSize.height(); y += picture.height())
+                painter.drawImage(x, y, picture);
+        }
+        return canvas;
+    }
+    default: {
+        const QRect crop = fillCrop(picture.size(), targetSize);
+        if (crop.isEmpty())
+            return blackImage(targetSize);
+        if (crop.width() >= targetSize.width() && crop.height() >= targetSize.height()) {
+            // Shrinking: only the part that stays visible is scaled.
+            return smoothlyScaled(subImage(picture, crop), targetSize);
+        }
+        // Enlarging: cut from the scaled picture, exact to the pixel.
+        const QSize scaled = picture.size().scaled(targetSize, Qt::KeepAspectRatioByExpanding);
+        return smoothlyScaled(picture, scaled)
+            .copy((scaled.width() - targetSize.width()) / 2, (scaled.height() - targetSize.height()) / 2,
+                  targetSize.width(), targetSize.height());
+    }
+    }
+}
+
+bool WallpaperBuilder::isWindows8OrLater() const
+{
+    return m_os.majorVersion() > 6 || (m_os.majorVersion() == 6 && m_os.minorVersion() > 1);
+}
+
+bool WallpaperBuilder::needsCoordinateWrapping(const QRect& virtualDesktop) const
+{
+    // Only Windows 7 and earlier anchor a spanned picture at the primary
+    // monitor's top-left; other systems take it from the desktop's corner.
+    const bool oldWindows = m_os.type() == QOperatingSystemVersion::Windows && !isWindows8OrLater();
+    return (virtualDesktop.left() < 0 || virtualDesktop.top() < 0) && oldWindows;
+}
+
+QImage WallpaperBuilder::wrapCoordinatesForWindows(const QImage& sourceImage, const QRect& virtualDesktop) const
+{
+    if (sourceImage.isNull() || !needsCoordinateWrapping(virtualDesktop))
+        return sourceImage;
+    const QImage source = sourceImage.depth() >= 8 && sourceImage.depth() % 8 == 0 && sourceImage.colorCount() == 0
+                              ? sourceImage
+                              : sourceImage.convertToFormat(QImage::Format_RGB32);
+    QImage result = source.format() == QImage::Format_BGR888 ? blackBgrImage(source.size())
+                                                             : QImage(source.size(), source.format());
+    if (result.isNull())
+        return {};
+    if (source.format() != QImage::Format_BGR888)
+        result.fill(Qt::black);
+
+    // A cyclic shift: the desktop origin becomes the file's first pixel.
+    const int xWrap = -virtualDesktop.left();
+    const int yWrap = -virtualDesktop.top();
+    const int xNotWrap = source.width() - xWrap;
+    const int yNotWrap = source.height() - yWrap;
+    struct Block
+    {
+        QRect from;
+        QPoint to;
+    };
+    const Block blocks[] = {
+        {QRect(0, 0, xWrap, yWrap), QPoint(xNotWrap, yNotWrap)},
+        {QRect(xWrap, 0, xNotWrap, yWrap), QPoint(0, yNotWrap)},
+        {QRect(0, yWrap, xWrap, yNotWrap), QPoint(xNotWrap, 0)},
+        {QRect(xWrap, yWrap, xNotWrap, yNotWrap), QPoint(0, 0)},
+    };
+    for (const Block& block : blocks) {
+        if (block.from.width() > 0 && block.from.height() > 0)
+            copyPixels(source, block.from, result, block.to);
+    }
+    return result;
+}
+
+QString WallpaperBuilder::getTemporaryWallpaperPath() const
+{
+    const QString folder = PathHelper::getTemporaryDirectory();
+    QDir().mkpath(folder);
+    return folder + QLatin1Char('/') + compositeFileName;
+}
+
+QList<QRect> WallpaperBuilder::getScreenRectsInComposite() const
+{
+    const QRect virtualDesktop = calculateVirtualDesktopBounds();
+    const bool wrapped = needsCoordinateWrapping(virtualDesktop);
+    QList<QRect> rects;
+    for (const DesktopScreen& screen : m_screens) {
+        if (!isUsable(screen) || virtualDesktop.isEmpty()) {
+            rects.append(QRect());
+            continue;
+        }
+        const QRect rect = screen.physicalRect();
+        if (wrapped) {
+            // The shift puts each desktop point at its coordinates modulo the file's size.
+            const int x = ((rect.x() % virtualDesktop.width()) + virtualDesktop.width()) % virtualDesktop.width();
+            const int y = ((rect.y() % virtualDesktop.height()) + virtualDesktop.height()) % virtualDesktop.height();
+            rects.append(QRect(QPoint(x, y), rect.size()));
+        } else {
+            rects.append(rect.translated(-virtualDesktop.topLeft()));
+        }
+    }
+    return rects;
+}
+
+QString WallpaperBuilder::getScreenName(const DesktopScreen& screen, int index) const
+{
+    if (screen.name.isEmpty())
+        return QStringLiteral("Экран %1").arg(index + 1);
+    return screen.name;
+}
+
+bool WallpaperBuilder::isRealPrimaryScreen(const DesktopScreen& screen) const
+{
+    return screen.isPrimary;
+}
