@@ -14,6 +14,8 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include <memory>
+
 class CountdownWidget;
 class QCloseEvent;
 class QComboBox;
@@ -61,8 +63,21 @@ private Q_SLOTS:
     void onTrayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void restoreWindow();
     void quitApplication();
+    void onChangeNowClicked();
 
 private:
+    // The one change in flight: what every target screen has received so far.
+    struct MultiWallpaperDownload
+    {
+        QList<int> targetScreens;
+        QMap<int, QString> downloadedImages;
+        QMap<int, QString> originalImages;
+        int pendingDownloads = 0;
+        int completedDownloads = 0;
+        // Tags the change's requests, so that replies of a replaced change are dropped.
+        quint64 changeId = 0;
+    };
+
     void setupUI();
     void setupSystemTray();
 
@@ -111,6 +126,24 @@ private:
     void cleanupTemporaryFiles();
     void cleanupThumbnailCache();
 
+    // The change workflow (window/service_client.cpp).
+    void getMultipleRandomWallpapers(const QList<int>& targetScreens);
+    void getRandomWallpaperForScreen(int screenIndex);
+    void tryGetWallpaperWithWeightedCategory(int screenIndex, int daysBack);
+    void tryGetWallpaperWithSpecificDate(int screenIndex, const QString& categoryId, const QString& date);
+    void getRandomWallpaperFromHistory(int screenIndex);
+    void downloadWallpaperForScreen(const QString& filename, int screenIndex);
+    void downloadImageForScreen(const QString& imageUrl, int screenIndex);
+    void applyMultipleWallpapers();
+    void handleMultiDownloadError(const QString& error);
+    void restoreButton(const QString& message);
+    bool isChangeInFlight(quint64 changeId) const;
+    void requestWallpaperList(int screenIndex, const QString& categoryId, const QString& date, int walkStep);
+    void handleWallpaperListReply(QNetworkReply* reply, int screenIndex, const QString& categoryId, const QString& date,
+                                  int walkStep);
+    void handleImageReply(QNetworkReply* reply, int screenIndex);
+    void recordScreenImage(int screenIndex, const QString& imageForScreen, const QString& originalPath);
+
     // Wallpaper service client (window/service_client.cpp).
     QString serviceApiBase() const;
     // Sends one GET to the service through networkManager, trusting the
@@ -126,6 +159,8 @@ private:
     bool setSpanWallpaperMode();
     void rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers);
 
+    std::unique_ptr<MultiWallpaperDownload> currentMultiDownload;
+    quint64 lastChangeId = 0;
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
     QNetworkAccessManager* networkManager = nullptr;

@@ -75,15 +75,27 @@ void CannedHttpsServer::serve(QTcpSocket* socket)
         while ((end = buffer->indexOf("\r\n\r\n")) >= 0) {
             const QByteArray head = buffer->left(end);
             buffer->remove(0, end + 4);
-            m_requests << head.split(' ').value(1);
+            const QByteArray target = head.split(' ').value(1);
+            m_requests << target;
             if (m_mode == Mode::Reply)
-                socket->write(response());
+                socket->write(response(target));
         }
     });
 }
 
-QByteArray CannedHttpsServer::response() const
+void CannedHttpsServer::setResponder(std::function<Answer(const QByteArray& target)> responder)
 {
+    m_responder = std::move(responder);
+}
+
+QByteArray CannedHttpsServer::response(const QByteArray& target) const
+{
+    if (m_responder) {
+        const Answer answer = m_responder(target);
+        return "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reasonPhrase(answer.status) +
+               "\r\nContent-Type: " + answer.contentType +
+               "\r\nContent-Length: " + QByteArray::number(answer.body.size()) + "\r\n\r\n" + answer.body;
+    }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(m_status) + ' ' + reasonPhrase(m_status) +
                       "\r\nContent-Type: " + m_contentType + "\r\n";
     if (!m_chunked)

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QTcpServer;
 
 // A stand-in for a misbehaving wallpaper service on 127.0.0.1: it answers
@@ -39,6 +41,16 @@ public:
     void setReply(int status, const QByteArray& body, const QByteArray& contentType = "application/json",
                   bool chunked = false);
 
+    struct Answer
+    {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "application/json";
+    };
+    // Decides each reply from the request target instead, for a service
+    // whose answers depend on the question.
+    void setResponder(std::function<Answer(const QByteArray& target)> responder);
+
     quint16 port() const;
     QString origin() const;
     // Request targets received so far, in order.
@@ -46,7 +58,7 @@ public:
 
 private:
     void serve(class QTcpSocket* socket);
-    QByteArray response() const;
+    QByteArray response(const QByteArray& target) const;
 
     QTcpServer* m_server = nullptr;
     Mode m_mode = Mode::Reply;
@@ -55,4 +67,5 @@ private:
     QByteArray m_contentType = "application/json";
     bool m_chunked = false;
     QList<QByteArray> m_requests;
+    std::function<Answer(const QByteArray&)> m_responder;
 };

@@ -1,6 +1,6 @@
 #include "fake_platform.h"
 #include "test_main.h"
-#include "window_access.h"
+#include "workflow_access.h"
 
 #include "core/weighted_choice.h"
 

@@ -339,6 +339,7 @@ void ModernWindow::setupApplicationTab()
 
     pageLayout->addWidget(historyBlock);
 
+    connect(changeNowButton, &QPushButton::clicked, this, &ModernWindow::onChangeNowClicked);
     connect(countdownWidget, &CountdownWidget::countdownExpired, this, &ModernWindow::onCountdownExpired);
     connect(errorDetailsButton, &QPushButton::clicked, this, &ModernWindow::onShowErrorDetails);
 
@@ -348,7 +349,7 @@ void ModernWindow::setupApplicationTab()
 void ModernWindow::onCountdownExpired()
 {
     currentTriggerMode = QStringLiteral("Automatique");
-    // Next: the change itself, onChangeNowClicked().
+    onChangeNowClicked();
 }
 
 void ModernWindow::showApiErrorAlert()
@@ -382,7 +383,7 @@ void ModernWindow::onRetryTimerTick()
     hideApiErrorAlert();
     // The retry is always a full wallpaper change, whatever failed before.
     currentTriggerMode = QStringLiteral("Retry automatique");
-    // Next: the change itself, onChangeNowClicked().
+    onChangeNowClicked();
 }
 
 void ModernWindow::updateErrorAlertMessage()

@@ -1,9 +1,21 @@
 #include "modern_window.h"
 
+#include "core/service_file_name.h"
+#include "utils/path_helper.h"
+#include "widgets/screen_selector.h"
+
+#include <QDateTime>
 #include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPushButton>
+#include <QRandomGenerator>
 
 QString ModernWindow::serviceApiBase() const
 {
@@ -27,4 +39,351 @@ void ModernWindow::setupSslErrorHandling(QNetworkReply* reply)
         for (const QSslError& error : errors)
             qDebug() << "[API] Erreur SSL:" << reply->url().toString() << "-" << error.errorString();
     });
+}
+
+// ---------------------------------------------------------------------------
+// The change workflow: one record per change in flight, one chain of requests
+// per target screen, everything applied together once every screen is in.
+
+namespace {
+
+constexpr int maxDateWalkSteps = 400;
+
+QString temporaryFolder()
+{
+    const QString folder = PathHelper::getTemporaryDirectory();
+    QDir().mkpath(folder);
+    return folder;
+}
+
+// temporary folder + "/" + name up to its first dot + "_screen" + index + ".bmp"
+QString bmpCopyPath(const QString& fileName, int screenIndex)
+{
+    const QString baseName = fileName.section(QLatin1Char('.'), 0, 0);
+    return temporaryFolder() + QLatin1Char('/') + baseName + QStringLiteral("_screen") + QString::number(screenIndex) +
+           QStringLiteral(".bmp");
+}
+
+QDate parseServiceDate(const QString& text)
+{
+    return QDate::fromString(text, QStringLiteral("dd/MM/yyyy"));
+}
+
+} // namespace
+
+bool ModernWindow::isChangeInFlight(quint64 changeId) const
+{
+    return currentMultiDownload && currentMultiDownload->changeId == changeId;
+}
+
+void ModernWindow::onChangeNowClicked()
+{
+    if (currentTriggerMode.isEmpty())
+        currentTriggerMode = QStringLiteral("Manuel");
+
+    changeNowButton->setEnabled(false);
+    changeNowButton->setText(QStringLiteral("🔄 Изменение в процессе..."));
+
+    QList<int> targets;
+    const int screenCount = screenSelector ? screenSelector->screenCount() : 1;
+    for (int i = 0; i < qMax(1, screenCount); ++i)
+        targets.append(i);
+
+    if (targets.size() == 1)
+        statusLabel->setText(QStringLiteral("Получение случайного изображения..."));
+    else
+        statusLabel->setText(QStringLiteral("Получение %1 случайных изображений...").arg(targets.size()));
+
+    getMultipleRandomWallpapers(targets);
+}
+
+void ModernWindow::getMultipleRandomWallpapers(const QList<int>& targetScreens)
+{
+    // A new change replaces one still in flight; the earlier change's replies
+    // carry its id and are dropped when they arrive.
+    currentMultiDownload = std::make_unique<MultiWallpaperDownload>();
+    currentMultiDownload->changeId = ++lastChangeId;
+    currentMultiDownload->targetScreens = targetScreens;
+    currentMultiDownload->pendingDownloads = static_cast<int>(targetScreens.size());
+
+    for (int screen : targetScreens) {
+        // An abort by an earlier screen ends the loop's work too.
+        if (!currentMultiDownload)
+            break;
+        getRandomWallpaperForScreen(screen);
+    }
+}
+
+void ModernWindow::getRandomWallpaperForScreen(int screenIndex)
+{
+    tryGetWallpaperWithWeightedCategory(screenIndex, 0);
+}
+
+void ModernWindow::tryGetWallpaperWithWeightedCategory(int screenIndex, int daysBack)
+{
+    if (!currentMultiDownload)
+        return;
+    const QString category = selectWeightedRandomCategory();
+    if (category.isEmpty()) {
+        getRandomWallpaperFromHistory(screenIndex);
+        return;
+    }
+    const QString date = daysBack == 0 ? getCurrentDateString() : getPreviousDateString(daysBack);
+    requestWallpaperList(screenIndex, category, date, 0);
+}
+
+void ModernWindow::tryGetWallpaperWithSpecificDate(int screenIndex, const QString& categoryId, const QString& date)
+{
+    if (!currentMultiDownload)
+        return;
+    requestWallpaperList(screenIndex, categoryId, date, 0);
+}
+
+void ModernWindow::requestWallpaperList(int screenIndex, const QString& categoryId, const QString& date, int walkStep)
+{
+    const quint64 changeId = currentMultiDownload->changeId;
+    const QUrl url = ServiceApi::wallpapersUrl(environment.serviceOrigin, categoryId, date);
+    QNetworkReply* reply = sendServiceRequest(url, ServiceReplyKind::Json);
+    connect(reply, &QNetworkReply::finished, this, [=, this] {
+        reply->deleteLater();
+        if (isChangeInFlight(changeId))
+            handleWallpaperListReply(reply, screenIndex, categoryId, date, walkStep);
+    });
+}
+
+void ModernWindow::handleWallpaperListReply(QNetworkReply* reply, int screenIndex, const QString& categoryId,
+                                            const QString& date, int walkStep)
+{
+    const int screenNumber = screenIndex + 1;
+    if (!ServiceApi::succeeded(reply)) {
+        handleMultiDownloadError(QStringLiteral("Ошибка подключения обои для экрана %1: %2")
+                                     .arg(screenNumber)
+                                     .arg(ServiceApi::errorString(reply)));
+        return;
+    }
+
+    const WallpaperListReply list = ServiceApi::readWallpaperList(reply->readAll());
+    if (!list.success) {
+        handleMultiDownloadError(
+            QStringLiteral("Erreur API wallpapers pour écran %1: %2").arg(screenNumber).arg(list.error));
+        return;
+    }
+
+    // What this screen already showed is not new for it.
+    QSet<QString> seen;
+    const QList<QString> history = screenWallpaperHistory.value(screenIndex);
+    for (const QString& path : history)
+        seen.insert(QFileInfo(path).fileName());
+
+    QStringList candidates;
+    for (const QString& fileName : list.fileNames) {
+        // A name that cannot be a local file name is a broken entry, not a candidate.
+        if (isSafeServiceFileName(fileName) && !seen.contains(fileName))
+            candidates.append(fileName);
+    }
+    if (!candidates.isEmpty()) {
+        const QString chosen = candidates.at(QRandomGenerator::global()->bounded(int(candidates.size())));
+        downloadWallpaperForScreen(chosen, screenIndex);
+        return;
+    }
+
+    // Walk back only while the service names a strictly earlier date, and not
+    // forever: a service naming dates in a cycle must not keep the chain asking.
+    const QDate requested = parseServiceDate(date);
+    const QDate nearest = parseServiceDate(list.nearestPreviousDate);
+    if (nearest.isValid() && requested.isValid() && nearest < requested && walkStep + 1 < maxDateWalkSteps) {
+        requestWallpaperList(screenIndex, categoryId, list.nearestPreviousDate, walkStep + 1);
+        return;
+    }
+
+    excludedCategories.insert(categoryId);
+    if (!selectWeightedRandomCategory().isEmpty())
+        tryGetWallpaperWithWeightedCategory(screenIndex, 0);
+    else
+        getRandomWallpaperFromHistory(screenIndex);
+}
+
+void ModernWindow::getRandomWallpaperFromHistory(int screenIndex)
+{
+    if (!currentMultiDownload)
+        return;
+    const QList<QString> history = screenWallpaperHistory.value(screenIndex);
+    if (history.isEmpty()) {
+        handleMultiDownloadError(
+            QStringLiteral("Aucun wallpaper disponible dans l'historique pour l'écran %1").arg(screenIndex + 1));
+        return;
+    }
+
+    const QString entry = history.at(QRandomGenerator::global()->bounded(int(history.size())));
+    const QString fileName = QFileInfo(entry).fileName();
+    if (!QFileInfo::exists(entry)) {
+        downloadWallpaperForScreen(fileName, screenIndex);
+        return;
+    }
+
+    QString imageForScreen = entry;
+    QImage image;
+    if (image.load(entry)) {
+        const QString bmp = bmpCopyPath(fileName, screenIndex);
+        if (image.save(bmp, "BMP"))
+            imageForScreen = bmp;
+    }
+    recordScreenImage(screenIndex, imageForScreen, entry);
+}
+
+void ModernWindow::recordScreenImage(int screenIndex, const QString& imageForScreen, const QString& originalPath)
+{
+    MultiWallpaperDownload& change = *currentMultiDownload;
+    change.downloadedImages.insert(screenIndex, imageForScreen);
+    change.originalImages.insert(screenIndex, originalPath);
+    ++change.completedDownloads;
+    statusLabel->setText(
+        QStringLiteral("Images téléchargées: %1/%2").arg(change.completedDownloads).arg(change.pendingDownloads));
+    if (change.completedDownloads >= change.pendingDownloads)
+        applyMultipleWallpapers();
+}
+
+void ModernWindow::downloadWallpaperForScreen(const QString& filename, int screenIndex)
+{
+    if (!currentMultiDownload)
+        return;
+    downloadImageForScreen(ServiceApi::imageUrl(environment.serviceOrigin, filename).toString(), screenIndex);
+}
+
+void ModernWindow::downloadImageForScreen(const QString& imageUrl, int screenIndex)
+{
+    const int screenNumber = screenIndex + 1;
+    if (imageUrl.isEmpty()) {
+        handleMultiDownloadError(
+            QStringLiteral("URL vide passée à downloadImageForScreen pour écran %1").arg(screenNumber));
+        return;
+    }
+    const QUrl url(imageUrl, QUrl::TolerantMode);
+    if (!url.isValid() || url.scheme().isEmpty()) {
+        handleMultiDownloadError(QStringLiteral("URL invalide pour écran %1: %2").arg(screenNumber).arg(imageUrl));
+        return;
+    }
+    if (!currentMultiDownload)
+        return;
+
+    qDebug() << "[DOWNLOAD] Téléchargement image pour écran" << screenIndex << ":" << imageUrl;
+    const quint64 changeId = currentMultiDownload->changeId;
+    QNetworkReply* reply = sendServiceRequest(url, ServiceReplyKind::Image);
+    connect(reply, &QNetworkReply::finished, this, [=, this] {
+        reply->deleteLater();
+        if (isChangeInFlight(changeId))
+            handleImageReply(reply, screenIndex);
+    });
+}
+
+void ModernWindow::handleImageReply(QNetworkReply* reply, int screenIndex)
+{
+    const int screenNumber = screenIndex + 1;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    qDebug() << "[DOWNLOAD] Réponse écran" << screenIndex << "- Code HTTP:" << status.toInt();
+    qDebug() << "[DOWNLOAD] Erreur réseau:" << reply->error() << ServiceApi::errorString(reply);
+
+    if (!ServiceApi::succeeded(reply)) {
+        const QString message = QStringLiteral("Erreur de téléchargement d'image pour écran %1: %2")
+                                    .arg(screenNumber)
+                                    .arg(ServiceApi::errorString(reply));
+        qDebug() << "[DOWNLOAD]" << message;
+        statusLabel->setText(message);
+        statusLabel->setStyleSheet(QStringLiteral("color: #d14836; font-weight: bold;"));
+        handleMultiDownloadError(message);
+        return;
+    }
+
+    const QByteArray body = reply->readAll();
+    QString fileName = reply->url().fileName(QUrl::FullyDecoded);
+    // The name becomes a local file: anything that is not a plain file name
+    // is replaced, as is a missing one.
+    if (fileName.isEmpty() || !isSafeServiceFileName(fileName)) {
+        fileName =
+            QStringLiteral("wallpaper_screen%1_%2.jpg").arg(screenIndex).arg(QDateTime::currentMSecsSinceEpoch());
+    }
+    const QString receivedPath = temporaryFolder() + QLatin1Char('/') + fileName;
+
+    QFile file(receivedPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        handleMultiDownloadError(QStringLiteral("Erreur de sauvegarde pour écran %1").arg(screenNumber));
+        return;
+    }
+    const bool written = file.write(body) == body.size();
+    file.close();
+    if (!written) {
+        file.remove();
+        handleMultiDownloadError(QStringLiteral("Erreur de sauvegarde pour écran %1").arg(screenNumber));
+        return;
+    }
+
+    // Something that is no picture must never become the wallpaper.
+    QImage image;
+    if (!image.loadFromData(body)) {
+        QFile::remove(receivedPath);
+        handleMultiDownloadError(QStringLiteral("Erreur de téléchargement d'image pour écran %1: %2")
+                                     .arg(screenNumber)
+                                     .arg(QStringLiteral("le fichier reçu n'est pas une image")));
+        return;
+    }
+    QString imageForScreen = receivedPath;
+    const QString bmp = bmpCopyPath(fileName, screenIndex);
+    if (image.save(bmp, "BMP"))
+        imageForScreen = bmp;
+
+    recordScreenImage(screenIndex, imageForScreen, receivedPath);
+}
+
+void ModernWindow::applyMultipleWallpapers()
+{
+    if (!currentMultiDownload)
+        return;
+    statusLabel->setText(QStringLiteral("Применение обоев..."));
+
+    // The record goes whatever happens below.
+    const std::unique_ptr<MultiWallpaperDownload> change = std::move(currentMultiDownload);
+    const QMap<int, QString> images = change->downloadedImages;
+
+    if (!setMultipleWallpapers(images)) {
+        restoreButton(QStringLiteral("Erreur lors de l'application"));
+        return;
+    }
+    const QString triggerMode = currentTriggerMode.isEmpty() ? QStringLiteral("Manuel") : currentTriggerMode;
+    // Two screens may have received the same file: filing moves it out of the
+    // temporary folder, so later screens file the first screen's copy.
+    QMap<QString, QString> filedCopies;
+    for (auto it = change->originalImages.cbegin(); it != change->originalImages.cend(); ++it) {
+        const QString source = filedCopies.value(it.value(), it.value());
+        addToScreenHistory(it.key(), source, triggerMode);
+        const QString filed = getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(it.key()) +
+                              QLatin1Char('/') + QFileInfo(source).fileName();
+        if (!filedCopies.contains(it.value()) && QFileInfo::exists(filed))
+            filedCopies.insert(it.value(), filed);
+    }
+    cleanupTemporaryFiles();
+    hideApiErrorAlert();
+    restoreButton(QStringLiteral("Succès !"));
+}
+
+void ModernWindow::handleMultiDownloadError(const QString& error)
+{
+    qDebug() << "[ERROR]" << error;
+    currentMultiDownload.reset();
+
+    changeNowButton->setEnabled(true);
+    changeNowButton->setText(QStringLiteral("🖼️ Изменить Сейчас"));
+
+    lastApiError = error;
+    showApiErrorAlert();
+    startRetryTimer();
+    restoreButton(QString());
+}
+
+void ModernWindow::restoreButton(const QString& message)
+{
+    changeNowButton->setEnabled(true);
+    changeNowButton->setText(QStringLiteral("🖼️ Изменить Сейчас"));
+    if (!message.isEmpty())
+        statusLabel->setText(message);
+    currentTriggerMode = QStringLiteral("Manuel");
 }
