@@ -1,5 +1,6 @@
 #include "fake_platform.h"
 #include "test_main.h"
+#include "test_window.h"
 
 #include "modern_window.h"
 #include "widgets/countdown_widget.h"
@@ -62,11 +63,7 @@ namespace {
 
 std::unique_ptr<ModernWindow> makeWindow()
 {
-    WindowEnvironment env;
-    env.serviceOrigin = QStringLiteral("https://127.0.0.1:1");
-    env.platform = std::make_unique<FakePlatformServices>();
-    env.arguments = QStringList{QStringLiteral("velmora")};
-    return std::make_unique<ModernWindow>(std::move(env));
+    return std::make_unique<ModernWindow>(testWindowEnvironment());
 }
 
 QString bannerText(const QString& time)

@@ -3,6 +3,7 @@
 #include "service_fixture.h"
 #include "test_main.h"
 #include "test_pki.h"
+#include "test_window.h"
 
 #include "core/service_api.h"
 #include "modern_window.h"
@@ -69,13 +70,7 @@ std::unique_ptr<ModernWindow> makeWindow(WindowEnvironment environment)
 
 WindowEnvironment environmentFor(const QString& origin, bool trustTestCa = true)
 {
-    WindowEnvironment environment;
-    environment.serviceOrigin = origin;
-    if (trustTestCa)
-        environment.extraCaCertificates = TestPki::shared().caCertificates();
-    environment.platform = std::make_unique<FakePlatformServices>();
-    environment.arguments = QStringList{QStringLiteral("velmora")};
-    return environment;
+    return testWindowEnvironment(origin, trustTestCa ? TestPki::shared().caCertificates() : QList<QSslCertificate>{});
 }
 
 const QDate day1(2026, 3, 2);

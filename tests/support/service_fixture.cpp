@@ -1,7 +1,7 @@
 #include "service_fixture.h"
 
-#include "fake_platform.h"
 #include "test_pki.h"
+#include "test_window.h"
 
 #include <QBuffer>
 #include <QDeadlineTimer>
@@ -137,12 +137,7 @@ QList<QSslCertificate> ServiceFixture::caCertificates() const
 
 WindowEnvironment ServiceFixture::windowEnvironment() const
 {
-    WindowEnvironment environment;
-    environment.serviceOrigin = origin();
-    environment.extraCaCertificates = caCertificates();
-    environment.platform = std::make_unique<FakePlatformServices>();
-    environment.arguments = QStringList{QStringLiteral("velmora")};
-    return environment;
+    return testWindowEnvironment(origin(), caCertificates());
 }
 
 QString ServiceFixture::log()

@@ -1,5 +1,6 @@
 #include "fake_platform.h"
 #include "test_main.h"
+#include "test_window.h"
 #include "workflow_access.h"
 
 #include "core/weighted_choice.h"
@@ -14,11 +15,7 @@ using Access = ModernWindowTestAccess;
 
 std::unique_ptr<ModernWindow> makeWindow()
 {
-    WindowEnvironment env;
-    env.serviceOrigin = QStringLiteral("https://127.0.0.1:1");
-    env.platform = std::make_unique<FakePlatformServices>();
-    env.arguments = QStringList{QStringLiteral("velmora")};
-    return std::make_unique<ModernWindow>(std::move(env));
+    return std::make_unique<ModernWindow>(testWindowEnvironment());
 }
 
 QSettings store()

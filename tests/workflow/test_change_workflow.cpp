@@ -3,6 +3,7 @@
 #include "test_main.h"
 #include "test_pki.h"
 #include "test_screens.h"
+#include "test_window.h"
 #include "workflow_access.h"
 
 #include "utils/date_helper.h"
@@ -39,12 +40,7 @@ std::unique_ptr<ModernWindow> makeWindow(const ServiceFixture& service)
 // A window talking to a stand-in server instead of the real service.
 std::unique_ptr<ModernWindow> makeWindow(const CannedHttpsServer& server)
 {
-    WindowEnvironment env;
-    env.serviceOrigin = server.origin();
-    env.extraCaCertificates = TestPki::shared().caCertificates();
-    env.platform = std::make_unique<FakePlatformServices>();
-    env.arguments = QStringList{QStringLiteral("velmora")};
-    return makeWindow(std::move(env));
+    return makeWindow(testWindowEnvironment(server.origin(), TestPki::shared().caCertificates()));
 }
 
 bool waitForChangeEnd(ModernWindow& window)
@@ -80,6 +76,18 @@ QStringList askedDates(ServiceFixture& service, const QString& category)
             dates << line.mid(at + needle.size(), 14).replace(QStringLiteral("%2F"), QStringLiteral("/"));
     }
     return dates;
+}
+
+// One category "c" with four pictures today.
+bool startWithFourPictures(ServiceFixture& service)
+{
+    if (!service.addCategory(QStringLiteral("c")))
+        return false;
+    for (int i = 0; i < 4; ++i) {
+        if (service.addImage(QStringLiteral("c"), QDate::currentDate(), QStringLiteral("p%1.png").arg(i)).isEmpty())
+            return false;
+    }
+    return service.start();
 }
 
 QString temporaryFolder()
@@ -321,12 +329,7 @@ private Q_SLOTS:
     void retryAndCountdownStartLoggedChanges()
     {
         ServiceFixture service;
-        QVERIFY(service.addCategory(QStringLiteral("c")));
-        for (int i = 0; i < 4; ++i) {
-            QVERIFY(!service.addImage(QStringLiteral("c"), QDate::currentDate(), QStringLiteral("p%1.png").arg(i))
-                         .isEmpty());
-        }
-        QVERIFY2(service.start(), qPrintable(service.errorString()));
+        QVERIFY(startWithFourPictures(service));
         auto window = makeWindow(service);
         window->setCategoryRating(QStringLiteral("c"), 1);
 
@@ -346,12 +349,7 @@ private Q_SLOTS:
     void replacedChangeIgnoresLateReplies()
     {
         ServiceFixture service;
-        QVERIFY(service.addCategory(QStringLiteral("c")));
-        for (int i = 0; i < 4; ++i) {
-            QVERIFY(!service.addImage(QStringLiteral("c"), QDate::currentDate(), QStringLiteral("p%1.png").arg(i))
-                         .isEmpty());
-        }
-        QVERIFY2(service.start(), qPrintable(service.errorString()));
+        QVERIFY(startWithFourPictures(service));
         auto window = makeWindow(service);
         window->setCategoryRating(QStringLiteral("c"), 1);
         QSignalSpy finished(window->findChild<QNetworkAccessManager*>(), &QNetworkAccessManager::finished);
@@ -444,11 +442,7 @@ private Q_SLOTS:
             QVERIFY(closed.listen());
             port = closed.port();
         }
-        WindowEnvironment env;
-        env.serviceOrigin = QStringLiteral("https://127.0.0.1:%1").arg(port);
-        env.platform = std::make_unique<FakePlatformServices>();
-        env.arguments = QStringList{QStringLiteral("velmora")};
-        auto window = makeWindow(std::move(env));
+        auto window = makeWindow(testWindowEnvironment(QStringLiteral("https://127.0.0.1:%1").arg(port)));
         window->setCategoryRating(QStringLiteral("c"), 1);
         QTest::mouseClick(Access::changeNowButton(*window), Qt::LeftButton);
         QVERIFY(waitForChangeEnd(*window));
