@@ -344,6 +344,7 @@ int benchmark(const QString& pillowScript, const QString& inputFolder, int runs)
                 "and ImageMagick as whole processes.\n\n");
     std::printf("%-12s %-11s | %15s | %15s %6s | %15s %6s | %15s %6s\n", "case", "output", "builder ms   MB",
                 "floor ms   MB", "ratio", "IM ms   MB", "IM/b", "Pillow ms   MB", "P/b");
+    std::fflush(stdout);
 
     double worstJpegRatio = 0;
     double worstPillowSpeedUp = 0;
@@ -355,7 +356,6 @@ int benchmark(const QString& pillowScript, const QString& inputFolder, int runs)
         for (int index = 0; index < c.screens; ++index)
             inputs.append(inputPath(inputFolder, c.input, index, c.format));
         const bool jpeg = QLatin1String(c.format) == QLatin1String("jpg");
-        std::fprintf(stderr, "composite: %s\n", c.name);
 
         QList<QStringList> floorCommands;
         for (const QString& input : inputs) {

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 #include <QPixmap>
 #include <QRegularExpression>
@@ -130,6 +131,45 @@ private Q_SLOTS:
         const QImage composed = composeOne(path, target, mode);
         QCOMPARE(composed.size(), target);
         const double difference = meanDifference(composed, referenceFit(whole, target, mode));
+        QVERIFY2(difference < 1.0, qPrintable(QString::number(difference)));
+    }
+
+    // JPEGs are decoded row by row where possible; other kinds of JPEG must
+    // come out alike.
+    void jpegKinds_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("grey") << "grey";
+        QTest::newRow("progressive") << "progressive";
+        QTest::newRow("cut short") << "cut short";
+    }
+
+    void jpegKinds()
+    {
+        QFETCH(QString, kind);
+        const QString path = m_folder.filePath(QStringLiteral("kind.jpg"));
+        QImage picture = detailed(QSize(1600, 1200));
+        if (kind == QLatin1String("grey"))
+            picture = picture.convertToFormat(QImage::Format_Grayscale8);
+        QImageWriter writer(path);
+        writer.setQuality(95);
+        writer.setProgressiveScanWrite(kind == QLatin1String("progressive"));
+        QVERIFY(writer.write(picture));
+        const QImage whole(path);
+        if (kind == QLatin1String("cut short")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.resize(file.size() / 2));
+        }
+
+        const QSize target(400, 300);
+        const QImage composed = composeOne(path, target, 0);
+        QCOMPARE(composed.size(), target);
+        const QImage reference = referenceFit(whole, target, 0);
+        // Cut short, the rows that are there still show.
+        const int rows = kind == QLatin1String("cut short") ? target.height() / 4 : target.height();
+        const double difference =
+            meanDifference(composed.copy(0, 0, target.width(), rows), reference.copy(0, 0, target.width(), rows));
         QVERIFY2(difference < 1.0, qPrintable(QString::number(difference)));
     }
 
