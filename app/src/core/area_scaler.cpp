@@ -139,7 +139,9 @@ bool shrinkRows(const Job& job, int firstRow, int endRow, std::vector<quint16>& 
 {
     const Taps& columns = *job.columns;
     const Taps& rows = *job.rows;
-    const size_t rowValues = size_t(job.sourceSize.width()) * BytesPerPixel;
+    // Only the columns that some output pixel takes in.
+    const size_t begin = size_t(columns.start.front()) * BytesPerPixel;
+    const size_t end = size_t(columns.start.back() + columns.count.back()) * BytesPerPixel;
     // Sums of 8-bit samples with weights adding up to 256 fit in 16 bits.
     for (int out = firstRow; out < endRow; ++out) {
         const int first = rows.start[size_t(out)];
@@ -151,10 +153,10 @@ bool shrinkRows(const Job& job, int firstRow, int endRow, std::vector<quint16>& 
                 return false;
             const quint16 weight = weights[k];
             if (k == 0) {
-                for (size_t i = 0; i < rowValues; ++i)
+                for (size_t i = begin; i < end; ++i)
                     vertical[i] = quint16(weight * line[i]);
             } else {
-                for (size_t i = 0; i < rowValues; ++i)
+                for (size_t i = begin; i < end; ++i)
                     vertical[i] = quint16(vertical[i] + weight * line[i]);
             }
         }
@@ -186,11 +188,6 @@ QRectF windowOrWhole(const QRectF& window, const QSize& source)
 }
 
 } // namespace
-
-BgrRows BgrRows::part(const QRect& rect) const
-{
-    return {row(rect.top()) + qsizetype(rect.left()) * bytesPerPixel, step, bytesPerPixel, rect.size()};
-}
 
 BgrRows BgrRows::of(const QImage& image)
 {

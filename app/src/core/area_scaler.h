@@ -17,8 +17,6 @@ struct BgrRows
     QSize size;
 
     const uchar* row(int y) const { return first + step * y; }
-    // The rows of rect inside these rows.
-    BgrRows part(const QRect& rect) const;
     // An image's rows, when its format has that layout; empty otherwise.
     static BgrRows of(const QImage& image);
 };
