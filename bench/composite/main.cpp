@@ -278,24 +278,39 @@ struct Figure
     double peakMegabytes = 0;
 };
 
-// One warm-up, then the median of runs.
-Figure measure(int runs, const std::function<Run()>& once)
+// Runs every tool once per round, one round to warm up and then runs
+// rounds, so that load from elsewhere falls on all of them alike. Gives
+// each tool's median time and highest peak.
+std::vector<Figure> measure(int runs, const std::vector<std::function<Run()>>& tools)
 {
-    if (!once().ok)
-        return {};
-    std::vector<double> times;
-    long peak = 0;
-    for (int i = 0; i < runs; ++i) {
-        const Run run = once();
-        if (!run.ok)
-            return {};
-        times.push_back(run.milliseconds);
-        peak = std::max(peak, run.peakKilobytes);
+    std::vector<std::vector<double>> times(tools.size());
+    std::vector<long> peaks(tools.size(), 0);
+    std::vector<bool> ok(tools.size(), true);
+    for (int round = 0; round <= runs; ++round) {
+        for (size_t tool = 0; tool < tools.size(); ++tool) {
+            if (!ok[tool])
+                continue;
+            const Run run = tools[tool]();
+            ok[tool] = run.ok;
+            if (round > 0) {
+                times[tool].push_back(run.milliseconds);
+                peaks[tool] = std::max(peaks[tool], run.peakKilobytes);
+            }
+        }
     }
-    std::sort(times.begin(), times.end());
-    const size_t middle = times.size() / 2;
-    const double median = times.size() % 2 ? times[middle] : (times[middle - 1] + times[middle]) / 2.0;
-    return {true, median, peak / 1024.0};
+    std::vector<Figure> figures;
+    for (size_t tool = 0; tool < tools.size(); ++tool) {
+        std::vector<double>& sorted = times[tool];
+        if (!ok[tool] || sorted.empty()) {
+            figures.push_back({});
+            continue;
+        }
+        std::sort(sorted.begin(), sorted.end());
+        const size_t middle = sorted.size() / 2;
+        const double median = sorted.size() % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2.0;
+        figures.push_back({true, median, peaks[tool] / 1024.0});
+    }
+    return figures;
 }
 
 QString figureText(const Figure& figure)
@@ -323,12 +338,13 @@ int benchmark(const QString& pillowScript, const QString& inputFolder, int runs)
         return 1;
     const QString self = QCoreApplication::applicationFilePath();
 
-    std::printf("composite: median of %d runs after one warm-up; time in ms, peak RSS in MB.\n", runs);
+    std::printf("composite: median of %d interleaved rounds after one warm-up; time in ms, peak RSS in MB.\n", runs);
     std::printf("The builder and Pillow are timed inside their process around the composition; the floor\n"
                 "(djpeg per JPEG input or dd reading each BMP input, then dd writing the output's bytes)\n"
                 "and ImageMagick as whole processes.\n\n");
     std::printf("%-12s %-11s | %15s | %15s %6s | %15s %6s | %15s %6s\n", "case", "output", "builder ms   MB",
                 "floor ms   MB", "ratio", "IM ms   MB", "IM/b", "Pillow ms   MB", "P/b");
+    std::fflush(stdout);
 
     double worstJpegRatio = 0;
     double worstPillowSpeedUp = 0;
@@ -340,13 +356,6 @@ int benchmark(const QString& pillowScript, const QString& inputFolder, int runs)
         for (int index = 0; index < c.screens; ++index)
             inputs.append(inputPath(inputFolder, c.input, index, c.format));
         const bool jpeg = QLatin1String(c.format) == QLatin1String("jpg");
-        std::fprintf(stderr, "composite: %s\n", c.name);
-
-        const Figure builder = measure(runs, [&] {
-            return spawnTimed(QStringList{self, QStringLiteral("compose"), QString::number(c.screen.width()),
-                                          QString::number(c.screen.height()), work.filePath(QStringLiteral("b.bmp"))} +
-                              inputs);
-        });
 
         QList<QStringList> floorCommands;
         for (const QString& input : inputs) {
@@ -359,7 +368,6 @@ int benchmark(const QString& pillowScript, const QString& inputFolder, int runs)
         floorCommands.append({dd, QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + work.filePath("f.bmp"),
                               QStringLiteral("bs=1M"), QStringLiteral("count=%1").arg(outputBytes),
                               QStringLiteral("iflag=count_bytes"), QStringLiteral("status=none")});
-        const Figure floor = measure(runs, [&] { return sequence(floorCommands); });
 
         const QString size = QStringLiteral("%1x%2").arg(c.screen.width()).arg(c.screen.height());
         QStringList magick{imageMagick, QStringLiteral("-size"),
@@ -374,13 +382,22 @@ int benchmark(const QString& pillowScript, const QString& inputFolder, int runs)
         }
         magick << QStringLiteral("-type") << QStringLiteral("TrueColor")
                << QStringLiteral("BMP3:") + work.filePath(QStringLiteral("m.bmp"));
-        const Figure magickFigure = measure(runs, [&] { return spawn(magick); });
 
-        const Figure pillow = measure(runs, [&] {
-            return spawnTimed(QStringList{python, pillowScript, work.filePath(QStringLiteral("p.bmp")),
-                                          QString::number(c.screen.width()), QString::number(c.screen.height())} +
-                              inputs);
-        });
+        const QStringList builderCommand =
+            QStringList{self, QStringLiteral("compose"), QString::number(c.screen.width()),
+                        QString::number(c.screen.height()), work.filePath(QStringLiteral("b.bmp"))} +
+            inputs;
+        const QStringList pillowCommand =
+            QStringList{python, pillowScript, work.filePath(QStringLiteral("p.bmp")), QString::number(c.screen.width()),
+                        QString::number(c.screen.height())} +
+            inputs;
+        const std::vector<Figure> figures =
+            measure(runs, {[&] { return spawnTimed(builderCommand); }, [&] { return sequence(floorCommands); },
+                           [&] { return spawn(magick); }, [&] { return spawnTimed(pillowCommand); }});
+        const Figure& builder = figures[0];
+        const Figure& floor = figures[1];
+        const Figure& magickFigure = figures[2];
+        const Figure& pillow = figures[3];
 
         std::printf("%-12s %-11s | %s | %s %s | %s %s | %s %s\n", c.name,
                     qPrintable(QStringLiteral("%1x%2").arg(canvas.width()).arg(canvas.height())),

@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -29,29 +30,30 @@ struct Taps
     std::vector<quint16> weights;
 };
 
-// Output pixel d covers source [d * S / D, (d + 1) * S / D); measured in
-// units of 1 / D source pixels, it spans d * S .. (d + 1) * S.
-Taps tapsFor(int sourceLength, int targetLength)
+// Output pixel d covers the source span [from + d * step, from + (d + 1) * step)
+// with step = length / targetLength; each source pixel weighs by the part of
+// it inside that span. The span may be fractional at both ends.
+Taps tapsFor(double from, double length, int sourceLength, int targetLength)
 {
     Taps taps;
     taps.start.resize(size_t(targetLength));
     taps.count.resize(size_t(targetLength));
     taps.offset.resize(size_t(targetLength));
-    const qint64 s = sourceLength;
-    const qint64 d = targetLength;
-    for (qint64 out = 0; out < d; ++out) {
-        const qint64 from = out * s;
-        const qint64 to = from + s;
-        const int first = int(from / d);
-        const int last = int(std::min((to - 1) / d, s - 1));
+    const double step = length / targetLength;
+    for (int out = 0; out < targetLength; ++out) {
+        const double begin = std::clamp(from + out * step, 0.0, double(sourceLength));
+        const double end = std::clamp(from + (out + 1) * step, 0.0, double(sourceLength));
+        const int first = std::min(int(begin), sourceLength - 1);
+        const int last = std::max(first, std::min(int(std::ceil(end)) - 1, sourceLength - 1));
         taps.start[size_t(out)] = first;
         taps.count[size_t(out)] = last - first + 1;
         taps.offset[size_t(out)] = int(taps.weights.size());
+        const double span = end - begin;
         quint32 sum = 0;
         size_t largest = taps.weights.size();
         for (int in = first; in <= last; ++in) {
-            const qint64 overlap = std::min<qint64>((in + 1) * d, to) - std::max<qint64>(in * d, from);
-            const auto weight = quint16((overlap * weightOne + s / 2) / s);
+            const double overlap = span > 0 ? std::min(in + 1.0, end) - std::max(double(in), begin) : 1.0;
+            const auto weight = quint16(std::lround(std::max(overlap, 0.0) / (span > 0 ? span : 1.0) * weightOne));
             taps.weights.push_back(weight);
             sum += weight;
             if (weight > taps.weights[largest])
@@ -65,7 +67,8 @@ Taps tapsFor(int sourceLength, int targetLength)
 
 struct Job
 {
-    const BgrRows* source;
+    QSize sourceSize;
+    int bytesPerPixel;
     const Taps* columns;
     const Taps* rows;
     BgrCanvas target;
@@ -128,52 +131,63 @@ template <int BytesPerPixel> void filterAcross(const quint16* row, const Taps& c
 
 // Output rows firstRow .. endRow - 1 of the job: first the source rows of
 // an output row are averaged into one row (a plain loop over bytes, which
-// the compiler vectorises), then that row is averaged across.
-// vertical holds a row's values, with a few to spare for the vector code.
-template <int BytesPerPixel> void shrinkRows(const Job& job, int firstRow, int endRow, std::vector<quint16>& vertical)
+// the compiler vectorises), then that row is averaged across. rowOf(y)
+// gives source row y, or null when it cannot; vertical holds a row's
+// values, with a few to spare for the vector code.
+template <int BytesPerPixel, typename RowOf>
+bool shrinkRows(const Job& job, int firstRow, int endRow, std::vector<quint16>& vertical, RowOf&& rowOf)
 {
     const Taps& columns = *job.columns;
     const Taps& rows = *job.rows;
-    const size_t rowValues = size_t(job.source->size.width()) * BytesPerPixel;
+    // Only the columns that some output pixel takes in.
+    const size_t begin = size_t(columns.start.front()) * BytesPerPixel;
+    const size_t end = size_t(columns.start.back() + columns.count.back()) * BytesPerPixel;
     // Sums of 8-bit samples with weights adding up to 256 fit in 16 bits.
-
     for (int out = firstRow; out < endRow; ++out) {
         const int first = rows.start[size_t(out)];
         const int count = rows.count[size_t(out)];
         const quint16* weights = rows.weights.data() + rows.offset[size_t(out)];
-        {
-            const uchar* line = job.source->row(first);
-            const quint16 weight = weights[0];
-            for (size_t i = 0; i < rowValues; ++i)
-                vertical[i] = quint16(weight * line[i]);
-        }
-        for (int k = 1; k < count; ++k) {
-            const uchar* line = job.source->row(first + k);
+        for (int k = 0; k < count; ++k) {
+            const uchar* line = rowOf(first + k);
+            if (!line)
+                return false;
             const quint16 weight = weights[k];
-            for (size_t i = 0; i < rowValues; ++i)
-                vertical[i] = quint16(vertical[i] + weight * line[i]);
+            if (k == 0) {
+                for (size_t i = begin; i < end; ++i)
+                    vertical[i] = quint16(weight * line[i]);
+            } else {
+                for (size_t i = begin; i < end; ++i)
+                    vertical[i] = quint16(vertical[i] + weight * line[i]);
+            }
         }
-
         uchar* target = job.target.row(job.rect.top() + out) + qsizetype(job.rect.left()) * 3;
         filterAcross<BytesPerPixel>(vertical.data(), columns, target);
     }
+    return true;
 }
 
 // Allocates nothing, so that it cannot throw on a helper thread.
-void shrinkBand(const Job& job, int firstRow, int endRow, std::vector<quint16>* vertical)
+void shrinkBand(const Job& job, const BgrRows* source, int firstRow, int endRow, std::vector<quint16>* vertical)
 {
-    if (job.source->bytesPerPixel == 4)
-        shrinkRows<4>(job, firstRow, endRow, *vertical);
+    const auto rowOf = [source](int y) { return source->row(y); };
+    if (job.bytesPerPixel == 4)
+        shrinkRows<4>(job, firstRow, endRow, *vertical, rowOf);
     else
-        shrinkRows<3>(job, firstRow, endRow, *vertical);
+        shrinkRows<3>(job, firstRow, endRow, *vertical, rowOf);
+}
+
+bool fits(const QSize& source, const QRectF& window, const BgrCanvas& target, const QRect& rect)
+{
+    return !rect.isEmpty() && !source.isEmpty() && !window.isEmpty() && target.bits && target.rect().contains(rect) &&
+           rect.width() <= window.width() + 0.5 && rect.height() <= window.height() + 0.5;
+}
+
+QRectF windowOrWhole(const QRectF& window, const QSize& source)
+{
+    return window.isNull() ? QRectF(QPointF(), QSizeF(source)) : window;
 }
 
 } // namespace
-
-BgrRows BgrRows::part(const QRect& rect) const
-{
-    return {row(rect.top()) + qsizetype(rect.left()) * bytesPerPixel, step, bytesPerPixel, rect.size()};
-}
 
 BgrRows BgrRows::of(const QImage& image)
 {
@@ -198,14 +212,15 @@ BgrCanvas BgrCanvas::of(QImage& image)
     return {bits, image.bytesPerLine(), image.size()};
 }
 
-void shrinkInto(const BgrRows& source, const BgrCanvas& target, const QRect& rect, int threads)
+void shrinkInto(const BgrRows& source, const BgrCanvas& target, const QRect& rect, const QRectF& sourceWindow,
+                int threads)
 {
-    if (rect.isEmpty() || source.size.isEmpty() || !target.bits || !target.rect().contains(rect) ||
-        rect.width() > source.size.width() || rect.height() > source.size.height())
+    const QRectF window = windowOrWhole(sourceWindow, source.size);
+    if (!fits(source.size, window, target, rect))
         return;
-    const Taps columns = tapsFor(source.size.width(), rect.width());
-    const Taps rows = tapsFor(source.size.height(), rect.height());
-    const Job job{&source, &columns, &rows, target, rect};
+    const Taps columns = tapsFor(window.x(), window.width(), source.size.width(), rect.width());
+    const Taps rows = tapsFor(window.y(), window.height(), source.size.height(), rect.height());
+    const Job job{source.size, source.bytesPerPixel, &columns, &rows, target, rect};
 
     // Bands of output rows for a few threads, when there is enough work.
     if (threads <= 0) {
@@ -222,7 +237,23 @@ void shrinkInto(const BgrRows& source, const BgrCanvas& target, const QRect& rec
         const int first = i * band;
         const int last = std::min(rect.height(), first + band);
         if (first < last)
-            helpers.emplace_back(shrinkBand, job, first, last, &buffers[size_t(i)]);
+            helpers.emplace_back(shrinkBand, job, &source, first, last, &buffers[size_t(i)]);
     }
-    shrinkBand(job, 0, std::min(rect.height(), band), &buffers[0]);
+    shrinkBand(job, &source, 0, std::min(rect.height(), band), &buffers[0]);
+}
+
+bool shrinkInto(RowStream& source, const BgrCanvas& target, const QRect& rect, const QRectF& sourceWindow)
+{
+    const QSize size = source.size();
+    const QRectF window = windowOrWhole(sourceWindow, size);
+    if (!fits(size, window, target, rect))
+        return false;
+    const Taps columns = tapsFor(window.x(), window.width(), size.width(), rect.width());
+    const Taps rows = tapsFor(window.y(), window.height(), size.height(), rect.height());
+    const Job job{size, source.bytesPerPixel(), &columns, &rows, target, rect};
+    std::vector<quint16> vertical(size_t(size.width()) * size_t(source.bytesPerPixel()) + 8);
+    const auto rowOf = [&source](int y) { return source.row(y); };
+    if (job.bytesPerPixel == 4)
+        return shrinkRows<4>(job, 0, rect.height(), vertical, rowOf);
+    return shrinkRows<3>(job, 0, rect.height(), vertical, rowOf);
 }

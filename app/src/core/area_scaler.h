@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QRectF>
 #include <QSize>
 #include <QtGlobal>
 
@@ -16,8 +17,6 @@ struct BgrRows
     QSize size;
 
     const uchar* row(int y) const { return first + step * y; }
-    // The rows of rect inside these rows.
-    BgrRows part(const QRect& rect) const;
     // An image's rows, when its format has that layout; empty otherwise.
     static BgrRows of(const QImage& image);
 };
@@ -36,8 +35,27 @@ struct BgrCanvas
     static BgrCanvas of(QImage& image);
 };
 
-// Shrinks source by area averaging (every source pixel weighs by the area it
-// covers) onto rect of target. rect must lie inside target and be no larger
-// than source in either direction. Up to threads threads share the work;
-// 0 lets the size of the job decide.
-void shrinkInto(const BgrRows& source, const BgrCanvas& target, const QRect& rect, int threads = 0);
+// Shrinks window of source (in source pixels, fractional edges allowed; a
+// null window means all of source) onto rect of target by area averaging:
+// every source pixel weighs by the area of it that an output pixel covers.
+// rect must lie inside target and be no larger than window. Up to threads
+// threads share the work; 0 lets the size of the job decide.
+void shrinkInto(const BgrRows& source, const BgrCanvas& target, const QRect& rect, const QRectF& window = {},
+                int threads = 0);
+
+// Source rows that a decoder produces one after another. row(y) is asked
+// for with y never decreasing; the row it gives stays valid until the next
+// call. It gives null when the rows cannot be produced.
+class RowStream
+{
+public:
+    virtual ~RowStream() = default;
+    virtual QSize size() const = 0;
+    // 3 or 4, laid out as in BgrRows.
+    virtual int bytesPerPixel() const = 0;
+    virtual const uchar* row(int y) = 0;
+};
+
+// As above, on the calling thread. False when the stream failed; the part of
+// rect drawn so far stays.
+bool shrinkInto(RowStream& source, const BgrCanvas& target, const QRect& rect, const QRectF& window = {});

@@ -2,19 +2,20 @@
 
 #include "core/area_scaler.h"
 #include "core/bitmap_file.h"
+#include "core/jpeg_stream.h"
 #include "core/thread_joiner.h"
 #include "utils/path_helper.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QImageReader>
-#include <QMutex>
 #include <QPainter>
 #include <QScreen>
 #include <QThread>
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -43,35 +44,24 @@ bool isUsable(const DesktopScreen& screen)
     return !screen.geometry.isEmpty();
 }
 
-// Where a fill shows a picture of the given size: scaled to cover the
-// target, centred with offsets truncated toward zero, the overflow cut off.
-// The result is the visible part, in picture pixels.
-QRect fillCrop(const QSize& picture, const QSize& target)
-{
-    const QSize scaled = picture.scaled(target, Qt::KeepAspectRatioByExpanding);
-    if (scaled.isEmpty())
-        return {};
-    const int offsetX = (target.width() - scaled.width()) / 2;
-    const int offsetY = (target.height() - scaled.height()) / 2;
-    const double scaleX = double(picture.width()) / scaled.width();
-    const double scaleY = double(picture.height()) / scaled.height();
-    const QRect crop(qRound(-offsetX * scaleX), qRound(-offsetY * scaleY), qRound(target.width() * scaleX),
-                     qRound(target.height() * scaleY));
-    return crop.intersected(QRect(QPoint(), picture));
-}
-
-// The part of a picture an adjustment mode shows, and the size it takes on screen.
+// What an adjustment mode shows of a picture: window, in picture pixels and
+// possibly fractional, drawn at shownSize from offset inside the target.
 struct Visible
 {
-    QRect rect;
+    QRectF window;
     QSize shownSize;
-    // Where the shown part starts inside the target.
     QPoint offset;
+
+    bool isEmpty() const { return window.isEmpty() || shownSize.isEmpty(); }
+    // Drawn by shrinking (or at its own size), as opposed to enlarging.
+    bool shrinks() const { return window.width() >= shownSize.width() && window.height() >= shownSize.height(); }
+    // The whole pixels that hold the window.
+    QRect pixels(const QSize& picture) const { return window.toAlignedRect().intersected(QRect(QPoint(), picture)); }
 };
 
 Visible visiblePart(const QSize& picture, const QSize& target, int mode)
 {
-    const QRect whole(QPoint(), picture);
+    const QRectF whole(0, 0, picture.width(), picture.height());
     switch (mode) {
     case fitMode: {
         const QSize shown = picture.scaled(target, Qt::KeepAspectRatio);
@@ -83,11 +73,23 @@ Visible visiblePart(const QSize& picture, const QSize& target, int mode)
     case tileMode: {
         // Copies repeat only along a side where the picture is smaller than
         // the target, so the target's extent is all that is ever seen.
-        const QRect seen = whole.intersected(QRect(QPoint(), target));
-        return {seen, seen.size(), QPoint()};
+        const QSize seen = picture.boundedTo(target);
+        return {QRectF(QPointF(), QSizeF(seen)), seen, QPoint()};
     }
-    default:
-        return {fillCrop(picture, target), target, QPoint()};
+    default: {
+        // Scaled to cover the target, centred with offsets truncated toward
+        // zero; what lies outside is cut off. The window is the part of the
+        // picture that stays, exactly.
+        const QSize scaled = picture.scaled(target, Qt::KeepAspectRatioByExpanding);
+        if (scaled.isEmpty())
+            return {};
+        const int offsetX = (target.width() - scaled.width()) / 2;
+        const int offsetY = (target.height() - scaled.height()) / 2;
+        const double scaleX = double(picture.width()) / scaled.width();
+        const double scaleY = double(picture.height()) / scaled.height();
+        return {QRectF(-offsetX * scaleX, -offsetY * scaleY, target.width() * scaleX, target.height() * scaleY), target,
+                QPoint()};
+    }
     }
 }
 
@@ -131,66 +133,68 @@ QRect alignedTo(const QRect& rect, int step, const QSize& bounds)
     return QRect(left, top, right - left, bottom - top);
 }
 
-// Lifts Qt's process-wide decode limit while reads that need more are in
-// flight, and puts it back when the last one ends. Pictures of one composite
-// may be read on several threads at once.
+// Lifts Qt's process-wide decode limit for one read that needs more, and
+// puts it back afterwards. Only used while no other thread reads pictures.
 class AllocationLimitLift
 {
 public:
-    explicit AllocationLimitLift(qint64 bytes)
-        : m_megabytes(int(std::min<qint64>((bytes >> 20) + 1, std::numeric_limits<int>::max())))
+    explicit AllocationLimitLift(qint64 bytes) : m_previous(QImageReader::allocationLimit())
     {
-        const QMutexLocker lock(&s_mutex);
-        if (s_lifts.isEmpty())
-            s_original = QImageReader::allocationLimit();
-        s_lifts.append(m_megabytes);
-        apply();
+        const qint64 megabytes = (bytes >> 20) + 1;
+        // 0 means no limit at all: nothing to lift.
+        if (m_previous != 0 && megabytes > m_previous) {
+            QImageReader::setAllocationLimit(int(std::min<qint64>(megabytes, std::numeric_limits<int>::max())));
+            m_lifted = true;
+        }
     }
     ~AllocationLimitLift()
     {
-        const QMutexLocker lock(&s_mutex);
-        s_lifts.removeOne(m_megabytes);
-        apply();
+        if (m_lifted)
+            QImageReader::setAllocationLimit(m_previous);
     }
     AllocationLimitLift(const AllocationLimitLift&) = delete;
     AllocationLimitLift& operator=(const AllocationLimitLift&) = delete;
 
 private:
-    static void apply()
-    {
-        // 0 means no limit at all: nothing to lift.
-        if (s_original == 0)
-            return;
-        int limit = s_original;
-        for (int megabytes : std::as_const(s_lifts))
-            limit = std::max(limit, megabytes);
-        if (QImageReader::allocationLimit() != limit)
-            QImageReader::setAllocationLimit(limit);
-    }
-
-    int m_megabytes;
-    static inline QMutex s_mutex;
-    static inline QList<int> s_lifts;
-    static inline int s_original = 0;
+    int m_previous;
+    bool m_lifted = false;
 };
 
-// Reads a picture, applying its orientation. visible is the displayed part
-// wanted and shownSize the size it will be drawn at: decoders that can
-// (JPEG) decode only that part, halved as often as the shown size allows.
-// libjpeg is only fast at exact halvings, so no other factor is asked for.
-// decodeBuffer is reused across pictures of one composite. The result is
-// the visible part, possibly smaller than visible by the halvings.
-QImage readVisible(QImageReader& reader, const QSize& stored, const Visible& visible, QImage& decodeBuffer)
+// Whether reading the picture at path may need Qt's decode limit lifted.
+bool mayNeedLiftedLimit(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const qint64 limit = QImageReader::allocationLimit();
+    if (limit == 0)
+        return false;
+    const QSize size = QImageReader(path).size();
+    return size.isEmpty() || qint64(size.width()) * size.height() * decodedBytesPerPixel > (limit << 20);
+}
+
+// A decoded picture, or part of one, and where the wanted window lies in it.
+struct Decoded
+{
+    QImage image;
+    QRectF window;
+};
+
+// Reads the pixels that hold visible's window, applying the picture's
+// orientation. Decoders that can (JPEG) read only that part, halved as often
+// as the shown size allows; libjpeg is only fast at exact halvings, so no
+// other factor is asked for. decodeBuffer is reused from picture to picture.
+Decoded readVisible(QImageReader& reader, const QSize& stored, const Visible& visible, QImage& decodeBuffer)
 {
     const QImageIOHandler::Transformations transformation = reader.transformation();
-    QRect storedClip = displayedToStored(visible.rect, stored, transformation);
+    const QSize picture = displayedSize(stored, transformation);
+    QRect storedClip = displayedToStored(visible.pixels(picture), stored, transformation);
     int reduction = 1;
     QSize decodedSize = stored;
     const bool decodesParts =
         reader.supportsOption(QImageIOHandler::ClipRect) && reader.supportsOption(QImageIOHandler::ScaledSize);
     if (decodesParts) {
-        while (reduction < 8 && visible.rect.width() / (reduction * 2) >= visible.shownSize.width() &&
-               visible.rect.height() / (reduction * 2) >= visible.shownSize.height())
+        while (reduction < 8 && visible.window.width() / (reduction * 2) >= visible.shownSize.width() &&
+               visible.window.height() / (reduction * 2) >= visible.shownSize.height())
             reduction *= 2;
         storedClip = alignedTo(storedClip, reduction, stored);
         if (storedClip.isEmpty())
@@ -212,22 +216,10 @@ QImage readVisible(QImageReader& reader, const QSize& stored, const Visible& vis
         if (!reader.read(&decodeBuffer))
             return {};
     }
-
-    // Where the wanted part lies in what was decoded.
-    const QRect decodedArea = storedToDisplayed(storedClip, stored, transformation);
-    const QRect part(qRound(double(visible.rect.x() - decodedArea.x()) / reduction),
-                     qRound(double(visible.rect.y() - decodedArea.y()) / reduction),
-                     qRound(double(visible.rect.width()) / reduction),
-                     qRound(double(visible.rect.height()) / reduction));
-    const QRect inside = part.intersected(decodeBuffer.rect());
-    if (inside == decodeBuffer.rect())
-        return decodeBuffer;
-    if (decodeBuffer.depth() < 8 || decodeBuffer.colorCount() > 0)
-        return decodeBuffer.copy(inside);
-    // A view into the decode buffer, valid until the buffer's next read.
-    const int bytesPerPixel = decodeBuffer.depth() / 8;
-    return QImage(decodeBuffer.constScanLine(inside.top()) + qsizetype(inside.left()) * bytesPerPixel, inside.width(),
-                  inside.height(), decodeBuffer.bytesPerLine(), decodeBuffer.format());
+    const QPointF origin = storedToDisplayed(storedClip, stored, transformation).topLeft();
+    const QRectF window((visible.window.x() - origin.x()) / reduction, (visible.window.y() - origin.y()) / reduction,
+                        visible.window.width() / reduction, visible.window.height() / reduction);
+    return {decodeBuffer, window};
 }
 
 // A black BGR888 image. Zeroed pages come from the system as they are first
@@ -274,22 +266,26 @@ QImage smoothlyScaled(const QImage& image, const QSize& size)
     return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-QImage subImage(const QImage& image, const QRect& rect)
+void fillBlack(const BgrCanvas& canvas, const QRect& rect)
 {
-    if (rect == image.rect())
-        return image;
-    return QImage(image.constScanLine(rect.top()) + qsizetype(rect.left()) * 4, rect.width(), rect.height(),
-                  image.bytesPerLine(), image.format());
+    const QRect area = rect.intersected(canvas.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        std::memset(canvas.row(y) + qsizetype(area.left()) * 3, 0, size_t(area.width()) * 3);
 }
 
-// Draws an RGB32 picture into a BGR888 canvas, cut off at the canvas's edges.
+// Draws a picture into a BGR888 canvas, cut off at the canvas's edges.
 void drawInto(const BgrCanvas& canvas, const QImage& fitted, const QPoint& at)
 {
-    const QImage picture = opaqueRgb32(fitted);
+    const QImage picture = fitted.format() == QImage::Format_BGR888 ? fitted : opaqueRgb32(fitted);
     const QRect area = QRect(at, picture.size()).intersected(canvas.rect());
     for (int y = area.top(); y <= area.bottom(); ++y) {
-        const auto* source = reinterpret_cast<const QRgb*>(picture.constScanLine(y - at.y())) + (area.left() - at.x());
         uchar* target = canvas.row(y) + qsizetype(area.left()) * 3;
+        if (picture.format() == QImage::Format_BGR888) {
+            std::memcpy(target, picture.constScanLine(y - at.y()) + qsizetype(area.left() - at.x()) * 3,
+                        size_t(area.width()) * 3);
+            continue;
+        }
+        const auto* source = reinterpret_cast<const QRgb*>(picture.constScanLine(y - at.y())) + (area.left() - at.x());
         for (int x = 0; x < area.width(); ++x) {
             const QRgb pixel = source[x];
             target[0] = uchar(qBlue(pixel));
@@ -429,11 +425,6 @@ void WallpaperBuilder::drawPicture(const BgrCanvas& canvas, const QString& path,
     if (path.isEmpty())
         return;
     const bool tiles = adjustmentMode == tileMode;
-    // Shrinking writes straight into the canvas: no fitted copy in between.
-    const auto shrinks = [&](const QSize& available, const Visible& visible) {
-        return !tiles && available.width() >= visible.shownSize.width() &&
-               available.height() >= visible.shownSize.height();
-    };
     const auto shownRect = [&](const Visible& visible) {
         return QRect(target.topLeft() + visible.offset, visible.shownSize);
     };
@@ -442,10 +433,10 @@ void WallpaperBuilder::drawPicture(const BgrCanvas& canvas, const QString& path,
     MappedBitmap bitmap;
     if (bitmap.open(path)) {
         const Visible visible = visiblePart(bitmap.size(), target.size(), adjustmentMode);
-        if (visible.rect.isEmpty() || visible.shownSize.isEmpty())
+        if (visible.isEmpty())
             return;
-        if (shrinks(visible.rect.size(), visible)) {
-            shrinkInto(bitmap.rows().part(visible.rect), canvas, shownRect(visible), threads);
+        if (!tiles && visible.shrinks()) {
+            shrinkInto(bitmap.rows(), canvas, shownRect(visible), visible.window, threads);
             return;
         }
     }
@@ -465,19 +456,36 @@ void WallpaperBuilder::drawPicture(const BgrCanvas& canvas, const QString& path,
     }
     const QSize picture = displayedSize(stored, reader.transformation());
     Visible visible = visiblePart(picture, target.size(), adjustmentMode);
-    if (visible.rect.isEmpty() || visible.shownSize.isEmpty())
+    if (visible.isEmpty())
         return;
-    // An enlarged picture is read whole, so that the fitting is exact to the pixel.
-    if (!tiles && !shrinks(visible.rect.size(), visible))
-        visible.rect = QRect(QPoint(), picture);
-    const QImage part = readVisible(reader, stored, visible, decodeBuffer);
-    if (part.isNull())
+    const bool shrinking = !tiles && visible.shrinks();
+    if (!tiles && !shrinking) {
+        // Enlarged pictures are read whole and fitted as they are.
+        visible.window = QRectF(QPointF(), QSizeF(picture));
+    } else if (shrinking && reader.format() == "jpeg" &&
+               reader.transformation() == QImageIOHandler::TransformationNone) {
+        if (drawJpegPart(path, visible.window, canvas, shownRect(visible)))
+            return;
+        // What a failed attempt drew must not stay.
+        fillBlack(canvas, shownRect(visible));
+    }
+    const Decoded decoded = readVisible(reader, stored, visible, decodeBuffer);
+    if (decoded.image.isNull())
         return;
-    const BgrRows rows = BgrRows::of(part);
-    if (rows.first && shrinks(part.size(), visible))
-        shrinkInto(rows, canvas, shownRect(visible), threads);
-    else
-        drawInto(canvas, applyAdjustmentMode(part, target.size(), adjustmentMode), target.topLeft());
+    if (shrinking) {
+        BgrRows rows = BgrRows::of(decoded.image);
+        QImage converted;
+        if (!rows.first) {
+            converted = opaqueRgb32(decoded.image);
+            rows = BgrRows::of(converted);
+        }
+        if (rows.first) {
+            shrinkInto(rows, canvas, shownRect(visible), decoded.window, threads);
+            return;
+        }
+    }
+    const QImage part = decoded.image.copy(decoded.window.toAlignedRect());
+    drawInto(canvas, applyAdjustmentMode(part, target.size(), adjustmentMode), target.topLeft());
 }
 
 QImage WallpaperBuilder::createCompositeImageFromMappings(const QList<ScreenMapping>& mappings,
@@ -489,17 +497,18 @@ QImage WallpaperBuilder::createCompositeImageFromMappings(const QList<ScreenMapp
     if (canvas.isNull())
         return {};
     const BgrCanvas rows = BgrCanvas::of(canvas);
-    // Screens that do not overlap are drawn side by side on a few threads;
-    // overlapping ones in order, later screens over earlier ones.
-    bool overlapping = false;
-    for (qsizetype i = 0; i < mappings.size() && !overlapping; ++i) {
-        for (qsizetype j = i + 1; j < mappings.size() && !overlapping; ++j)
-            overlapping = mappings[i].destRect.intersects(mappings[j].destRect);
+    // Screens are drawn side by side on a few threads, unless they overlap
+    // (later screens paint over earlier ones) or a picture may need Qt's
+    // process-wide decode limit lifted while it is read.
+    bool serial = false;
+    for (qsizetype i = 0; i < mappings.size() && !serial; ++i) {
+        serial = mayNeedLiftedLimit(mappings[i].imagePath);
+        for (qsizetype j = i + 1; j < mappings.size() && !serial; ++j)
+            serial = mappings[i].destRect.intersects(mappings[j].destRect);
     }
     const int workers =
-        overlapping
-            ? 1
-            : int(std::clamp<qsizetype>(std::min<qsizetype>(QThread::idealThreadCount(), mappings.size()), 1, 4));
+        serial ? 1
+               : int(std::clamp<qsizetype>(std::min<qsizetype>(QThread::idealThreadCount(), mappings.size()), 1, 4));
     std::atomic<qsizetype> next{0};
     std::atomic<bool> failed{false};
     const auto work = [&] {
@@ -533,15 +542,22 @@ QImage WallpaperBuilder::applyAdjustmentMode(const QImage& sourceImage, const QS
     if (sourceImage.isNull() || targetSize.isEmpty())
         return {};
     const QImage picture = opaqueRgb32(sourceImage);
+    const Visible visible = visiblePart(picture.size(), targetSize, adjustmentMode);
+    if (visible.isEmpty())
+        return blackImage(targetSize);
+    const BgrRows rows = BgrRows::of(picture);
+    if (adjustmentMode != tileMode && visible.shrinks() && rows.first) {
+        // Shrinking averages every pixel of the shown part by area.
+        QImage canvas = blackBgrImage(targetSize);
+        if (!canvas.isNull())
+            shrinkInto(rows, BgrCanvas::of(canvas), QRect(visible.offset, visible.shownSize), visible.window);
+        return canvas;
+    }
     switch (adjustmentMode) {
     case fitMode: {
-        const QSize scaled = picture.size().scaled(targetSize, Qt::KeepAspectRatio);
         QImage canvas = blackImage(targetSize);
-        if (!scaled.isEmpty()) {
-            QPainter painter(&canvas);
-            painter.drawImage((targetSize.width() - scaled.width()) / 2, (targetSize.height() - scaled.height()) / 2,
-                              smoothlyScaled(picture, scaled));
-        }
+        QPainter painter(&canvas);
+        painter.drawImage(visible.offset, smoothlyScaled(picture, visible.shownSize));
         return canvas;
     }
     case spanMode:
@@ -557,14 +573,7 @@ QImage WallpaperBuilder::applyAdjustmentMode(const QImage& sourceImage, const QS
         return canvas;
     }
     default: {
-        const QRect crop = fillCrop(picture.size(), targetSize);
-        if (crop.isEmpty())
-            return blackImage(targetSize);
-        if (crop.width() >= targetSize.width() && crop.height() >= targetSize.height()) {
-            // Shrinking: only the part that stays visible is scaled.
-            return smoothlyScaled(subImage(picture, crop), targetSize);
-        }
-        // Enlarging: cut from the scaled picture, exact to the pixel.
+        // Enlarged whole, then cut: exact to the pixel.
         const QSize scaled = picture.size().scaled(targetSize, Qt::KeepAspectRatioByExpanding);
         return smoothlyScaled(picture, scaled)
             .copy((scaled.width() - targetSize.width()) / 2, (scaled.height() - targetSize.height()) / 2,

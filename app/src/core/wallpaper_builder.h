@@ -42,7 +42,8 @@ struct ScreenMapping
 
 // Composes one picture per screen into a single image covering the whole
 // virtual desktop, for a desktop showing one wallpaper across all monitors.
-// Create one per job; it only reads the screen layout it was given.
+// Create one per job; it only reads the screen layout it was given and uses
+// no GUI-thread object, and it may spread one composite over a few threads.
 class WallpaperBuilder
 {
 public:
@@ -56,6 +57,7 @@ public:
 
     QRect calculateVirtualDesktopBounds() const;
     QList<ScreenMapping> generateScreenMappings(const QMap<int, QString>& imagePaths) const;
+    // A BGR888 image of virtualDesktop's size, black where no picture lies.
     QImage createCompositeImageFromMappings(const QList<ScreenMapping>& mappings, const QRect& virtualDesktop,
                                             int adjustmentMode) const;
     QImage wrapCoordinatesForWindows(const QImage& sourceImage, const QRect& virtualDesktop) const;
@@ -64,7 +66,9 @@ public:
     QString getTemporaryWallpaperPath() const;
 
     // Every screen's rectangle inside the file createMultiScreenWallpaper
-    // writes, in screen order (null for an unusable screen).
+    // writes, in screen order (null for an unusable screen). Where the file is
+    // wrapped for old Windows, a screen across the origin's row or column is
+    // split; its rectangle then starts where its top-left landed.
     QList<QRect> getScreenRectsInComposite() const;
 
 private:
