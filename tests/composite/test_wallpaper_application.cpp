@@ -2,6 +2,7 @@
 #include "test_main.h"
 #include "test_pictures.h"
 #include "test_screens.h"
+#include "test_window.h"
 
 #include "core/wallpaper_builder.h"
 #include "modern_window.h"
@@ -44,14 +45,8 @@ struct Window
 
 Window makeWindow()
 {
-    WindowEnvironment env;
-    env.serviceOrigin = QStringLiteral("https://127.0.0.1:1");
-    auto platform = std::make_unique<FakePlatformServices>();
     Window result;
-    result.platform = platform.get();
-    env.platform = std::move(platform);
-    env.arguments = QStringList{QStringLiteral("velmora")};
-    result.window = std::make_unique<ModernWindow>(std::move(env));
+    result.window = std::make_unique<ModernWindow>(testWindowEnvironment({}, {}, &result.platform));
     return result;
 }
 

@@ -1,5 +1,6 @@
 #include "fake_platform.h"
 #include "test_main.h"
+#include "test_window.h"
 
 #include "modern_window.h"
 #include "utils/utils.h"
@@ -21,13 +22,9 @@ struct Window
 
 Window makeWindow(const QStringList& arguments = {QStringLiteral("velmora")}, bool tray = true)
 {
-    WindowEnvironment env;
-    env.serviceOrigin = QStringLiteral("https://127.0.0.1:1");
-    auto platform = std::make_unique<FakePlatformServices>();
-    platform->trayAvailable = tray;
     Window result;
-    result.platform = platform.get();
-    env.platform = std::move(platform);
+    WindowEnvironment env = testWindowEnvironment({}, {}, &result.platform);
+    result.platform->trayAvailable = tray;
     env.arguments = arguments;
     result.window = std::make_unique<ModernWindow>(std::move(env));
     return result;

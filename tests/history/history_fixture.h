@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fake_platform.h"
+#include "test_window.h"
 
 #include "modern_window.h"
 #include "utils/path_helper.h"
@@ -70,14 +71,9 @@ struct HistoryWindow
 // the fake reports as known (others are unknown).
 inline HistoryWindow makeHistoryWindow(const QMap<int, MonitorIdentity>& identities = {})
 {
-    WindowEnvironment env;
-    env.serviceOrigin = QStringLiteral("https://127.0.0.1:1");
-    env.arguments = QStringList{QStringLiteral("velmora")};
-    auto platform = std::make_unique<FakePlatformServices>();
-    platform->monitorIdentities = identities;
     HistoryWindow result;
-    result.platform = platform.get();
-    env.platform = std::move(platform);
+    WindowEnvironment env = testWindowEnvironment({}, {}, &result.platform);
+    result.platform->monitorIdentities = identities;
     result.window = std::make_unique<ModernWindow>(std::move(env));
     result.access = std::make_unique<ModernWindowTestAccess>(*result.window);
     return result;

@@ -17,7 +17,7 @@ inline WindowEnvironment testWindowEnvironment(const QString& origin = QStringLi
                                                FakePlatformServices** platform = nullptr)
 {
     WindowEnvironment environment;
-    environment.serviceOrigin = origin;
+    environment.serviceOrigin = origin.isEmpty() ? QStringLiteral("https://127.0.0.1:1") : origin;
     environment.extraCaCertificates = caCertificates;
     auto fake = std::make_unique<FakePlatformServices>();
     if (platform)
