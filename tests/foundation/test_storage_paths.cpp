@@ -96,17 +96,23 @@ private Q_SLOTS:
         QCOMPARE(DateHelper::dateStringBefore(today, daysBack), expected);
     }
 
-    void currentDateIsLocal()
+    void dateStringsReadBack_data()
     {
-        // Compare around the call so that a midnight in between cannot fail the test.
-        const QString before = DateHelper::formatDate(QDate::currentDate());
-        const QString current = DateHelper::getCurrentDateString();
-        const QString yesterday = DateHelper::getPreviousDateString(1);
-        const QString after = DateHelper::formatDate(QDate::currentDate());
-        QVERIFY(current == before || current == after);
-        QVERIFY(yesterday == DateHelper::dateStringBefore(QDate::currentDate(), 1) ||
-                yesterday == DateHelper::formatDate(QDate::currentDate().addDays(-2)));
-        QCOMPARE(current.size(), 10);
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDate>("expected");
+        QTest::newRow("valid") << "05/03/2026" << QDate(2026, 3, 5);
+        QTest::newRow("leap day") << "29/02/2028" << QDate(2028, 2, 29);
+        QTest::newRow("no such day") << "29/02/2026" << QDate();
+        QTest::newRow("other order") << "2026-03-05" << QDate();
+        QTest::newRow("encoded") << "05%2F03%2F2026" << QDate();
+        QTest::newRow("empty") << "" << QDate();
+    }
+
+    void dateStringsReadBack()
+    {
+        QFETCH(QString, text);
+        QFETCH(QDate, expected);
+        QCOMPARE(DateHelper::parseDate(text), expected);
     }
 };
 

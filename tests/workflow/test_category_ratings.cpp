@@ -4,6 +4,7 @@
 #include "workflow_access.h"
 
 #include "core/weighted_choice.h"
+#include "utils/settings_store.h"
 
 #include <QRandomGenerator>
 #include <QSettings>
@@ -16,11 +17,6 @@ using Access = ModernWindowTestAccess;
 std::unique_ptr<ModernWindow> makeWindow()
 {
     return std::make_unique<ModernWindow>(testWindowEnvironment());
-}
-
-QSettings store()
-{
-    return QSettings(QStringLiteral("Velmora"), QStringLiteral("WallpaperSettings"));
 }
 
 QMap<QString, int> draw(const Ratings& ratings, const QSet<QString>& excluded, int count)
@@ -39,7 +35,7 @@ class TestCategoryRatings : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { store().clear(); }
+    void init() { openSettings().clear(); }
 
     void eligibility_data()
     {
@@ -98,14 +94,14 @@ private Q_SLOTS:
         window->setCategoryRating("space art", -1);
         QCOMPARE(Access::categoryRatings(*window).value("space art"), -1);
         QCOMPARE(window->property("rating_space art").toInt(), -1);
-        QSettings settings = store();
+        QSettings settings = openSettings();
         QCOMPARE(settings.value("categoryRatings/space art").toInt(), -1);
     }
 
     void storedRatingsLoadAtStart()
     {
         {
-            QSettings settings = store();
+            QSettings settings = openSettings();
             settings.beginGroup("categoryRatings");
             settings.setValue("cities", -1);
             settings.setValue("abstract", 5);

@@ -8,6 +8,7 @@
 
 #include "utils/date_helper.h"
 #include "utils/path_helper.h"
+#include "utils/settings_store.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -115,7 +116,7 @@ private Q_SLOTS:
     void init()
     {
         TestScreens::apply({{QStringLiteral("A"), 0, 0, 1920, 1080}});
-        QSettings(QStringLiteral("Velmora"), QStringLiteral("WallpaperSettings")).clear();
+        openSettings().clear();
         QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).removeRecursively();
         QDir(temporaryFolder()).removeRecursively();
     }
@@ -235,7 +236,6 @@ private Q_SLOTS:
         // A picture this screen showed before, still on disk.
         const QString earlier = window->getWallpapersDirectory() + QStringLiteral("/somewhere/earlier.png");
         QVERIFY(QDir().mkpath(QFileInfo(earlier).path()));
-        QVERIFY(ServiceFixture::encodedImage(QSize(32, 18), Qt::magenta).size() > 0);
         {
             QFile file(earlier);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -385,8 +385,7 @@ private Q_SLOTS:
         CannedHttpsServer server;
         server.setResponder([&](const QByteArray& target) -> CannedHttpsServer::Answer {
             const QUrlQuery query(QUrl(QString::fromLatin1(target)));
-            const QDate asked = QDate::fromString(query.queryItemValue(QStringLiteral("date"), QUrl::FullyDecoded),
-                                                  QStringLiteral("dd/MM/yyyy"));
+            const QDate asked = DateHelper::parseDate(query.queryItemValue(QStringLiteral("date"), QUrl::FullyDecoded));
             QDate named = asked.addDays(-1);
             if (pattern == 0 && asked < today)
                 named = today;

@@ -10,9 +10,18 @@ QString DateHelper::getPreviousDateString(int daysBack)
     return dateStringBefore(QDate::currentDate(), daysBack);
 }
 
+namespace {
+const QString dateFormat = QStringLiteral("dd/MM/yyyy");
+}
+
 QString DateHelper::formatDate(const QDate& date)
 {
-    return date.toString(QStringLiteral("dd/MM/yyyy"));
+    return date.toString(dateFormat);
+}
+
+QDate DateHelper::parseDate(const QString& text)
+{
+    return QDate::fromString(text, dateFormat);
 }
 
 QString DateHelper::dateStringBefore(const QDate& day, int daysBack)

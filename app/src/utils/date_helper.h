@@ -12,5 +12,7 @@ public:
     static QString getPreviousDateString(int daysBack);
 
     static QString formatDate(const QDate& date);
+    // A date string read back; invalid when the text is not "dd/MM/yyyy".
+    static QDate parseDate(const QString& text);
     static QString dateStringBefore(const QDate& day, int daysBack);
 };

@@ -3,9 +3,9 @@
 #include "modern_window.h"
 
 #include "core/weighted_choice.h"
+#include "utils/settings_store.h"
 
 #include <QRandomGenerator>
-#include <QSettings>
 #include <QVariant>
 
 QString ModernWindow::selectWeightedRandomCategory() const
@@ -22,7 +22,7 @@ void ModernWindow::setCategoryRating(const QString& categoryId, int rating)
 
 void ModernWindow::saveCategoryRating(const QString& categoryId, int rating)
 {
-    QSettings settings(QStringLiteral("Velmora"), QStringLiteral("WallpaperSettings"));
+    QSettings settings = openSettings();
     settings.beginGroup(QStringLiteral("categoryRatings"));
     settings.setValue(categoryId, rating);
     settings.endGroup();
@@ -30,7 +30,7 @@ void ModernWindow::saveCategoryRating(const QString& categoryId, int rating)
 
 void ModernWindow::loadCategoryRatings()
 {
-    QSettings settings(QStringLiteral("Velmora"), QStringLiteral("WallpaperSettings"));
+    QSettings settings = openSettings();
     settings.beginGroup(QStringLiteral("categoryRatings"));
     const QStringList keys = settings.childKeys();
     for (const QString& key : keys)

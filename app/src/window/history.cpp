@@ -2,12 +2,14 @@
 
 #include "modern_window.h"
 
+#include "utils/settings_store.h"
+
 #include "core/change_log.h"
 #include "core/file_housekeeping.h"
 #include "core/history_merge.h"
 #include "core/recent_files.h"
-#include "core/service_file_name.h"
 #include "core/screen_unique_id.h"
+#include "core/service_file_name.h"
 #include "platform/platform_services.h"
 #include "widgets/screen_selector.h"
 
@@ -17,17 +19,11 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSettings>
 
 namespace {
 
 // Together the change logs may take this much before the oldest are deleted.
 constexpr qint64 maxHistoryDirectoryBytes = 3 * 1024 * 1024;
-
-QSettings openSettings()
-{
-    return QSettings(QStringLiteral("Velmora"), QStringLiteral("WallpaperSettings"));
-}
 
 } // namespace
 

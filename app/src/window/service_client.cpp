@@ -1,6 +1,7 @@
 #include "modern_window.h"
 
 #include "core/service_file_name.h"
+#include "utils/date_helper.h"
 #include "utils/path_helper.h"
 #include "widgets/screen_selector.h"
 
@@ -62,11 +63,6 @@ QString bmpCopyPath(const QString& fileName, int screenIndex)
     const QString baseName = fileName.section(QLatin1Char('.'), 0, 0);
     return temporaryFolder() + QLatin1Char('/') + baseName + QStringLiteral("_screen") + QString::number(screenIndex) +
            QStringLiteral(".bmp");
-}
-
-QDate parseServiceDate(const QString& text)
-{
-    return QDate::fromString(text, QStringLiteral("dd/MM/yyyy"));
 }
 
 } // namespace
@@ -189,8 +185,8 @@ void ModernWindow::handleWallpaperListReply(QNetworkReply* reply, int screenInde
 
     // Walk back only while the service names a strictly earlier date, and not
     // forever: a service naming dates in a cycle must not keep the chain asking.
-    const QDate requested = parseServiceDate(date);
-    const QDate nearest = parseServiceDate(list.nearestPreviousDate);
+    const QDate requested = DateHelper::parseDate(date);
+    const QDate nearest = DateHelper::parseDate(list.nearestPreviousDate);
     if (nearest.isValid() && requested.isValid() && nearest < requested && walkStep + 1 < maxDateWalkSteps) {
         requestWallpaperList(screenIndex, categoryId, list.nearestPreviousDate, walkStep + 1);
         return;
@@ -370,12 +366,10 @@ void ModernWindow::handleMultiDownloadError(const QString& error)
     qDebug() << "[ERROR]" << error;
     currentMultiDownload.reset();
 
-    changeNowButton->setEnabled(true);
-    changeNowButton->setText(QStringLiteral("🖼️ Изменить Сейчас"));
-
     lastApiError = error;
     showApiErrorAlert();
     startRetryTimer();
+    // The status line keeps its last text; only the banner tells the failure.
     restoreButton(QString());
 }
 
