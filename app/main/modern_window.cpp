@@ -49,7 +49,9 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
     setupUI();
     applyModernStyle();
     setupSystemTray();
-    loadCategoryRatings();
+    loadSettings();
+    loadCategories();
+    initializeScreenDeselectionStates();
     cleanupAllWallpapers();
     cleanupTemporaryFiles();
     handleStartupBehavior();
@@ -76,6 +78,8 @@ void ModernWindow::setupUI()
     tabWidget = new QTabWidget(this);
     tabWidget->setObjectName(QStringLiteral("tabWidget"));
     setupApplicationTab();
+    setupCategoriesTab();
+    setupSettingsTab();
     mainLayout->addWidget(tabWidget);
 }
 

@@ -30,6 +30,7 @@ class QScrollArea;
 class QTabWidget;
 class QTimer;
 class ScreenSelector;
+class ToggleSwitch;
 
 // The one top-level window. It owns every other object through Qt parenting
 // and orchestrates the subsystems; its member functions are spread over
@@ -59,10 +60,24 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private Q_SLOTS:
+    // In the order of the meta-object table; each is defined in its subsystem's file.
+    void onApplySettings();
+    void onSettingsChanged();
+    void onStartupToggled(bool enabled);
+    void updateFrequencyOptions();
     void handleStartupBehavior();
+    void applyStartupSetting(bool enabled);
+    bool checkStartupStatus();
+    void onMultiScreenToggled(bool enabled);
+    void updateAdjustmentOptions(bool multiScreenEnabled);
+    void updateAdjustmentExplanation(int index);
+    void updateCountdownFromSettings();
     void onTrayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void restoreWindow();
     void quitApplication();
+    void onDisplayConfigurationChanged();
+    void onScreenSelectionChanged(const QList<int>& selectedScreens);
+    void onScreenDeselectionBlocked(int screenIndex);
     void onChangeNowClicked();
 
 private:
@@ -96,6 +111,27 @@ private:
 
     QStringList commandLine() const;
 
+    // Settings store and settings tab (window/settings.cpp).
+    void setupSettingsTab();
+    void loadSettings();
+    void saveSettings();
+
+    // Screen selection rules and multi-screen mode (window/screen_selection.cpp).
+    // Multi-screen mode: the switch is on and the selector counts more than one screen.
+    bool isMultiScreenMode() const;
+    void initializeScreenDeselectionStates();
+    void showMultiScreenWarningDialog(const QList<int>& selectedScreens);
+
+    // Category catalogue, tiles and applying from a category (window/categories.cpp).
+    void setupCategoriesTab();
+    void loadCategories();
+
+    // History strip (window/history_carousel.cpp).
+    void applyHistoryImageToScreens(const QList<int>& screens);
+
+    // Display configuration changes (window/display_changes.cpp).
+
+    // Category ratings (window/categories.cpp).
     void saveCategoryRating(const QString& categoryId, int rating);
     void loadCategoryRatings();
     // Name of the window property that mirrors a category's rating.
@@ -186,6 +222,8 @@ private:
 
     ScreenSelector* screenSelector = nullptr;
     QComboBox* adjustmentCombo = nullptr;
+    ToggleSwitch* multiScreenToggle = nullptr;
+    bool dontShowMultiScreenWarning = false;
     // Per screen index, the filed copies of its last images, newest first.
     QMap<int, QList<QString>> screenWallpaperHistory;
     QList<HistoryEntry> currentHistoryEntries;

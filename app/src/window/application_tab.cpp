@@ -342,6 +342,8 @@ void ModernWindow::setupApplicationTab()
     connect(changeNowButton, &QPushButton::clicked, this, &ModernWindow::onChangeNowClicked);
     connect(countdownWidget, &CountdownWidget::countdownExpired, this, &ModernWindow::onCountdownExpired);
     connect(errorDetailsButton, &QPushButton::clicked, this, &ModernWindow::onShowErrorDetails);
+    connect(screenSelector, &ScreenSelector::screenSelectionChanged, this, &ModernWindow::onScreenSelectionChanged);
+    connect(screenSelector, &ScreenSelector::screenDeselectionBlocked, this, &ModernWindow::onScreenDeselectionBlocked);
 
     tabWidget->addTab(page, QStringLiteral("Обои"));
 }

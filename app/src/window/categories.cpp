@@ -42,3 +42,7 @@ QByteArray ModernWindow::ratingPropertyName(const QString& categoryId)
 {
     return QByteArrayLiteral("rating_") + categoryId.toLocal8Bit();
 }
+
+void ModernWindow::setupCategoriesTab() {}
+
+void ModernWindow::loadCategories() {}
