@@ -25,7 +25,12 @@
 namespace {
 
 constexpr int thumbnailsPerView = 4;
-const QSize thumbnailSize(140, 80);
+// Four 140 x 80 buttons with the strip's margins and spacing need 610 pixels,
+// but the strip between the arrows of the 725-pixel window is about 560 wide:
+// the buttons keep the 7:4 shape at a size where all four show whole.
+const QSize thumbnailButtonSize(126, 72);
+// The picture stays inside the border, so that the pick's border shows.
+const QSize thumbnailSize(116, 62);
 
 const char* const kThumbnailStyle = R"(
 QPushButton {
@@ -101,6 +106,8 @@ void ModernWindow::refreshHistoryCarousel()
         auto* empty = new QLabel(QStringLiteral("Aucun historique disponible"), historyCarouselWidget);
         empty->setObjectName(QStringLiteral("historyEmptyLabel"));
         empty->setAlignment(Qt::AlignCenter);
+        // Expanding, so that the left-aligned strip gives it the whole width to centre in.
+        empty->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         empty->setStyleSheet(QStringLiteral("color: #888888; font-size: 10pt;"));
         historyCarouselLayout->addWidget(empty);
     } else {
@@ -125,7 +132,7 @@ void ModernWindow::addThumbnailToCarousel(const QString& filename, int screenInd
     auto* button = new QPushButton(historyCarouselWidget);
     button->setObjectName(QStringLiteral("historyThumbnail"));
     button->setCheckable(true);
-    button->setFixedSize(thumbnailSize);
+    button->setFixedSize(thumbnailButtonSize);
     button->setCursor(Qt::PointingHandCursor);
     button->setStyleSheet(QString::fromUtf8(kThumbnailStyle));
     button->setToolTip(filename);
