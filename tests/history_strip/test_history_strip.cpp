@@ -1,5 +1,4 @@
 #include "canned_https_server.h"
-#include "fake_platform.h"
 #include "service_fixture.h"
 #include "test_main.h"
 #include "test_pki.h"
@@ -13,11 +12,8 @@
 #include "widgets/screen_selector.h"
 #include "widgets/toggle_switch.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
-#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
@@ -26,12 +22,10 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#include <functional>
-
 class ModernWindowTestAccess
 {
 public:
-    // At start the settings load the history; the tests load it themselves.
+    // At start the settings load the history; here the tests do.
     static void loadHistory(ModernWindow& w) { w.populateHistoryScreenCombo(); }
     static QString screenId(ModernWindow& w, int screen) { return w.getScreenUniqueId(screen); }
     static QString status(ModernWindow& w) { return w.statusLabel->text(); }
@@ -41,7 +35,6 @@ public:
 namespace {
 
 using Access = ModernWindowTestAccess;
-
 const QDateTime base(QDate(2026, 3, 1), QTime(12, 0));
 
 struct Window
@@ -49,13 +42,14 @@ struct Window
     FakePlatformServices* platform = nullptr;
     std::unique_ptr<ModernWindow> w;
 
-    QPushButton* button(const char* name) const { return w->findChild<QPushButton*>(QLatin1String(name)); }
-    QList<QPushButton*> thumbnails() const
+    explicit Window(const QString& origin = {}, const QList<QSslCertificate>& ca = TestPki::shared().caCertificates())
+        : w(std::make_unique<ModernWindow>(testWindowEnvironment(origin, ca, &platform)))
     {
-        return w->findChild<QWidget*>(QStringLiteral("historyCarousel"))
-            ->findChildren<QPushButton*>(QStringLiteral("historyThumbnail"));
+        w->show();
     }
-    QStringList shownFiles() const
+    void click(const char* name) { QTest::mouseClick(w->findChild<QPushButton*>(name), Qt::LeftButton); }
+    QList<QPushButton*> thumbnails() const { return w->findChildren<QPushButton*>("historyThumbnail"); }
+    QStringList shown() const
     {
         QStringList names;
         for (QPushButton* thumbnail : thumbnails())
@@ -64,65 +58,54 @@ struct Window
     }
     QString folder(int screen) const
     {
-        return PathHelper::getWallpapersDirectory() + QLatin1Char('/') + Access::screenId(*w, screen);
+        return PathHelper::getWallpapersDirectory() + '/' + Access::screenId(*w, screen);
     }
-    QString logPath(int screen) const
+    QString log(int screen) const
     {
-        return PathHelper::getHistoryDirectory() + QLatin1Char('/') + Access::screenId(*w, screen) +
-               QStringLiteral(".log");
+        return PathHelper::getHistoryDirectory() + '/' + Access::screenId(*w, screen) + ".log";
+    }
+    // Logs a change of the screen; with a colour, the picture is filed too.
+    void addChange(int screen, const QString& file, const QDateTime& when, const QColor& colour = {})
+    {
+        QDir().mkpath(PathHelper::getHistoryDirectory());
+        ChangeLog::append(log(screen), ChangeLog::formatLine(when, file, "Manuel", "Remplir"));
+        if (colour.isValid() && QDir().mkpath(folder(screen)))
+            QImage::fromData(ServiceFixture::encodedImage(QSize(64, 36), colour)).save(folder(screen) + '/' + file);
+    }
+    QStringList triggers(int screen) const
+    {
+        QFile file(log(screen));
+        QStringList result;
+        file.open(QIODevice::ReadOnly);
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (const auto fields = ChangeLog::parseLine(QString::fromUtf8(line)))
+                result << fields->trigger;
+        }
+        return result;
+    }
+    bool showsColours(const QList<QColor>& colours) const
+    {
+        const QImage composite(platform->spannedWallpapers.last());
+        for (int i = 0; i < colours.size(); ++i) {
+            const QColor c = composite.pixelColor(platform->spannedScreenRects.last().at(i).center());
+            if (qAbs(c.red() - colours[i].red()) + qAbs(c.green() - colours[i].green()) +
+                    qAbs(c.blue() - colours[i].blue()) >
+                30)
+                return false;
+        }
+        return true;
     }
 };
 
-Window makeWindow(const QString& origin = {}, const QList<QSslCertificate>& ca = {})
-{
-    Window result;
-    result.w = std::make_unique<ModernWindow>(testWindowEnvironment(origin, ca, &result.platform));
-    result.w->show();
-    return result;
-}
-
-void appendLog(const QString& path, const QString& file, const QDateTime& when, const QString& trigger = "Manuel")
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QVERIFY(ChangeLog::append(path, ChangeLog::formatLine(when, file, trigger, QStringLiteral("Remplir"))));
-}
-
-void writePicture(const QString& path, const QColor& colour)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QImage image(64, 36, QImage::Format_RGB32);
-    image.fill(colour);
-    QVERIFY(image.save(path));
-}
-
-QStringList triggers(const QString& logPath)
-{
-    QFile file(logPath);
-    QStringList result;
-    if (!file.open(QIODevice::ReadOnly))
-        return result;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (const auto fields = ChangeLog::parseLine(QString::fromUtf8(line)))
-            result << fields->trigger;
-    }
-    return result;
-}
-
-// Runs act on the next modal message box from inside its own loop, after noting what it says.
-void onNextBox(QString* text, const std::function<void(QMessageBox*)>& act)
+// Notes what the next modal box says, from inside its own loop, then acts on it.
+void onNextBox(QString* said, const std::function<void(QMessageBox*)>& act)
 {
     QTimer::singleShot(0, [=] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        *text = box->windowTitle() + QLatin1Char('|') + box->text();
-        act(box);
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            *said = box->windowTitle() + '|' + box->text();
+            act(box);
+        }
     });
-}
-
-bool sameColour(QColor a, QColor b)
-{
-    return qAbs(a.red() - b.red()) < 12 && qAbs(a.green() - b.green()) < 12 && qAbs(a.blue() - b.blue()) < 12;
 }
 
 } // namespace
@@ -134,229 +117,156 @@ class TestHistoryStrip : public QObject
 private Q_SLOTS:
     void init()
     {
-        TestScreens::apply({{QStringLiteral("A"), 0, 0, 1920, 1080}});
+        TestScreens::apply({{"A", 0, 0, 1920, 1080}});
         openSettings().clear();
         QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).removeRecursively();
         QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).removeRecursively();
     }
 
-    void pagingThroughEntries_data()
+    void pagingAndNothingPicked_data()
     {
         QTest::addColumn<int>("entries");
         QTest::addColumn<int>("nextPresses");
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<bool>("prevEnabled");
         QTest::addColumn<bool>("nextEnabled");
-        QTest::newRow("ten") << 10 << 0 << QStringList{"e0.png", "e1.png", "e2.png", "e3.png"} << false << true;
-        QTest::newRow("ten, six pages on")
-            << 10 << 6 << QStringList{"e6.png", "e7.png", "e8.png", "e9.png"} << true << false;
-        QTest::newRow("ten, past the end")
-            << 10 << 9 << QStringList{"e6.png", "e7.png", "e8.png", "e9.png"} << true << false;
-        QTest::newRow("three") << 3 << 1 << QStringList{"e0.png", "e1.png", "e2.png"} << false << false;
+        QTest::newRow("ten") << 10 << 0 << QStringList{"e0", "e1", "e2", "e3"} << false << true;
+        QTest::newRow("ten, six on") << 10 << 6 << QStringList{"e6", "e7", "e8", "e9"} << true << false;
+        QTest::newRow("ten, past the end") << 10 << 9 << QStringList{"e6", "e7", "e8", "e9"} << true << false;
+        QTest::newRow("three") << 3 << 1 << QStringList{"e0", "e1", "e2"} << false << false;
         QTest::newRow("none") << 0 << 1 << QStringList{} << false << false;
     }
 
-    void pagingThroughEntries()
+    void pagingAndNothingPicked()
     {
         QFETCH(int, entries);
         QFETCH(int, nextPresses);
         QFETCH(QStringList, shown);
-        QFETCH(bool, prevEnabled);
-        QFETCH(bool, nextEnabled);
-
-        Window window = makeWindow();
-        // Written oldest first; the strip shows the newest on the left.
+        Window window;
         for (int i = entries - 1; i >= 0; --i)
-            appendLog(window.logPath(0), QStringLiteral("e%1.png").arg(i), base.addSecs(-60 * i));
+            window.addChange(0, QStringLiteral("e%1").arg(i), base.addSecs(-60 * i));
         Access::loadHistory(*window.w);
-
         for (int i = 0; i < nextPresses; ++i)
-            QTest::mouseClick(window.button("historyNextButton"), Qt::LeftButton);
-        QCOMPARE(window.shownFiles(), shown);
-        QCOMPARE(window.button("historyPrevButton")->isEnabled(), prevEnabled);
-        QCOMPARE(window.button("historyNextButton")->isEnabled(), nextEnabled);
-        auto* empty = window.w->findChild<QLabel*>(QStringLiteral("historyEmptyLabel"));
-        QCOMPARE(empty != nullptr, entries == 0);
-        if (empty)
-            QCOMPARE(empty->text(), QStringLiteral("Aucun historique disponible"));
-    }
+            window.click("historyNextButton");
+        QCOMPARE(window.shown(), shown);
+        QTEST(window.w->findChild<QPushButton*>("historyPrevButton")->isEnabled(), "prevEnabled");
+        QTEST(window.w->findChild<QPushButton*>("historyNextButton")->isEnabled(), "nextEnabled");
+        auto* empty = window.w->findChild<QLabel*>("historyEmptyLabel");
+        QCOMPARE(empty ? empty->text() : QString(),
+                 entries ? QString() : QStringLiteral("Aucun historique disponible"));
 
-    void applyWithNothingPickedAsksForAPick()
-    {
-        Window window = makeWindow();
-        appendLog(window.logPath(0), QStringLiteral("e0.png"), base);
-        Access::loadHistory(*window.w);
-
-        QString shown;
-        onNextBox(&shown, [](QMessageBox* box) { box->accept(); });
-        QTest::mouseClick(window.button("historyApplyButton"), Qt::LeftButton);
-        QCOMPARE(shown, QStringLiteral("Требуется выбор|Пожалуйста, выберите изображение из истории."));
+        QString said;
+        onNextBox(&said, [](QMessageBox* box) { box->accept(); });
+        window.click("historyApplyButton");
+        QCOMPARE(said, QStringLiteral("Требуется выбор|Пожалуйста, выберите изображение из истории."));
         QVERIFY(window.platform->spannedWallpapers.isEmpty());
-        QCOMPARE(triggers(window.logPath(0)), QStringList{"Manuel"});
     }
 
-    // The picked file was cleaned away: one press fetches it from the service
-    // into screen 1's folder and applies it; the thumbnails come from the service too.
+    // The picked file was cleaned away: one press fetches it into screen 1's
+    // folder and applies it. The thumbnails come from the service as well.
     void pickedFileGoneIsFetchedAndApplied()
     {
         ServiceFixture service;
-        QVERIFY(service.addCategory(QStringLiteral("c")));
+        QVERIFY(service.addCategory("c"));
         QVERIFY(!service.addImage("c", QDate::currentDate(), "gone.png", Qt::red).isEmpty());
         QVERIFY(!service.addImage("c", QDate::currentDate(), "here.png", Qt::blue).isEmpty());
         QVERIFY2(service.start(), qPrintable(service.errorString()));
-
-        Window window = makeWindow(service.origin(), service.caCertificates());
-        appendLog(window.logPath(0), QStringLiteral("gone.png"), base.addSecs(-60));
-        appendLog(window.logPath(0), QStringLiteral("here.png"), base);
-        writePicture(window.folder(0) + QStringLiteral("/here.png"), Qt::blue);
+        Window window(service.origin(), service.caCertificates());
+        window.addChange(0, "gone.png", base.addSecs(-60));
+        window.addChange(0, "here.png", base, Qt::blue);
         Access::loadHistory(*window.w);
-        QCOMPARE(window.shownFiles(), (QStringList{"here.png", "gone.png"}));
         for (QPushButton* thumbnail : window.thumbnails())
             QTRY_VERIFY_WITH_TIMEOUT(!thumbnail->icon().isNull(), 15000);
-        QVERIFY(QFile::exists(QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
-                              QStringLiteral("/thumbnails/gone.png")));
 
         QTest::mouseClick(window.thumbnails().at(1), Qt::LeftButton);
-        QVERIFY(window.thumbnails().at(1)->isChecked());
-        QVERIFY(!window.thumbnails().at(0)->isChecked());
-        QTest::mouseClick(window.button("historyApplyButton"), Qt::LeftButton);
+        QVERIFY(window.thumbnails().at(1)->isChecked() && !window.thumbnails().at(0)->isChecked());
+        window.click("historyApplyButton");
         QCOMPARE(Access::status(*window.w), QStringLiteral("Загрузка изображения из API..."));
         QTRY_COMPARE_WITH_TIMEOUT(Access::status(*window.w), QStringLiteral("Обои успешно применены!"), 15000);
-
-        QCOMPARE(window.platform->spannedWallpapers.size(), 1);
-        const QImage composite(window.platform->spannedWallpapers.first());
-        QVERIFY(sameColour(composite.pixelColor(window.platform->spannedScreenRects.first().at(0).center()), Qt::red));
-        QVERIFY(QFile::exists(window.folder(0) + QStringLiteral("/gone.png")));
-        QCOMPARE(triggers(window.logPath(0)), (QStringList{"Manuel", "Manuel", "Historique"}));
-        QCOMPARE(window.shownFiles().first(), QStringLiteral("gone.png"));
+        QVERIFY(window.showsColours({Qt::red}));
+        QVERIFY(QFile::exists(window.folder(0) + "/gone.png"));
+        QCOMPARE(window.triggers(0), (QStringList{"Manuel", "Manuel", "Historique"}));
     }
 
-    // A body that is no whole picture is neither filed nor applied.
-    void redownloadedBodyMustBeAPicture_data()
+    void redownloadThatIsNoPictureIsDropped_data()
     {
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QByteArray>("type");
-        QTest::newRow("error page") << QByteArray("<html><body>502 Bad Gateway</body></html>")
-                                    << QByteArray("text/html");
         const QByteArray jpeg = ServiceFixture::encodedImage(QSize(640, 360), Qt::red, "JPEG");
-        QTest::newRow("cut-off JPEG") << jpeg.left(jpeg.size() / 2) << QByteArray("image/jpeg");
         const QByteArray png = ServiceFixture::encodedImage(QSize(640, 360), Qt::red, "PNG");
-        QTest::newRow("cut-off PNG") << png.left(png.size() - 20) << QByteArray("image/png");
-        QTest::newRow("empty") << QByteArray() << QByteArray("image/png");
+        QTest::newRow("error page") << QByteArray("<html><body>502 Bad Gateway</body></html>");
+        QTest::newRow("cut-off JPEG") << jpeg.left(jpeg.size() / 2);
+        QTest::newRow("cut-off PNG") << png.left(png.size() - 20);
     }
 
-    void redownloadedBodyMustBeAPicture()
+    void redownloadThatIsNoPictureIsDropped()
     {
         QFETCH(QByteArray, body);
-        QFETCH(QByteArray, type);
         CannedHttpsServer server;
-        server.setResponder([&](const QByteArray& target) {
-            return target.contains("/get/") ? CannedHttpsServer::Answer{200, body, type}
-                                            : CannedHttpsServer::Answer{404, "", "text/plain"};
-        });
+        server.setReply(200, body, "image/jpeg");
         QVERIFY(server.listen());
-
-        Window window = makeWindow(server.origin(), TestPki::shared().caCertificates());
-        appendLog(window.logPath(0), QStringLiteral("gone.jpg"), base);
+        Window window(server.origin());
+        window.addChange(0, "gone.jpg", base);
         Access::loadHistory(*window.w);
-        // The window's handler runs in the same emission as the manager's signal.
+        // The window handles the reply in the same emission as the manager's signal.
         QStringList finished;
         connect(Access::network(*window.w), &QNetworkAccessManager::finished, this,
                 [&](QNetworkReply* reply) { finished << reply->url().path(); });
         QTest::mouseClick(window.thumbnails().first(), Qt::LeftButton);
-        QTest::mouseClick(window.button("historyApplyButton"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!finished.filter(QStringLiteral("/get/")).isEmpty(), 15000);
-
+        window.click("historyApplyButton");
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.filter("/get/").isEmpty(), 15000);
         QCOMPARE(Access::status(*window.w), QStringLiteral("Загрузка изображения из API..."));
-        QVERIFY(!QFile::exists(window.folder(0) + QStringLiteral("/gone.jpg")));
+        QVERIFY(!QFile::exists(window.folder(0) + "/gone.jpg"));
         QVERIFY(window.platform->spannedWallpapers.isEmpty());
-        QCOMPARE(triggers(window.logPath(0)), QStringList{"Manuel"});
     }
 
-    // Two of three monitors selected: both get the pick and a "Historique"
-    // line, the third keeps its picture; paging away does not lose the pick.
-    void multiScreenKeepsTheUnselectedScreen()
+    // Two of three monitors selected: both get the pick, picked before paging
+    // it out of view, and a "Historique" line; the third keeps its picture.
+    // Then "don't show again", ticked and answered No: nothing is applied, the
+    // key is stored, and the next apply does not ask.
+    void multiScreenApplyAndItsConfirmation()
     {
-        TestScreens::apply({{QStringLiteral("A"), 0, 0, 1920, 1080},
-                            {QStringLiteral("B"), 1920, 0, 1280, 1024},
-                            {QStringLiteral("C"), 3200, 0, 1600, 900}});
-        Window window = makeWindow();
-        // Older entries first, so that the pick can be paged out of view.
+        TestScreens::apply({{"A", 0, 0, 1920, 1080}, {"B", 1920, 0, 1280, 1024}, {"C", 3200, 0, 1600, 900}});
+        Window window;
         for (int i = 0; i < 4; ++i)
-            appendLog(window.logPath(0), QStringLiteral("old%1.png").arg(i), base.addDays(-1 - i));
+            window.addChange(0, QStringLiteral("old%1").arg(i), base.addDays(-1 - i));
         const QList<QColor> colours{Qt::red, Qt::green, Qt::blue};
-        for (int screen = 0; screen < 3; ++screen) {
-            const QString file = QStringLiteral("s%1.png").arg(screen);
-            writePicture(window.folder(screen) + QLatin1Char('/') + file, colours[screen]);
-            appendLog(window.logPath(screen), file, base.addSecs(60 * screen));
-        }
+        for (int screen = 0; screen < 3; ++screen)
+            window.addChange(screen, QStringLiteral("s%1.png").arg(screen), base.addSecs(60 * screen), colours[screen]);
         Access::loadHistory(*window.w);
-
-        auto* toggle = window.w->findChild<ToggleSwitch*>(QStringLiteral("multiScreenToggle"));
+        auto* toggle = window.w->findChild<ToggleSwitch*>("multiScreenToggle");
         toggle->setChecked(false);
         toggle->setChecked(true);
         auto* selector = window.w->findChild<ScreenSelector*>();
-        QVERIFY(selector->isVisible());
-        // Monitors with a log may be deselected (the start-up does this).
-        selector->setScreenCanBeDeselected(0, true);
+        selector->setScreenCanBeDeselected(0, true); // as the start-up does for monitors with a log
         QTest::mouseClick(selector, Qt::LeftButton, {}, QPoint(selector->width() / 6, selector->height() / 2));
         QCOMPARE(selector->getSelectedScreens(), (QList<int>{1, 2}));
 
-        // Newest first: s2 (screen 3) is the first thumbnail.
-        QCOMPARE(window.shownFiles().first(), QStringLiteral("s2.png"));
-        QTest::mouseClick(window.thumbnails().first(), Qt::LeftButton);
-        QTest::mouseClick(window.button("historyNextButton"), Qt::LeftButton);
-        QTest::mouseClick(window.button("historyNextButton"), Qt::LeftButton);
-        QTest::mouseClick(window.button("historyPrevButton"), Qt::LeftButton);
-        QVERIFY(!window.shownFiles().contains(QStringLiteral("s2.png")));
+        QTest::mouseClick(window.thumbnails().first(), Qt::LeftButton); // s2.png, the newest
+        for (const char* arrow : {"historyNextButton", "historyNextButton", "historyPrevButton"})
+            window.click(arrow);
+        QVERIFY(!window.shown().contains("s2.png"));
+        QString said;
+        onNextBox(&said, [](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+        window.click("historyApplyButton");
+        QCOMPARE(said, QStringLiteral("Применение на несколько экранов|Обои будут применены к 2 выбранным экранам."));
+        QVERIFY(window.showsColours({Qt::red, Qt::blue, Qt::blue}));
+        QCOMPARE(window.triggers(0).last(), QStringLiteral("Manuel"));
+        QCOMPARE(window.triggers(1), (QStringList{"Manuel", "Historique"}));
+        QCOMPARE(window.triggers(2), (QStringList{"Manuel", "Historique"}));
 
-        QString shown;
-        onNextBox(&shown, [](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
-        QTest::mouseClick(window.button("historyApplyButton"), Qt::LeftButton);
-        QCOMPARE(shown, QStringLiteral("Применение на несколько экранов|Обои будут применены к 2 выбранным экранам."));
-        QCOMPARE(Access::status(*window.w), QStringLiteral("Обои успешно применены!"));
-
-        QCOMPARE(window.platform->spannedWallpapers.size(), 1);
-        const QImage composite(window.platform->spannedWallpapers.first());
-        const QList<QRect> rects = window.platform->spannedScreenRects.first();
-        QVERIFY(sameColour(composite.pixelColor(rects.at(0).center()), Qt::red));
-        QVERIFY(sameColour(composite.pixelColor(rects.at(1).center()), Qt::blue));
-        QVERIFY(sameColour(composite.pixelColor(rects.at(2).center()), Qt::blue));
-        QCOMPARE(triggers(window.logPath(0)).last(), QStringLiteral("Manuel"));
-        QCOMPARE(triggers(window.logPath(1)), (QStringList{"Manuel", "Historique"}));
-        QCOMPARE(triggers(window.logPath(2)), (QStringList{"Manuel", "Historique"}));
-    }
-
-    // "Don't show again", ticked and answered No: nothing is applied, the key
-    // is stored, and the next apply goes ahead without asking.
-    void confirmationCanBeSwitchedOff()
-    {
-        TestScreens::apply({{QStringLiteral("A"), 0, 0, 1920, 1080}, {QStringLiteral("B"), 1920, 0, 1280, 1024}});
-        Window window = makeWindow();
-        writePicture(window.folder(0) + QStringLiteral("/s0.png"), Qt::red);
-        appendLog(window.logPath(0), QStringLiteral("s0.png"), base);
-        Access::loadHistory(*window.w);
-        auto* toggle = window.w->findChild<ToggleSwitch*>(QStringLiteral("multiScreenToggle"));
-        toggle->setChecked(false);
-        toggle->setChecked(true);
-
-        QTest::mouseClick(window.thumbnails().first(), Qt::LeftButton);
-        QString shown;
-        onNextBox(&shown, [](QMessageBox* box) {
+        QTest::mouseClick(window.thumbnails().at(2), Qt::LeftButton);
+        onNextBox(&said, [](QMessageBox* box) {
             box->checkBox()->click();
             box->button(QMessageBox::No)->click();
         });
-        QTest::mouseClick(window.button("historyApplyButton"), Qt::LeftButton);
-        QVERIFY(!shown.isEmpty());
-        QVERIFY(window.platform->spannedWallpapers.isEmpty());
-        QCOMPARE(openSettings().value(QStringLiteral("dontShowMultiScreenWarning")).toBool(), true);
-
-        shown.clear();
-        onNextBox(&shown, [](QMessageBox* box) { box->reject(); });
-        QTest::mouseClick(window.button("historyApplyButton"), Qt::LeftButton);
-        QVERIFY(shown.isEmpty());
+        window.click("historyApplyButton");
         QCOMPARE(window.platform->spannedWallpapers.size(), 1);
-        QCOMPARE(triggers(window.logPath(1)), QStringList{"Historique"});
+        QCOMPARE(openSettings().value("dontShowMultiScreenWarning").toBool(), true);
+        said.clear();
+        onNextBox(&said, [](QMessageBox* box) { box->reject(); });
+        window.click("historyApplyButton");
+        QVERIFY(said.isEmpty());
+        QCOMPARE(window.platform->spannedWallpapers.size(), 2);
     }
 };
 
