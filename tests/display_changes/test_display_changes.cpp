@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QTimer>
 
@@ -145,6 +146,7 @@ private Q_SLOTS:
                                     << QStringList{"A-unknown-unknown/A.png"} << QList<QColor>{};
         QTest::newRow("log of a monitor gone")
             << QList<TestScreen>{A} << QStringList{"Z"} << QStringList{} << QList<QColor>{};
+        QTest::newRow("no screen") << QList<TestScreen>{} << QStringList{"A"} << QStringList{} << QList<QColor>{};
         // The composite decides what the monitor without a picture shows.
         QTest::newRow("two screens, one logged")
             << QList<TestScreen>{A, B} << QStringList{"B", "Z"} << QStringList{} << QList<QColor>{Qt::black, Qt::green};
@@ -157,6 +159,7 @@ private Q_SLOTS:
         QFETCH(QStringList, single);
         QFETCH(QList<QColor>, composite);
         TestScreens::apply(screens);
+        QCOMPARE(QGuiApplication::screens().size(), screens.size());
         for (const QString& connector : logged)
             fileCurrentPicture(connector, connector == "B" ? Qt::green : Qt::red);
         Window window;
