@@ -155,6 +155,20 @@ private Q_SLOTS:
         QVERIFY(window.platform->spannedWallpapers.isEmpty());
     }
 
+    // A link in the thumbnail cache is not followed out of it.
+    void linkInTheThumbnailCacheIsNotRead()
+    {
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/thumbnails";
+        const QString outside = PathHelper::getTemporaryDirectory() + "/outside.png";
+        QVERIFY(QDir().mkpath(cache) && QDir().mkpath(PathHelper::getTemporaryDirectory()));
+        QVERIFY(QImage::fromData(ServiceFixture::encodedImage(QSize(64, 36), Qt::red)).save(outside));
+        QVERIFY(QFile::link(outside, cache + "/e0.png"));
+        Window window;
+        window.addChange(0, "e0.png", base);
+        Access::loadHistory(*window.w);
+        QVERIFY(window.thumbnails().first()->icon().isNull());
+    }
+
     // The picked file was cleaned away: one press fetches it into screen 1's
     // folder and applies it. The thumbnails come from the service as well.
     void pickedFileGoneIsFetchedAndApplied()
