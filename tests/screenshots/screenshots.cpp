@@ -11,6 +11,7 @@
 #include "widgets/toggle_switch.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -43,6 +44,7 @@ public:
 
     static QString screenId(ModernWindow& window, int screen) { return window.getScreenUniqueId(screen); }
     static void loadHistory(ModernWindow& window) { window.populateHistoryScreenCombo(); }
+    static void askMultiScreen(ModernWindow& window) { window.showMultiScreenWarningDialog({0, 1, 2}); }
 
     // The change-now button and status line as they look while a change runs.
     static void showBusy(ModernWindow& window, const QString& status)
@@ -167,6 +169,21 @@ void historyStripShots()
     save(*window, QStringLiteral("history-empty"));
 }
 
+// The question before a history picture goes on several monitors; answered No.
+void multiScreenConfirmationShot()
+{
+    auto window = makeWindow();
+    QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            save(*box, QStringLiteral("multi-screen-confirmation"));
+            box->checkBox()->click();
+            save(*box, QStringLiteral("multi-screen-confirmation-ticked"));
+            box->button(QMessageBox::No)->click();
+        }
+    });
+    ModernWindowTestAccess::askMultiScreen(*window);
+}
+
 // Every look of the two custom widgets on one sheet, on the window's background.
 void widgetSheet()
 {
@@ -237,6 +254,7 @@ int main(int argc, char** argv)
                         {QStringLiteral("C"), -1600, 0, 1600, 900, 1.0}});
     windowShots(QStringLiteral("3-screens"));
     detailsBoxShot();
+    multiScreenConfirmationShot();
     widgetSheet();
     return g_ok ? 0 : 1;
 }

@@ -37,7 +37,12 @@ void ModernWindow::showMultiScreenWarningDialog(const QList<int>& selectedScreen
                                      "QMessageBox QPushButton {background-color: #2196F3; color: white; border: none;"
                                      " border-radius: 4px; padding: 8px 16px; min-width: 80px;}"
                                      "QMessageBox QPushButton:hover {background-color: #42A5F5;}"
-                                     "QMessageBox QCheckBox {color: #ffffff;}"));
+                                     "QMessageBox QCheckBox {color: #ffffff;}"
+                                     // The platform's box would vanish on the dark background.
+                                     "QMessageBox QCheckBox::indicator {width: 14px; height: 14px;"
+                                     " border: 1px solid #888888; border-radius: 3px; background-color: #3b3b3b;}"
+                                     "QMessageBox QCheckBox::indicator:checked {background-color: #2196F3;"
+                                     " border-color: #2196F3;}"));
     const int answer = box.exec();
 
     // Whichever the answer, a ticked box is remembered at once: the regular
