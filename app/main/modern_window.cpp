@@ -54,6 +54,7 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
     initializeScreenDeselectionStates();
     cleanupAllWallpapers();
     cleanupTemporaryFiles();
+    watchScreenChanges();
     handleStartupBehavior();
 }
 

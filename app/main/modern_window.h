@@ -26,6 +26,7 @@ class QMenu;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QPushButton;
+class QScreen;
 class QScrollArea;
 class QTabWidget;
 class QTimer;
@@ -58,6 +59,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private Q_SLOTS:
     // In the order of the meta-object table; each is defined in its subsystem's file.
@@ -127,9 +129,33 @@ private:
     void loadCategories();
 
     // History strip (window/history_carousel.cpp).
+    void refreshHistoryCarousel();
+    void clearHistoryCarousel();
+    void addThumbnailToCarousel(const QString& filename, int screenIndex);
+    void loadHistoryThumbnail(const QString& filename, QPushButton* button);
+    void onHistoryPrevClicked();
+    void onHistoryNextClicked();
+    void updateHistoryNavigationButtons();
+    void onHistoryThumbnailClicked(QPushButton* button);
+    void onApplyHistoryClicked();
     void applyHistoryImageToScreens(const QList<int>& screens);
+    void redownloadHistoryImage(const QString& filename);
+    void populateHistoryScreenCombo();
+    // The monitor whose folder receives a re-downloaded picture.
+    int currentHistoryScreen = 0;
 
     // Display configuration changes (window/display_changes.cpp).
+    // Where the system sends no display messages, the screen signals restart the debounce.
+    void watchScreenChanges();
+    void watchScreen(QScreen* screen);
+    // (Re)starts the 500 ms debounce, creating the timer on first use.
+    void scheduleDisplayChangeHandling();
+    // Called when a change in flight ends: the display change it held back is handled now.
+    void handleDeferredDisplayChange();
+    QTimer* m_displayChangeTimer = nullptr;
+    bool m_isHandlingDisplayChange = false;
+    // A display change came while a wallpaper change was in flight.
+    bool m_displayChangeDeferred = false;
 
     // Category ratings (window/categories.cpp).
     void saveCategoryRating(const QString& categoryId, int rating);

@@ -67,14 +67,16 @@ private Q_SLOTS:
         }
     }
 
-    void linuxFallsBackWhenQtKnowsNoEdid()
+    // Without EDID a monitor is known by its connector alone, so that it keeps
+    // its id (and its history) when a monitor listed before it goes.
+    void linuxNamesAMonitorWithoutEdidByItsConnector()
     {
         // The offscreen platform reports no model, maker or serial number.
         TestScreens::apply({{"A", 0, 0, 1920, 1080}, {"B", 1920, 0, 1280, 1024}});
         const std::unique_ptr<PlatformServices> platform = createPlatformServices();
         if (QByteArray(platform->name()) != "linux")
             QSKIP("not the Linux platform layer");
-        QCOMPARE(platform->monitorIdentity(1).status, MonitorIdentity::Status::Unknown);
+        QCOMPARE(platform->monitorIdentity(1).status, MonitorIdentity::Status::ConnectorOnly);
         QCOMPARE(platform->monitorIdentity(5).status, MonitorIdentity::Status::Unknown);
 
         WindowEnvironment env;
@@ -82,8 +84,10 @@ private Q_SLOTS:
         env.platform = createPlatformServices();
         ModernWindow window(std::move(env));
         ModernWindowTestAccess access(window);
-        QCOMPARE(access.screenId(0), QStringLiteral("A-0-unknown"));
-        QCOMPARE(access.screenId(1), QStringLiteral("B-1-unknown"));
+        QCOMPARE(access.screenId(0), QStringLiteral("A-unknown-unknown"));
+        QCOMPARE(access.screenId(1), QStringLiteral("B-unknown-unknown"));
+        TestScreens::apply({{"B", 1920, 0, 1280, 1024}});
+        QCOMPARE(access.screenId(0), QStringLiteral("B-unknown-unknown"));
     }
 };
 

@@ -5,17 +5,24 @@
 #include "test_environment.h"
 #include "test_screens.h"
 
+#include "core/change_log.h"
 #include "modern_window.h"
 #include "widgets/countdown_widget.h"
 #include "widgets/toggle_switch.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLinearGradient>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -34,6 +41,10 @@ public:
     }
 
     static void showErrorDetails(ModernWindow& window) { window.onShowErrorDetails(); }
+
+    static QString screenId(ModernWindow& window, int screen) { return window.getScreenUniqueId(screen); }
+    static void loadHistory(ModernWindow& window) { window.populateHistoryScreenCombo(); }
+    static void askMultiScreen(ModernWindow& window) { window.showMultiScreenWarningDialog({0, 1, 2}); }
 
     // The change-now button and status line as they look while a change runs.
     static void showBusy(ModernWindow& window, const QString& status)
@@ -101,6 +112,78 @@ void detailsBoxShot()
     ModernWindowTestAccess::showErrorDetails(*window);
 }
 
+// A small landscape in the hue given: a sky, a sun and two rows of hills.
+QImage landscapeThumbnail(int hue)
+{
+    QImage image(320, 180, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, 180);
+    sky.setColorAt(0, QColor::fromHsv(hue, 120, 240));
+    sky.setColorAt(1, QColor::fromHsv((hue + 30) % 360, 60, 255));
+    painter.fillRect(image.rect(), sky);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor::fromHsv((hue + 180) % 360, 40, 255));
+    painter.drawEllipse(QPointF(230, 60), 22, 22);
+    for (int row = 0; row < 2; ++row) {
+        QPainterPath hills(QPointF(0, 180));
+        for (int x = 0; x <= 320; x += 40)
+            hills.lineTo(x, 110 + row * 30 + ((x / 40 + hue / 40 + row) % 3) * 12);
+        hills.lineTo(320, 180);
+        painter.setBrush(QColor::fromHsv((hue + 90) % 360, 150, 150 - row * 50));
+        painter.drawPath(hills);
+    }
+    return image;
+}
+
+// The history strip: its thumbnails, a picked one, and the empty strip.
+void historyStripShots()
+{
+    const QString cache =
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/thumbnails");
+    QDir().mkpath(cache);
+    {
+        auto window = makeWindow();
+        const QString log = window->getHistoryDirectory() + QLatin1Char('/') +
+                            ModernWindowTestAccess::screenId(*window, 0) + QStringLiteral(".log");
+        QDir().mkpath(window->getHistoryDirectory());
+        const QDateTime start(QDate(2026, 3, 1), QTime(9, 0));
+        for (int i = 0; i < 6; ++i) {
+            const QString name = QStringLiteral("landscape-%1.jpg").arg(i);
+            landscapeThumbnail(i * 55).save(cache + QLatin1Char('/') + name);
+            ChangeLog::append(log, ChangeLog::formatLine(start.addSecs(3600 * i), name, QStringLiteral("Manuel"),
+                                                         QStringLiteral("Remplir")));
+        }
+        ModernWindowTestAccess::loadHistory(*window);
+        save(*window, QStringLiteral("history-thumbnails"));
+
+        const auto thumbnails = window->findChildren<QPushButton*>(QStringLiteral("historyThumbnail"));
+        if (thumbnails.size() > 1)
+            thumbnails.at(1)->click();
+        save(*window, QStringLiteral("history-picked"));
+        QDir(window->getHistoryDirectory()).removeRecursively();
+        QDir(cache).removeRecursively();
+    }
+    auto window = makeWindow();
+    ModernWindowTestAccess::loadHistory(*window);
+    save(*window, QStringLiteral("history-empty"));
+}
+
+// The question before a history picture goes on several monitors; answered No.
+void multiScreenConfirmationShot()
+{
+    auto window = makeWindow();
+    QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            save(*box, QStringLiteral("multi-screen-confirmation"));
+            box->checkBox()->click();
+            save(*box, QStringLiteral("multi-screen-confirmation-ticked"));
+            box->button(QMessageBox::No)->click();
+        }
+    });
+    ModernWindowTestAccess::askMultiScreen(*window);
+}
+
 // Every look of the two custom widgets on one sheet, on the window's background.
 void widgetSheet()
 {
@@ -165,11 +248,13 @@ int main(int argc, char** argv)
     }
 
     windowShots(QStringLiteral("1-screen"));
+    historyStripShots();
     TestScreens::apply({{QStringLiteral("A"), 0, 0, 1920, 1080, 1.0},
                         {QStringLiteral("B"), 1920, 0, 1280, 1024, 1.0},
                         {QStringLiteral("C"), -1600, 0, 1600, 900, 1.0}});
     windowShots(QStringLiteral("3-screens"));
     detailsBoxShot();
+    multiScreenConfirmationShot();
     widgetSheet();
     return g_ok ? 0 : 1;
 }

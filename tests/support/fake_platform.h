@@ -47,6 +47,10 @@ public:
         return monitorIdentities.value(screenIndex, MonitorIdentity{defaultMonitorStatus, {}, {}, {}});
     }
 
+    // Like Linux: no display messages, Qt's screen signals tell of changes.
+    bool isDisplayChangeMessage(const QByteArray&, const void*) const override { return false; }
+    bool announcesDisplayChangesByScreenSignals() const override { return true; }
+
     bool trayAvailable = true;
     bool wallpaperResult = true;
     bool spanStyleResult = true;

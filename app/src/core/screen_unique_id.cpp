@@ -29,6 +29,11 @@ QString ScreenUniqueId::unreadable(const QString& qtName)
     return sanitize(qtName) + QStringLiteral("-unknown-unknown");
 }
 
+QString ScreenUniqueId::connectorOnly(const QString& qtName)
+{
+    return unreadable(qtName);
+}
+
 QString ScreenUniqueId::invalidIndex(int screenIndex)
 {
     return QStringLiteral("unknown_") + QString::number(screenIndex);

@@ -16,6 +16,10 @@ public:
     static QString unmatched(const QString& qtName, int screenIndex);
     // "%1-unknown-unknown": the display configuration could not be read.
     static QString unreadable(const QString& qtName);
+    // "%1-unknown-unknown" as well: a monitor that tells nothing of itself
+    // (Linux, no EDID) is named by its connector alone, so that its id stays
+    // when a monitor listed before it goes.
+    static QString connectorOnly(const QString& qtName);
     // "unknown_%1": the index names no screen.
     static QString invalidIndex(int screenIndex);
 };

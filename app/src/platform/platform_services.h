@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QByteArray;
 class QWidget;
 
 // What the system tells of one monitor, to name it across restarts and
@@ -21,6 +22,9 @@ struct MonitorIdentity
         Unknown,
         // name, adapter and target below hold what it said.
         Known,
+        // The monitor tells nothing of itself (Linux: no EDID); it is known by
+        // its connector alone, QScreen::name().
+        ConnectorOnly,
     };
     Status status = Status::Unknown;
     QString name;
@@ -59,6 +63,14 @@ public:
 
     // Identity of the screen at this position of QGuiApplication::screens().
     virtual MonitorIdentity monitorIdentity(int screenIndex) const = 0;
+
+    // Display configuration changes: monitors plugged, unplugged, moved or
+    // resized. Whether this native message of a top-level window announces
+    // one (Windows: WM_DISPLAYCHANGE, WM_DEVICECHANGE).
+    virtual bool isDisplayChangeMessage(const QByteArray& eventType, const void* message) const = 0;
+    // Whether the system sends no such message, so that the window follows
+    // the application's screen signals instead.
+    virtual bool announcesDisplayChangesByScreenSignals() const = 0;
 };
 
 // The implementation for the OS this program was built for.

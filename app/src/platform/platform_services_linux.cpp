@@ -3,9 +3,9 @@
 #include "linux/desktop_system.h"
 #include "linux/linux_wallpaper_setter.h"
 
-#include <QStandardPaths>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <QWindow>
@@ -41,6 +41,10 @@ public:
 
     MonitorIdentity monitorIdentity(int screenIndex) const override;
 
+    // X11 and Wayland tell of monitors only through Qt's screen signals.
+    bool isDisplayChangeMessage(const QByteArray& eventType, const void* message) const override;
+    bool announcesDisplayChangesByScreenSignals() const override { return true; }
+
 private:
     HostDesktopSystem m_system;
     LinuxWallpaperSetter m_wallpapers;
@@ -69,11 +73,15 @@ bool LinuxPlatformServices::setSpannedWallpaper(const QString& compositePath, co
 }
 
 // Linux names a monitor by what Qt reads from its EDID, so that it keeps its
-// id across restarts and re-plugging as on Windows: name = model, adapter =
-// manufacturer, target = serial number, or the connector name (QScreen::name)
-// when the monitor reports no serial. A screen of which Qt reports none of the
-// three (virtual and offscreen screens) is unknown and falls back to its
-// connector name and position.
+// id across restarts and re-plugging as on Windows. The ids a monitor gets on
+// Linux (see ModernWindow::getScreenUniqueId):
+//   MODEL-MANUFACTURER-SERIAL      the EDID gave a model, maker or serial;
+//   MODEL-MANUFACTURER-CONNECTOR   the same without a serial (connector = QScreen::name, "HDMI-1");
+//   CONNECTOR-unknown-unknown      no EDID at all (virtual and offscreen screens, some
+//                                  adapters and KVM switches): the connector alone, never the
+//                                  screen's position, which shifts when a monitor listed
+//                                  before it goes and would orphan its history;
+//   -INDEX-unknown                 neither EDID nor connector name: the position is all there is.
 MonitorIdentity LinuxPlatformServices::monitorIdentity(int screenIndex) const
 {
     MonitorIdentity identity;
@@ -84,11 +92,19 @@ MonitorIdentity LinuxPlatformServices::monitorIdentity(int screenIndex) const
     const QString model = screen->model();
     const QString manufacturer = screen->manufacturer();
     const QString serial = screen->serialNumber();
-    if (model.isEmpty() && manufacturer.isEmpty() && serial.isEmpty())
+    if (model.isEmpty() && manufacturer.isEmpty() && serial.isEmpty()) {
+        if (!screen->name().isEmpty())
+            identity.status = MonitorIdentity::Status::ConnectorOnly;
         return identity;
+    }
     identity.status = MonitorIdentity::Status::Known;
     identity.name = model;
     identity.adapter = manufacturer;
     identity.target = serial.isEmpty() ? screen->name() : serial;
     return identity;
+}
+
+bool LinuxPlatformServices::isDisplayChangeMessage(const QByteArray&, const void*) const
+{
+    return false;
 }

@@ -1,9 +1,11 @@
 #include "platform_services.h"
 
+#include "win32/win32_display_change.h"
 #include "win32/win32_display_config.h"
 #include "win32/win32_wallpaper.h"
 #include "win32/win32_window.h"
 
+#include <QByteArray>
 #include <QDir>
 #include <QWidget>
 
@@ -28,6 +30,14 @@ public:
     bool hasSystemTray() const override { return true; }
 
     MonitorIdentity monitorIdentity(int screenIndex) const override;
+
+    bool isDisplayChangeMessage(const QByteArray& eventType, const void* message) const override
+    {
+        return eventType == "windows_generic_MSG" && win32::isDisplayChangeMessage(message);
+    }
+
+    // Windows sends its own messages; Qt's screen signals would only double them.
+    bool announcesDisplayChangesByScreenSignals() const override { return false; }
 };
 
 } // namespace

@@ -310,6 +310,7 @@ void ModernWindow::setupApplicationTab()
     headerRow->addWidget(historyTitle);
     headerRow->addStretch();
     auto* historyApplyButton = new QPushButton(QStringLiteral("Применить"), historyBlock);
+    historyApplyButton->setObjectName(QStringLiteral("historyApplyButton"));
     historyApplyButton->setFixedWidth(100);
     historyApplyButton->setStyleSheet(QString::fromUtf8(kHistoryApplyButtonStyle));
     headerRow->addWidget(historyApplyButton);
@@ -318,8 +319,10 @@ void ModernWindow::setupApplicationTab()
     auto* navigationRow = new QHBoxLayout();
     navigationRow->setSpacing(5);
     historyPrevButton = makeHistoryArrow(QStringLiteral("◀"), historyBlock);
+    historyPrevButton->setObjectName(QStringLiteral("historyPrevButton"));
     navigationRow->addWidget(historyPrevButton);
     historyCarouselScrollArea = new QScrollArea(historyBlock);
+    historyCarouselScrollArea->setObjectName(QStringLiteral("historyCarousel"));
     historyCarouselScrollArea->setFixedHeight(120);
     historyCarouselScrollArea->setWidgetResizable(true);
     historyCarouselScrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -334,6 +337,7 @@ void ModernWindow::setupApplicationTab()
     historyCarouselScrollArea->setWidget(historyCarouselWidget);
     navigationRow->addWidget(historyCarouselScrollArea, 1);
     historyNextButton = makeHistoryArrow(QStringLiteral("▶"), historyBlock);
+    historyNextButton->setObjectName(QStringLiteral("historyNextButton"));
     navigationRow->addWidget(historyNextButton);
     historyLayout->addLayout(navigationRow);
 
@@ -344,6 +348,9 @@ void ModernWindow::setupApplicationTab()
     connect(errorDetailsButton, &QPushButton::clicked, this, &ModernWindow::onShowErrorDetails);
     connect(screenSelector, &ScreenSelector::screenSelectionChanged, this, &ModernWindow::onScreenSelectionChanged);
     connect(screenSelector, &ScreenSelector::screenDeselectionBlocked, this, &ModernWindow::onScreenDeselectionBlocked);
+    connect(historyApplyButton, &QPushButton::clicked, this, &ModernWindow::onApplyHistoryClicked);
+    connect(historyPrevButton, &QPushButton::clicked, this, &ModernWindow::onHistoryPrevClicked);
+    connect(historyNextButton, &QPushButton::clicked, this, &ModernWindow::onHistoryNextClicked);
 
     tabWidget->addTab(page, QStringLiteral("Обои"));
 }

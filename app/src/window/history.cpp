@@ -41,6 +41,11 @@ QString ModernWindow::getScreenUniqueId(int screenIndex) const
         break;
     case MonitorIdentity::Status::Known:
         return ScreenUniqueId::named(identity.name, identity.adapter, identity.target);
+    case MonitorIdentity::Status::ConnectorOnly:
+        // Known by its connector, not by its position, which other monitors shift.
+        if (!qtName.isEmpty())
+            return ScreenUniqueId::connectorOnly(qtName);
+        break;
     }
     return ScreenUniqueId::unmatched(qtName, screenIndex);
 }
@@ -160,6 +165,7 @@ void ModernWindow::loadMergedHistory()
     selectedHistoryScreenIndex = -1;
     historyScrollOffset = 0;
     currentHistoryEntries = getAllHistoryEntriesMerged();
+    refreshHistoryCarousel();
 }
 
 QString ModernWindow::getLastWallpaperFromHistory(int screenIndex) const

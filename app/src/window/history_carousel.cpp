@@ -1,8 +1,313 @@
-// The history strip at the bottom of the wallpaper tab.
+// The history strip at the bottom of the wallpaper tab: the merged history as
+// thumbnails, four at a time, and putting any of them back on the desktop.
 
 #include "modern_window.h"
 
+#include "core/picture_check.h"
+#include "core/service_file_name.h"
+#include "widgets/screen_selector.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QImage>
+#include <QLabel>
+#include <QMessageBox>
+#include <QNetworkReply>
+#include <QPixmap>
+#include <QPointer>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+constexpr int thumbnailsPerView = 4;
+// Four 140 x 80 buttons with the strip's margins and spacing need 610 pixels,
+// but the strip between the arrows of the 725-pixel window is about 560 wide:
+// the buttons keep the 7:4 shape at a size where all four show whole.
+const QSize thumbnailButtonSize(126, 72);
+// The picture stays inside the border, so that the pick's border shows.
+const QSize thumbnailSize(116, 62);
+
+const char* const kThumbnailStyle = R"(
+QPushButton {
+    background-color: #3b3b3b;
+    border: 2px solid #555555;
+    border-radius: 4px;
+    padding: 0px;
+}
+QPushButton:hover {
+    border-color: #2196F3;
+}
+QPushButton:checked {
+    border: 3px solid #2196F3;
+    background-color: #2b2b2b;
+}
+)";
+
+const char* const kInformationBoxStyle = R"(
+QMessageBox {
+    background-color: #2b2b2b;
+}
+QMessageBox QLabel {
+    color: #ffffff;
+}
+QMessageBox QPushButton {
+    background-color: #0078d4;
+    color: white;
+    border: none;
+    border-radius: 4px;
+    padding: 8px 16px;
+    min-width: 80px;
+}
+QMessageBox QPushButton:hover {
+    background-color: #106ebe;
+}
+)";
+
+// The trigger word a history application writes into the change logs.
+const QString historyTrigger = QStringLiteral("Historique");
+
+QString thumbnailCacheDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/thumbnails");
+}
+
+// A file of ours to read: a plain file, not a link leading elsewhere.
+bool isOwnPlainFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && !info.isSymLink();
+}
+
+void showThumbnail(QPushButton* button, const QImage& image)
+{
+    button->setIcon(
+        QIcon(QPixmap::fromImage(image.scaled(thumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation))));
+    button->setIconSize(thumbnailSize);
+}
+
+} // namespace
+
+void ModernWindow::populateHistoryScreenCombo()
+{
+    loadMergedHistory();
+}
+
+void ModernWindow::refreshHistoryCarousel()
+{
+    if (!historyCarouselLayout)
+        return;
+    clearHistoryCarousel();
+    if (currentHistoryEntries.isEmpty()) {
+        auto* empty = new QLabel(QStringLiteral("Aucun historique disponible"), historyCarouselWidget);
+        empty->setObjectName(QStringLiteral("historyEmptyLabel"));
+        empty->setAlignment(Qt::AlignCenter);
+        // Expanding, so that the left-aligned strip gives it the whole width to centre in.
+        empty->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        empty->setStyleSheet(QStringLiteral("color: #888888; font-size: 10pt;"));
+        historyCarouselLayout->addWidget(empty);
+    } else {
+        const qsizetype end = qMin<qsizetype>(historyScrollOffset + thumbnailsPerView, currentHistoryEntries.size());
+        for (qsizetype i = historyScrollOffset; i < end; ++i)
+            addThumbnailToCarousel(currentHistoryEntries[i].filename, currentHistoryEntries[i].screenIndex);
+    }
+    updateHistoryNavigationButtons();
+}
+
+void ModernWindow::clearHistoryCarousel()
+{
+    while (QLayoutItem* item = historyCarouselLayout->takeAt(0)) {
+        // At once: the buttons of the next view must not meet the old ones.
+        delete item->widget();
+        delete item;
+    }
+}
+
+void ModernWindow::addThumbnailToCarousel(const QString& filename, int screenIndex)
+{
+    auto* button = new QPushButton(historyCarouselWidget);
+    button->setObjectName(QStringLiteral("historyThumbnail"));
+    button->setCheckable(true);
+    button->setFixedSize(thumbnailButtonSize);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QString::fromUtf8(kThumbnailStyle));
+    button->setToolTip(filename);
+    button->setProperty("filename", filename);
+    button->setProperty("screenIndex", screenIndex);
+    connect(button, &QPushButton::clicked, this, [this, button] { onHistoryThumbnailClicked(button); });
+    historyCarouselLayout->addWidget(button);
+    loadHistoryThumbnail(filename, button);
+}
+
+void ModernWindow::loadHistoryThumbnail(const QString& filename, QPushButton* button)
+{
+    // The name comes from a log a user may have edited; it names a cache file and a request.
+    if (!isSafeServiceFileName(filename))
+        return;
+    const QString cacheDirectory = thumbnailCacheDirectory();
+    QDir().mkpath(cacheDirectory);
+    const QString cached = cacheDirectory + QLatin1Char('/') + filename;
+
+    if (QFileInfo::exists(cached) || QFileInfo(cached).isSymLink()) {
+        // A cached file that does not load stays without a picture; asking again would not mend it.
+        QImage image;
+        if (isOwnPlainFile(cached) && image.load(cached))
+            showThumbnail(button, image);
+        return;
+    }
+
+    QPointer<QPushButton> guarded(button);
+    QNetworkReply* reply =
+        sendServiceRequest(ServiceApi::thumbnailUrl(environment.serviceOrigin, filename), ServiceReplyKind::Image);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, guarded, cached] {
+        reply->deleteLater();
+        if (!ServiceApi::succeeded(reply))
+            return;
+        QImage image;
+        if (!image.loadFromData(reply->readAll()))
+            return;
+        // Saved in the format its name says; a name Qt cannot write only costs the cache.
+        if (!QFileInfo(cached).isSymLink())
+            image.save(cached);
+        if (guarded)
+            showThumbnail(guarded, image);
+        cleanupThumbnailCache();
+    });
+}
+
+void ModernWindow::onHistoryPrevClicked()
+{
+    if (historyScrollOffset <= 0)
+        return;
+    --historyScrollOffset;
+    refreshHistoryCarousel();
+}
+
+void ModernWindow::onHistoryNextClicked()
+{
+    if (historyScrollOffset + thumbnailsPerView >= currentHistoryEntries.size())
+        return;
+    ++historyScrollOffset;
+    refreshHistoryCarousel();
+}
+
+void ModernWindow::updateHistoryNavigationButtons()
+{
+    const bool hasEntries = !currentHistoryEntries.isEmpty();
+    historyPrevButton->setEnabled(hasEntries && historyScrollOffset > 0);
+    historyNextButton->setEnabled(hasEntries && historyScrollOffset + thumbnailsPerView < currentHistoryEntries.size());
+}
+
+void ModernWindow::onHistoryThumbnailClicked(QPushButton* button)
+{
+    const QList<QPushButton*> thumbnails = historyCarouselWidget->findChildren<QPushButton*>();
+    for (QPushButton* other : thumbnails)
+        other->setChecked(other == button);
+
+    const QString filename = button->property("filename").toString();
+    const int screenIndex = button->property("screenIndex").toInt();
+    selectedHistoryScreenIndex = screenIndex;
+    // Where that monitor filed its copy when the change was made.
+    selectedHistoryImagePath =
+        isSafeServiceFileName(filename)
+            ? getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex) + QLatin1Char('/') + filename
+            : QString();
+}
+
+void ModernWindow::onApplyHistoryClicked()
+{
+    if (selectedHistoryImagePath.isEmpty()) {
+        QMessageBox box(this);
+        box.setWindowTitle(QStringLiteral("Требуется выбор"));
+        box.setText(QStringLiteral("Пожалуйста, выберите изображение из истории."));
+        box.setIcon(QMessageBox::Information);
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setStyleSheet(QString::fromUtf8(kInformationBoxStyle));
+        box.exec();
+        return;
+    }
+
+    if (!isOwnPlainFile(selectedHistoryImagePath)) {
+        redownloadHistoryImage(QFileInfo(selectedHistoryImagePath).fileName());
+        return;
+    }
+
+    QList<int> targets;
+    if (isMultiScreenMode()) {
+        targets = screenSelector->getSelectedScreens();
+    } else {
+        const int screenCount = screenSelector ? screenSelector->screenCount() : 1;
+        for (int screen = 0; screen < qMax(1, screenCount); ++screen)
+            targets.append(screen);
+    }
+    // With every screen deselected the status line already asks for one.
+    if (targets.isEmpty())
+        return;
+
+    if (targets.size() >= 2 && !dontShowMultiScreenWarning)
+        showMultiScreenWarningDialog(targets);
+    else
+        applyHistoryImageToScreens(targets);
+}
+
 void ModernWindow::applyHistoryImageToScreens(const QList<int>& screens)
 {
-    Q_UNUSED(screens);
+    statusLabel->setText(QStringLiteral("Применение обоев..."));
+    // Recording reloads the history, which clears the pick.
+    const QString picked = selectedHistoryImagePath;
+
+    QMap<int, QString> wallpapers;
+    for (int screen : screens)
+        wallpapers.insert(screen, picked);
+    if (isMultiScreenMode()) {
+        // The other monitors keep what they show.
+        for (int screen = 0; screen < screenSelector->screenCount(); ++screen) {
+            if (wallpapers.contains(screen))
+                continue;
+            const QString current = getLastWallpaperFromHistory(screen);
+            if (!current.isEmpty())
+                wallpapers.insert(screen, current);
+        }
+    }
+    if (!setMultipleWallpapers(wallpapers))
+        return;
+
+    for (int screen : screens)
+        addToScreenHistory(screen, picked, historyTrigger);
+    statusLabel->setText(QStringLiteral("Обои успешно применены!"));
+}
+
+void ModernWindow::redownloadHistoryImage(const QString& filename)
+{
+    statusLabel->setText(QStringLiteral("Загрузка изображения из API..."));
+    // The name becomes a request and a file in a monitor's folder.
+    if (!isSafeServiceFileName(filename))
+        return;
+    QNetworkReply* reply =
+        sendServiceRequest(ServiceApi::imageUrl(environment.serviceOrigin, filename), ServiceReplyKind::Image);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, filename] {
+        reply->deleteLater();
+        if (!ServiceApi::succeeded(reply))
+            return;
+        const QByteArray body = reply->readAll();
+        // An error page or a cut-off download must not become a filed picture or the wallpaper.
+        if (!isCompletePicture(body))
+            return;
+        const QString folder = getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(currentHistoryScreen);
+        QDir().mkpath(folder);
+        const QString path = folder + QLatin1Char('/') + filename;
+        // A link in its place is replaced, never written through.
+        if (QFileInfo(path).isSymLink())
+            QFile::remove(path);
+        // Written aside and renamed: a failed write leaves no half picture behind.
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit())
+            return;
+        selectedHistoryImagePath = path;
+        onApplyHistoryClicked();
+    });
 }

@@ -2,11 +2,14 @@
 
 #include "modern_window.h"
 
+#include "utils/settings_store.h"
 #include "widgets/countdown_widget.h"
 #include "widgets/screen_selector.h"
 #include "widgets/toggle_switch.h"
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
 
@@ -19,7 +22,38 @@ void ModernWindow::initializeScreenDeselectionStates() {}
 
 void ModernWindow::showMultiScreenWarningDialog(const QList<int>& selectedScreens)
 {
-    applyHistoryImageToScreens(selectedScreens);
+    QMessageBox box(this);
+    box.setWindowTitle(QStringLiteral("Применение на несколько экранов"));
+    box.setText(QStringLiteral("Обои будут применены к %1 выбранным экранам.").arg(selectedScreens.size()));
+    box.setInformativeText(QStringLiteral("Хотите продолжить?"));
+    box.setIcon(QMessageBox::Question);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    auto* dontShowAgain = new QCheckBox(QStringLiteral("Больше не показывать это предупреждение"), &box);
+    dontShowAgain->setObjectName(QStringLiteral("dontShowMultiScreenWarning"));
+    box.setCheckBox(dontShowAgain);
+    box.setStyleSheet(QStringLiteral("QMessageBox {background-color: #2b2b2b;}"
+                                     "QMessageBox QLabel {color: #ffffff;}"
+                                     "QMessageBox QPushButton {background-color: #2196F3; color: white; border: none;"
+                                     " border-radius: 4px; padding: 8px 16px; min-width: 80px;}"
+                                     "QMessageBox QPushButton:hover {background-color: #42A5F5;}"
+                                     "QMessageBox QCheckBox {color: #ffffff;}"
+                                     // The platform's box would vanish on the dark background.
+                                     "QMessageBox QCheckBox::indicator {width: 14px; height: 14px;"
+                                     " border: 1px solid #888888; border-radius: 3px; background-color: #3b3b3b;}"
+                                     "QMessageBox QCheckBox::indicator:checked {background-color: #2196F3;"
+                                     " border-color: #2196F3;}"));
+    const int answer = box.exec();
+
+    // Whichever the answer, a ticked box is remembered at once: the regular
+    // settings save does not write this key.
+    if (dontShowAgain->isChecked()) {
+        dontShowMultiScreenWarning = true;
+        QSettings settings = openSettings();
+        settings.setValue(QStringLiteral("dontShowMultiScreenWarning"), true);
+    }
+    if (answer == QMessageBox::Yes)
+        applyHistoryImageToScreens(selectedScreens);
 }
 
 void ModernWindow::onMultiScreenToggled(bool enabled)

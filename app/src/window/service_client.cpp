@@ -380,4 +380,6 @@ void ModernWindow::restoreButton(const QString& message)
     if (!message.isEmpty())
         statusLabel->setText(message);
     currentTriggerMode = QStringLiteral("Manuel");
+    // Every change ends here; monitors that moved meanwhile get their pictures back now.
+    handleDeferredDisplayChange();
 }

@@ -1,0 +1,43 @@
+#include "picture_check.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+
+namespace {
+
+// The image ends after the last scan: an end-of-image marker must follow the
+// last start-of-scan marker. Inside scan data 0xFF is always stuffed, so no
+// marker can appear there by chance; an embedded preview's own end marker
+// lies before the main image's scans.
+bool jpegIsComplete(const QByteArray& body)
+{
+    const qsizetype lastScan = body.lastIndexOf(QByteArrayView("\xFF\xDA", 2));
+    const qsizetype lastEnd = body.lastIndexOf(QByteArrayView("\xFF\xD9", 2));
+    return lastScan >= 0 && lastEnd > lastScan;
+}
+
+// The IEND chunk closes every PNG; anything after it is ignored by readers.
+bool pngIsComplete(const QByteArray& body)
+{
+    return body.contains(QByteArrayView("IEND\xAE\x42\x60\x82", 8));
+}
+
+} // namespace
+
+bool isCompletePicture(const QByteArray& body)
+{
+    QByteArray data = body;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QByteArray format = reader.format();
+    if (format.isEmpty())
+        return false;
+    if ((format == "jpeg" || format == "jpg") && !jpegIsComplete(body))
+        return false;
+    if (format == "png" && !pngIsComplete(body))
+        return false;
+    const QImage image = reader.read();
+    return !image.isNull();
+}

@@ -1,0 +1,186 @@
+#include "service_fixture.h"
+#include "test_main.h"
+#include "test_screens.h"
+#include "test_window.h"
+
+#include "core/change_log.h"
+#include "modern_window.h"
+#include "utils/path_helper.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QTimer>
+
+class ModernWindowTestAccess
+{
+public:
+    static QTimer* debounce(ModernWindow& w) { return w.m_displayChangeTimer; }
+    static bool changeInFlight(ModernWindow& w) { return w.currentMultiDownload != nullptr; }
+    static QPushButton* changeNowButton(ModernWindow& w) { return w.changeNowButton; }
+};
+
+namespace {
+
+using Access = ModernWindowTestAccess;
+const TestScreen A{"A", 0, 0, 1920, 1080}, B{"B", 1920, 0, 1280, 1024}, C{"C", 3200, 0, 1600, 900};
+
+// A monitor's log naming a picture of one colour, filed in its folder. The
+// monitors tell nothing of themselves, as on Linux without EDID: the id is the connector's.
+void fileCurrentPicture(const QString& connector, const QColor& colour)
+{
+    const QString id = connector + "-unknown-unknown";
+    QDir().mkpath(PathHelper::getWallpapersDirectory() + '/' + id);
+    QDir().mkpath(PathHelper::getHistoryDirectory());
+    QImage::fromData(ServiceFixture::encodedImage(QSize(64, 36), colour))
+        .save(PathHelper::getWallpapersDirectory() + '/' + id + '/' + connector + ".png");
+    ChangeLog::append(PathHelper::getHistoryDirectory() + '/' + id + ".log",
+                      ChangeLog::formatLine(QDateTime::currentDateTime(), connector + ".png", "Manuel", "Remplir"));
+}
+
+struct Window
+{
+    FakePlatformServices* platform = nullptr;
+    std::unique_ptr<ModernWindow> w;
+
+    explicit Window(WindowEnvironment env = testWindowEnvironment())
+    {
+        platform = static_cast<FakePlatformServices*>(env.platform.get());
+        platform->defaultMonitorStatus = MonitorIdentity::Status::ConnectorOnly;
+        w = std::make_unique<ModernWindow>(std::move(env));
+    }
+    int reapplications() const { return int(platform->spannedWallpapers.size() + platform->wallpapers.size()); }
+    // Whether the last composite shows these colours in the middle of each screen.
+    bool showsColours(const QList<QColor>& colours) const
+    {
+        const QImage composite(platform->spannedWallpapers.last());
+        const QList<QRect> rects = platform->spannedScreenRects.last();
+        bool same = rects.size() == colours.size();
+        for (int i = 0; same && i < colours.size(); ++i) {
+            const QColor c = composite.pixelColor(rects[i].center());
+            same = qAbs(c.red() - colours[i].red()) + qAbs(c.green() - colours[i].green()) +
+                       qAbs(c.blue() - colours[i].blue()) <
+                   30;
+        }
+        return same;
+    }
+};
+
+// Every file the history code owns, with its contents.
+QMap<QString, QByteArray> storedFiles()
+{
+    QMap<QString, QByteArray> files;
+    for (const QString& root : {PathHelper::getWallpapersDirectory(), PathHelper::getHistoryDirectory()}) {
+        for (QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            QFile file(it.next());
+            file.open(QIODevice::ReadOnly);
+            files.insert(file.fileName(), file.readAll());
+        }
+    }
+    return files;
+}
+
+} // namespace
+
+class TestDisplayChanges : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        TestScreens::apply({A});
+        QDir(PathHelper::getWallpapersDirectory()).removeRecursively();
+        QDir(PathHelper::getHistoryDirectory()).removeRecursively();
+    }
+
+    // The middle monitor goes, the last one moves twice, all in quick
+    // succession: one re-application 500 ms after the last change. It comes
+    // back: each monitor gets its own last picture by its id. Nothing is
+    // fetched, filed or logged.
+    void unplugAndReplugKeepsEachMonitorsPicture()
+    {
+        ServiceFixture service;
+        QVERIFY2(service.start(), qPrintable(service.errorString()));
+        TestScreens::apply({A, B, C});
+        fileCurrentPicture("A", Qt::red);
+        fileCurrentPicture("B", Qt::green);
+        fileCurrentPicture("C", Qt::blue);
+        Window window(service.windowEnvironment());
+        const QMap<QString, QByteArray> before = storedFiles();
+        for (int x : {1920, 2000, 1920}) {
+            TestScreens::apply({A, {"C", x, 0, 1600, 900}});
+            QVERIFY(Access::debounce(*window.w)->isActive());
+            QCOMPARE(Access::debounce(*window.w)->interval(), 500);
+            QCOMPARE(window.reapplications(), 0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(window.reapplications(), 1, 10000);
+        QVERIFY(!Access::debounce(*window.w)->isActive());
+        QVERIFY(window.showsColours({Qt::red, Qt::blue}));
+        TestScreens::apply({A, B, C});
+        QTRY_COMPARE_WITH_TIMEOUT(window.reapplications(), 2, 10000);
+        QVERIFY(window.showsColours({Qt::red, Qt::green, Qt::blue}));
+        QCOMPARE(storedFiles(), before);
+        for (const char* request : {"/wallpapers", "/get/", "/mini/"})
+            QVERIFY2(!service.log().contains(request), qPrintable(service.log()));
+    }
+
+    void whatIsReapplied_data()
+    {
+        QTest::addColumn<QList<TestScreen>>("screens");
+        QTest::addColumn<QStringList>("logged");
+        QTest::addColumn<QStringList>("single");
+        QTest::addColumn<QList<QColor>>("composite");
+        QTest::newRow("one screen") << QList<TestScreen>{A} << QStringList{"A"}
+                                    << QStringList{"A-unknown-unknown/A.png"} << QList<QColor>{};
+        QTest::newRow("log of a monitor gone")
+            << QList<TestScreen>{A} << QStringList{"Z"} << QStringList{} << QList<QColor>{};
+        QTest::newRow("no screen") << QList<TestScreen>{} << QStringList{"A"} << QStringList{} << QList<QColor>{};
+        // The composite decides what the monitor without a picture shows.
+        QTest::newRow("two screens, one logged")
+            << QList<TestScreen>{A, B} << QStringList{"B", "Z"} << QStringList{} << QList<QColor>{Qt::black, Qt::green};
+    }
+
+    void whatIsReapplied()
+    {
+        QFETCH(QList<TestScreen>, screens);
+        QFETCH(QStringList, logged);
+        QFETCH(QStringList, single);
+        QFETCH(QList<QColor>, composite);
+        TestScreens::apply(screens);
+        QCOMPARE(QGuiApplication::screens().size(), screens.size());
+        for (const QString& connector : logged)
+            fileCurrentPicture(connector, connector == "B" ? Qt::green : Qt::red);
+        Window window;
+        QVERIFY(QMetaObject::invokeMethod(window.w.get(), "onDisplayConfigurationChanged"));
+        QCOMPARE(window.platform->wallpapers.size(), single.size());
+        if (!single.isEmpty())
+            QVERIFY(window.platform->wallpapers.first().endsWith(single.first()));
+        QCOMPARE(window.platform->spannedWallpapers.isEmpty(), composite.isEmpty());
+        QVERIFY(composite.isEmpty() || window.showsColours(composite));
+    }
+
+    // A change in flight finishes first; the monitors' pictures, its own among them, are put back after it.
+    void changeInFlightIsNotMixedWith()
+    {
+        ServiceFixture service;
+        QVERIFY(service.addCategory("c"));
+        QVERIFY(!service.addImage("c", QDate::currentDate(), "new.png", Qt::yellow).isEmpty());
+        QVERIFY2(service.start(), qPrintable(service.errorString()));
+        TestScreens::apply({A, B});
+        fileCurrentPicture("A", Qt::red);
+        Window window(service.windowEnvironment());
+        window.w->setCategoryRating("c", 1);
+        QTest::mouseClick(Access::changeNowButton(*window.w), Qt::LeftButton);
+        QVERIFY(Access::changeInFlight(*window.w));
+        QVERIFY(QMetaObject::invokeMethod(window.w.get(), "onDisplayConfigurationChanged"));
+        QCOMPARE(window.reapplications(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!Access::changeInFlight(*window.w), 30000);
+        QCOMPARE(window.reapplications(), 2);
+        QVERIFY(window.showsColours({Qt::yellow, Qt::yellow}));
+    }
+};
+
+VELMORA_TEST_MAIN(TestDisplayChanges)
+#include "test_display_changes.moc"
