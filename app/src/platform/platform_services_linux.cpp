@@ -1,11 +1,12 @@
 #include "platform_services.h"
 
+#include "linux/autostart_entry.h"
 #include "linux/desktop_system.h"
 #include "linux/linux_wallpaper_setter.h"
 
-#include <QStandardPaths>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <QWindow>
@@ -40,6 +41,13 @@ public:
     bool hasSystemTray() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
     MonitorIdentity monitorIdentity(int screenIndex) const override;
+
+    bool addStartupEntry(const QString& name, const QString& programPath, const QStringList& arguments) override
+    {
+        return LinuxAutostart::add(name, programPath, arguments);
+    }
+    bool removeStartupEntry(const QString& name) override { return LinuxAutostart::remove(name); }
+    bool hasStartupEntry(const QString& name) const override { return LinuxAutostart::exists(name); }
 
 private:
     HostDesktopSystem m_system;

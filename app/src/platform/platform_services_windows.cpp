@@ -1,6 +1,7 @@
 #include "platform_services.h"
 
 #include "win32/win32_display_config.h"
+#include "win32/win32_startup.h"
 #include "win32/win32_wallpaper.h"
 #include "win32/win32_window.h"
 
@@ -28,6 +29,10 @@ public:
     bool hasSystemTray() const override { return true; }
 
     MonitorIdentity monitorIdentity(int screenIndex) const override;
+
+    bool addStartupEntry(const QString& name, const QString& programPath, const QStringList& arguments) override;
+    bool removeStartupEntry(const QString& name) override;
+    bool hasStartupEntry(const QString& name) const override;
 };
 
 } // namespace
@@ -82,4 +87,22 @@ MonitorIdentity WindowsPlatformServices::monitorIdentity(int screenIndex) const
         break;
     }
     return identity;
+}
+
+bool WindowsPlatformServices::addStartupEntry(const QString& name, const QString& programPath,
+                                              const QStringList& arguments)
+{
+    const std::wstring commandLine =
+        win32::startupCommandLine(nativePath(programPath), arguments.join(QLatin1Char(' ')).toStdWString());
+    return win32::addToStartup(name.toStdWString(), commandLine);
+}
+
+bool WindowsPlatformServices::removeStartupEntry(const QString& name)
+{
+    return win32::removeFromStartup(name.toStdWString());
+}
+
+bool WindowsPlatformServices::hasStartupEntry(const QString& name) const
+{
+    return win32::isInStartup(name.toStdWString());
 }
