@@ -85,7 +85,7 @@ QString entryText(const QString& name, const QString& programPath, const QString
         return {};
     QString text = QStringLiteral("[Desktop Entry]\n"
                                   "Type=Application\n"
-                                  "Version=1.5\n");
+                                  "Version=1.0\n");
     text += QStringLiteral("Name=") + name + QLatin1Char('\n');
     text += QStringLiteral("Comment=Keeps the desktop wallpaper fresh\n"
                            "Comment[ru]=Обновляет обои рабочего стола\n");
