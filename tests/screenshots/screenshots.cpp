@@ -9,13 +9,17 @@
 #include "widgets/countdown_widget.h"
 #include "widgets/toggle_switch.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDebug>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -101,6 +105,32 @@ void detailsBoxShot()
     ModernWindowTestAccess::showErrorDetails(*window);
 }
 
+// The settings tab as built, with the custom interval chosen, and the
+// adjustment list open with span greyed out by the multi-screen switch.
+void settingsShots()
+{
+    auto window = makeWindow();
+    auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == QStringLiteral("Настройки"))
+            tabs->setCurrentIndex(i);
+    }
+    // The switches slide into their built states first.
+    QTest::qWait(400);
+    save(*window, QStringLiteral("settings-defaults"));
+
+    auto* frequency = window->findChild<QComboBox*>(QStringLiteral("frequencyCombo"));
+    frequency->setCurrentIndex(frequency->findText(QStringLiteral("Другое")));
+    save(*window, QStringLiteral("settings-custom"));
+
+    auto* adjustment = window->findChild<QComboBox*>(QStringLiteral("adjustmentCombo"));
+    adjustment->setCurrentIndex(3);
+    adjustment->showPopup();
+    save(*window, QStringLiteral("settings-stretch"));
+    save(*adjustment->view()->window(), QStringLiteral("settings-adjustment-list"));
+    adjustment->hidePopup();
+}
+
 // Every look of the two custom widgets on one sheet, on the window's background.
 void widgetSheet()
 {
@@ -169,6 +199,7 @@ int main(int argc, char** argv)
                         {QStringLiteral("B"), 1920, 0, 1280, 1024, 1.0},
                         {QStringLiteral("C"), -1600, 0, 1600, 900, 1.0}});
     windowShots(QStringLiteral("3-screens"));
+    settingsShots();
     detailsBoxShot();
     widgetSheet();
     return g_ok ? 0 : 1;

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardItemModel>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -92,12 +93,46 @@ QComboBox::drop-down {
     border: none;
     width: 24px;
 }
+QComboBox::down-arrow {
+    image: url("@ARROW_DOWN@");
+    width: 12px;
+    height: 8px;
+}
+QSpinBox::up-button, QSpinBox::down-button {
+    subcontrol-origin: border;
+    width: 22px;
+    border: none;
+    background: transparent;
+}
+QSpinBox::up-button {
+    subcontrol-position: top right;
+}
+QSpinBox::down-button {
+    subcontrol-position: bottom right;
+}
+QSpinBox::up-arrow {
+    image: url("@ARROW_UP@");
+    width: 10px;
+    height: 6px;
+}
+QSpinBox::down-arrow {
+    image: url("@ARROW_DOWN@");
+    width: 10px;
+    height: 6px;
+}
 QComboBox QAbstractItemView {
     background-color: #2a2a2a;
     border: 1px solid #555;
     color: #ffffff;
     selection-background-color: #0078d4;
     outline: none;
+}
+QComboBox QAbstractItemView::item {
+    min-height: 26px;
+    padding: 0px 8px;
+}
+#customFrequencyWidget {
+    background: transparent;
 }
 #customValueSpinBox:disabled, #customUnitCombo:disabled {
     background-color: #1a1a1a;
@@ -144,6 +179,22 @@ QComboBox QAbstractItemView {
 }
 )";
 
+// A path as a style sheet's quoted url: its quotes and backslashes escaped.
+QString styleUrl(const QString& path)
+{
+    QString escaped = path;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return escaped;
+}
+
+// The arrows are pictures beside the executable; without them the lists simply show none.
+QString settingsPageStyle()
+{
+    return QString::fromUtf8(kSettingsPageStyle)
+        .replace(QStringLiteral("@ARROW_DOWN@"), styleUrl(getImagePath(QStringLiteral("arrow_down.png"))))
+        .replace(QStringLiteral("@ARROW_UP@"), styleUrl(getImagePath(QStringLiteral("arrow_up.png"))));
+}
+
 // The picture label's frame; the text look is for a mode whose picture is missing.
 const char* const kPictureStyle = "QLabel { background-color: #e8e8e8; border: 1px solid #555; border-radius: 8px; }";
 const char* const kPictureTextStyle = "QLabel { background-color: #e8e8e8; border: 1px solid #555; "
@@ -154,6 +205,8 @@ QComboBox* makeCombo(const QString& objectName, QWidget* parent)
     auto* combo = new QComboBox(parent);
     combo->setObjectName(objectName);
     combo->setFixedHeight(32);
+    // Items drawn as view items, so that a disabled one shows its own colour.
+    combo->setItemDelegate(new QStyledItemDelegate(combo));
     return combo;
 }
 
@@ -189,7 +242,7 @@ void ModernWindow::setupSettingsTab()
 {
     auto* page = new QWidget(tabWidget);
     page->setObjectName(QStringLiteral("settingsPage"));
-    page->setStyleSheet(QString::fromUtf8(kSettingsPageStyle));
+    page->setStyleSheet(settingsPageStyle());
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(20, 20, 20, 20);
     pageLayout->setSpacing(15);
