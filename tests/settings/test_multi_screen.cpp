@@ -20,7 +20,18 @@ namespace {
 
 using Access = ModernWindowTestAccess;
 
-const QList<QColor> kColours{Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta, Qt::white};
+// Category "c" with pictures of the given names today (older ones a day back), each its own colour.
+bool startService(ServiceFixture& service, const QStringList& today, const QStringList& older = {})
+{
+    bool ok = service.addCategory(QStringLiteral("c"));
+    for (int i = 0; i < today.size() + older.size(); ++i) {
+        const bool isOlder = i >= today.size();
+        const QDate date = QDate::currentDate().addDays(isOlder ? -1 : 0);
+        const QString name = isOlder ? older[i - today.size()] : today[i];
+        ok = ok && !service.addImage(QStringLiteral("c"), date, name, QColor::fromHsv(i * 40, 255, 255)).isEmpty();
+    }
+    return ok && service.start();
+}
 
 std::unique_ptr<ModernWindow> makeWindow(const ServiceFixture& service)
 {
@@ -28,19 +39,6 @@ std::unique_ptr<ModernWindow> makeWindow(const ServiceFixture& service)
     window->setCategoryRating(QStringLiteral("c"), 1);
     window->show();
     return window;
-}
-
-// Category "c" with one picture of each colour today.
-bool startColours(ServiceFixture& service)
-{
-    if (!service.addCategory(QStringLiteral("c")))
-        return false;
-    for (int i = 0; i < kColours.size(); ++i) {
-        if (service.addImage(QStringLiteral("c"), QDate::currentDate(), QStringLiteral("p%1.png").arg(i), kColours[i])
-                .isEmpty())
-            return false;
-    }
-    return service.start();
 }
 
 bool change(ModernWindow& window)
@@ -56,11 +54,14 @@ void clickScreen(ModernWindow& window, int screen)
     QTest::mouseClick(selector, Qt::LeftButton, {}, QPoint(tab * screen + tab / 2, selector->height() / 2));
 }
 
-int logLines(ModernWindow& window, int screen)
+// Lines in the screen's own change log.
+int changesOf(ModernWindow& window, int screen)
 {
     const QString log = window.getHistoryDirectory() + QLatin1Char('/') + Access::screenId(window, screen) + ".log";
     return int(ChangeLog::readEntries(log, screen).size());
 }
+
+const QStringList kSevenPictures{"p0.png", "p1.png", "p2.png", "p3.png", "p4.png", "p5.png", "p6.png"};
 
 } // namespace
 
@@ -82,40 +83,33 @@ private Q_SLOTS:
     void changeGoesToTheSelectedScreensOnly()
     {
         ServiceFixture service;
-        QVERIFY2(startColours(service), qPrintable(service.errorString()));
+        QVERIFY2(startService(service, kSevenPictures), qPrintable(service.errorString()));
         auto window = makeWindow(service);
         QVERIFY(change(*window));
         const QString kept = Access::currentWallpaper(*window, 1);
-        QVERIFY(!kept.isEmpty());
 
         clickScreen(*window, 1);
         QCOMPARE(Access::statusLabel(*window)->text(), QStringLiteral("Выбраны экраны: 1, 3"));
-        QTest::mouseClick(Access::changeNowButton(*window), Qt::LeftButton);
-        QCOMPARE(Access::statusLabel(*window)->text(), QStringLiteral("Получение 2 случайных изображений..."));
-        QVERIFY(QTest::qWaitFor([&] { return !Access::changeInFlight(*window); }, 30000));
+        QVERIFY(change(*window));
         QCOMPARE(Access::statusLabel(*window)->text(), QStringLiteral("Succès !"));
-
-        QCOMPARE(logLines(*window, 0), 2);
-        QCOMPARE(logLines(*window, 1), 1);
-        QCOMPARE(logLines(*window, 2), 2);
+        QCOMPARE((QList<int>{changesOf(*window, 0), changesOf(*window, 1), changesOf(*window, 2)}),
+                 (QList<int>{2, 1, 2}));
         QCOMPARE(Access::currentWallpaper(*window, 1), kept);
-        // Screen 2 keeps its picture in the new composite.
+        // Screen 2 shows its earlier picture in the new composite.
         const FakePlatformServices& platform = Access::platform(*window);
-        QCOMPARE(platform.spannedWallpapers.size(), 2);
         const QImage composite(platform.spannedWallpapers.last());
-        const QColor shown = composite.pixelColor(platform.spannedScreenRects.last().at(1).center());
-        QCOMPARE(shown, QImage(kept).pixelColor(5, 5));
+        QCOMPARE(composite.pixelColor(platform.spannedScreenRects.last().at(1).center()),
+                 QImage(kept).pixelColor(5, 5));
     }
 
     void emptySelectionPausesUntilAScreenOrTheModeComesBack()
     {
         ServiceFixture service;
-        QVERIFY2(startColours(service), qPrintable(service.errorString()));
+        QVERIFY2(startService(service, kSevenPictures), qPrintable(service.errorString()));
         openSettings().setValue(QStringLiteral("frequency/combo"), 1);
+        QVERIFY(change(*makeWindow(service)));
+        // After a restart every screen with a log may be left out.
         auto window = makeWindow(service);
-        QVERIFY(change(*window));
-        // A restart: every screen has a log now, so each may be left out.
-        window = makeWindow(service);
         auto* dial = window->findChild<CountdownWidget*>();
         QPushButton* button = Access::changeNowButton(*window);
         for (int screen : {0, 2, 1})
@@ -130,33 +124,29 @@ private Q_SLOTS:
         QVERIFY(button->isEnabled());
         QCOMPARE(dial->displayText(), QStringLiteral("1h 0m"));
 
+        // With nothing selected, leaving the mode brings the button and the dial back.
         clickScreen(*window, 1);
         auto* multiScreen = window->findChild<ToggleSwitch*>(QStringLiteral("multiScreenToggle"));
         QTest::mouseClick(multiScreen, Qt::LeftButton);
-        QVERIFY(window->findChild<ScreenSelector*>()->isHidden());
         QCOMPARE(Access::statusLabel(*window)->text(), QStringLiteral("Нажмите, чтобы изменить обои"));
-        QVERIFY(button->isEnabled());
-        QCOMPARE(dial->displayText(), QStringLiteral("1h 0m"));
+        QVERIFY(button->isEnabled() && dial->displayText() == QStringLiteral("1h 0m"));
         QTest::mouseClick(multiScreen, Qt::LeftButton);
-        QVERIFY(!button->isEnabled());
+        QVERIFY(!button->isEnabled() && dial->isPaused());
     }
 
     void lockedScreenTellsWhy()
     {
         ServiceFixture service;
         auto window = makeWindow(service);
-        QString title;
-        QString text;
+        QString shown;
         QTimer::singleShot(0, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                title = box->windowTitle();
-                text = box->text();
+                shown = box->windowTitle() + QLatin1Char('|') + box->text();
                 box->accept();
             }
         });
         clickScreen(*window, 2);
-        QCOMPARE(title, QStringLiteral("Экран без истории"));
-        QVERIFY(text.startsWith(QStringLiteral("Экран 3 нельзя отменить")));
+        QVERIFY(shown.startsWith(QStringLiteral("Экран без истории|Экран 3 нельзя отменить")));
         QCOMPARE(window->findChild<ScreenSelector*>()->getSelectedScreens(), (QList<int>{0, 1, 2}));
     }
 
@@ -164,11 +154,7 @@ private Q_SLOTS:
     {
         TestScreens::apply({{QStringLiteral("A"), 0, 0, 1920, 1080}});
         ServiceFixture service;
-        QVERIFY(service.addCategory(QStringLiteral("c")));
-        QVERIFY(!service.addImage(QStringLiteral("c"), QDate::currentDate(), QStringLiteral("today.png")).isEmpty());
-        QVERIFY(!service.addImage(QStringLiteral("c"), QDate::currentDate().addDays(-1), QStringLiteral("older.png"))
-                     .isEmpty());
-        QVERIFY2(service.start(), qPrintable(service.errorString()));
+        QVERIFY2(startService(service, {"today.png"}, {"older.png"}), qPrintable(service.errorString()));
         QVERIFY(change(*makeWindow(service)));
         auto window = makeWindow(service);
         QVERIFY(change(*window));
@@ -178,26 +164,23 @@ private Q_SLOTS:
     void exclusionsEndWithTheDay_data()
     {
         QTest::addColumn<int>("daysSinceLastChange");
-        QTest::addColumn<QString>("result");
-        QTest::newRow("same day") << 0 << QString();
-        QTest::newRow("next day") << 1 << QStringLiteral("Succès !");
+        QTest::addColumn<bool>("drawn");
+        QTest::newRow("same day") << 0 << false;
+        QTest::newRow("next day") << 1 << true;
     }
 
     void exclusionsEndWithTheDay()
     {
         QFETCH(int, daysSinceLastChange);
-        QFETCH(QString, result);
+        QFETCH(bool, drawn);
         TestScreens::apply({{QStringLiteral("A"), 0, 0, 1920, 1080}});
         ServiceFixture service;
-        QVERIFY2(startColours(service), qPrintable(service.errorString()));
+        QVERIFY2(startService(service, {"new.png"}), qPrintable(service.errorString()));
         auto window = makeWindow(service);
         Access::excludedCategories(*window) = {QStringLiteral("c")};
         Access::excludedCategoriesDay(*window) = QDate::currentDate().addDays(-daysSinceLastChange);
         QVERIFY(change(*window));
-        if (result.isEmpty())
-            QVERIFY(Access::lastApiError(*window).startsWith(QStringLiteral("Aucun wallpaper disponible")));
-        else
-            QCOMPARE(Access::statusLabel(*window)->text(), result);
+        QCOMPARE(Access::history(*window).size(), drawn ? 1 : 0);
     }
 };
 
