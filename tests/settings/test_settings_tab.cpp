@@ -52,6 +52,8 @@ private Q_SLOTS:
         QCOMPARE(find<QSpinBox>(*w, "customValueSpinBox")->value(), 30);
         QCOMPARE(find<QComboBox>(*w, "customUnitCombo")->currentText(), QStringLiteral("минут"));
         QCOMPARE(find<QComboBox>(*w, "adjustmentCombo")->currentText(), QStringLiteral("Заполнить"));
+        // No pictures lie beside the test program: the mode's name stands in.
+        QCOMPARE(find<QLabel>(*w, "adjustmentImageLabel")->text(), QStringLiteral("Заполнить"));
         QVERIFY(find<ToggleSwitch>(*w, "startupToggle")->isChecked());
         QVERIFY(find<ToggleSwitch>(*w, "multiScreenToggle")->isChecked());
         QVERIFY(!find<ToggleSwitch>(*w, "changeOnStartupToggle")->isChecked());

@@ -399,7 +399,8 @@ void ModernWindow::handleMultiDownloadError(const QString& error)
 
 void ModernWindow::restoreButton(const QString& message)
 {
-    changeNowButton->setEnabled(true);
+    // Screens deselected while the change ran leave nothing to change.
+    changeNowButton->setEnabled(!isMultiScreenMode() || !screenSelector->getSelectedScreens().isEmpty());
     changeNowButton->setText(QStringLiteral("🖼️ Изменить Сейчас"));
     if (!message.isEmpty())
         statusLabel->setText(message);
