@@ -121,9 +121,11 @@ void settingsShots()
 
     auto* frequency = window->findChild<QComboBox*>(QStringLiteral("frequencyCombo"));
     frequency->setCurrentIndex(frequency->findText(QStringLiteral("Другое")));
+    // Fit has the longest explanation.
+    auto* adjustment = window->findChild<QComboBox*>(QStringLiteral("adjustmentCombo"));
+    adjustment->setCurrentIndex(1);
     save(*window, QStringLiteral("settings-custom"));
 
-    auto* adjustment = window->findChild<QComboBox*>(QStringLiteral("adjustmentCombo"));
     adjustment->setCurrentIndex(3);
     adjustment->showPopup();
     save(*window, QStringLiteral("settings-stretch"));
