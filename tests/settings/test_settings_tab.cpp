@@ -217,7 +217,8 @@ private Q_SLOTS:
         QVERIFY2(service.start(), qPrintable(service.errorString()));
         WindowEnvironment env = service.windowEnvironment();
         env.arguments = arguments;
-        auto w = start({{"system/changeOnStartup", switchOn}, {"categoryRatings/c", 1}}, std::move(env));
+        auto w = start({{"system/changeOnStartup", switchOn}, {"categoryRatings/c", 1}, {"adjustment/mode", 4}},
+                       std::move(env));
 
         auto* timer = w->findChild<QTimer*>(QStringLiteral("startupChangeTimer"));
         QCOMPARE(timer != nullptr, changes);
@@ -228,6 +229,8 @@ private Q_SLOTS:
         QMetaObject::invokeMethod(timer, "timeout");
         QVERIFY(QTest::qWaitFor([&] { return !Access::history(*w).isEmpty(); }, 30000));
         QCOMPARE(Access::history(*w).first().triggerMode, QStringLiteral("Démarrage"));
+        // The log names the adjustment chosen on the tab.
+        QCOMPARE(Access::history(*w).first().adjustMode, QStringLiteral("Mosaïque"));
     }
 
     void damagedStoreIsKeptAsideAndTheDefaultsApply()

@@ -479,7 +479,8 @@ void ModernWindow::applyStartupSetting(bool enabled)
                                              QCoreApplication::applicationFilePath())) {
         qDebug() << "[INIT] Impossible d'enregistrer le démarrage automatique";
         // Announced like a click: the change-at-start switch follows and the old entry goes.
-        startupToggle->setChecked(false);
+        if (startupToggle)
+            startupToggle->setChecked(false);
     }
 }
 
