@@ -378,7 +378,11 @@ void ModernWindow::showAdjustmentMode(QLabel* imageLabel, int index)
     const QPixmap picture(getImagePath(QStringLiteral("wallpaper_%1_icon.png").arg(key)));
     if (!picture.isNull()) {
         imageLabel->setStyleSheet(QString::fromUtf8(kPictureStyle));
-        imageLabel->setPixmap(picture.scaled(kAdjustmentPictureBox, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        // Scaled in device pixels, so that it stays sharp on a high-density screen.
+        const qreal ratio = imageLabel->devicePixelRatioF();
+        QPixmap scaled = picture.scaled(kAdjustmentPictureBox * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        scaled.setDevicePixelRatio(ratio);
+        imageLabel->setPixmap(scaled);
     } else {
         imageLabel->setStyleSheet(QString::fromUtf8(kPictureTextStyle));
         imageLabel->setText(adjustmentCombo->itemText(index));
