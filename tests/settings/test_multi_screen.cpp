@@ -119,6 +119,9 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return !Access::changeInFlight(*window); }, 30000));
         QVERIFY(!button->isEnabled());
         QCOMPARE(dial->displayText(), QStringLiteral("PAUSE"));
+        // A trigger that finds nothing selected does nothing, and is not remembered.
+        Access::onCountdownExpired(*window);
+        QCOMPARE(Access::triggerMode(*window), QStringLiteral("Manuel"));
 
         clickScreen(*window, 1);
         QCOMPARE(Access::statusLabel(*window)->text(), QStringLiteral("Выбран экран: 2"));

@@ -77,8 +77,11 @@ void ModernWindow::onChangeNowClicked()
 {
     // In multi-screen mode the change goes to the selected screens; with none selected there is nothing to do.
     const bool multiScreen = isMultiScreenMode();
-    if (multiScreen && screenSelector->getSelectedScreens().isEmpty())
+    if (multiScreen && screenSelector->getSelectedScreens().isEmpty()) {
+        // The trigger that asked is not carried over to the next change.
+        currentTriggerMode = QStringLiteral("Manuel");
         return;
+    }
     if (currentTriggerMode.isEmpty())
         currentTriggerMode = QStringLiteral("Manuel");
 
