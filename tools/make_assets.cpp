@@ -117,12 +117,15 @@ QImage info()
     return image;
 }
 
-// The adjustment icons show a picture (blue) on a screen (grey frame).
+// The adjustment icons show a picture (blue) on a screen (grey frame). Drawn
+// at twice the size they are laid out in, so that they stay sharp when shown
+// larger or on a high-density screen.
 QImage adjustment(const QString& mode)
 {
-    QImage image = canvas(96, 64);
+    QImage image = canvas(192, 128);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(2, 2);
     const QRectF screen(8, 8, 80, 48);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor("#424242"));
@@ -157,6 +160,20 @@ QImage adjustment(const QString& mode)
     return image;
 }
 
+// The light arrows of the settings tab's drop-down lists and number field.
+QImage arrow(bool up)
+{
+    QImage image = canvas(20, 12);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor("#cccccc"), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (up)
+        p.drawPolyline(QPolygonF({QPointF(3, 9), QPointF(10, 3), QPointF(17, 9)}));
+    else
+        p.drawPolyline(QPolygonF({QPointF(3, 3), QPointF(10, 9), QPointF(17, 3)}));
+    return image;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -172,5 +189,7 @@ int main(int argc, char** argv)
     for (const char* mode : {"fill", "fit", "span", "stretch", "tile"})
         ok &= adjustment(QString::fromLatin1(mode))
                   .save(out + QStringLiteral("/wallpaper_%1_icon.png").arg(QString::fromLatin1(mode)));
+    ok &= arrow(false).save(out + QStringLiteral("/arrow_down.png"));
+    ok &= arrow(true).save(out + QStringLiteral("/arrow_up.png"));
     return ok ? 0 : 1;
 }

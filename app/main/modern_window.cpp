@@ -5,6 +5,7 @@
 #include "utils/path_helper.h"
 #include "utils/utils.h"
 #include "widgets/screen_selector.h"
+#include "widgets/toggle_switch.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -106,8 +107,24 @@ void ModernWindow::setupSystemTray()
 
 void ModernWindow::handleStartupBehavior()
 {
-    // A normal start never changes the wallpaper by itself. The log-on
-    // registration refresh and the start-up change hook in here.
+    // Written afresh at each start: a program that was moved registers its new place.
+    if (startupToggle && startupToggle->isChecked())
+        applyStartupSetting(true);
+
+    // A normal start never changes the wallpaper by itself; a start at log-on
+    // does when asked, once the event loop runs and everything is in place.
+    if (!isStartupLaunch(commandLine()) || !changeOnStartupToggle || !changeOnStartupToggle->isChecked())
+        return;
+    auto* startupChange = new QTimer(this);
+    startupChange->setObjectName(QStringLiteral("startupChangeTimer"));
+    startupChange->setSingleShot(true);
+    startupChange->setInterval(2000);
+    connect(startupChange, &QTimer::timeout, this, [this, startupChange] {
+        startupChange->deleteLater();
+        currentTriggerMode = QStringLiteral("Démarrage");
+        onChangeNowClicked();
+    });
+    startupChange->start();
 }
 
 void ModernWindow::onTrayIconActivated(QSystemTrayIcon::ActivationReason reason)

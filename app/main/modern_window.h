@@ -5,6 +5,7 @@
 #include "window_environment.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QMap>
 #include <QSet>
@@ -28,6 +29,7 @@ class QNetworkReply;
 class QPushButton;
 class QScreen;
 class QScrollArea;
+class QSpinBox;
 class QTabWidget;
 class QTimer;
 class ScreenSelector;
@@ -117,6 +119,8 @@ private:
     void setupSettingsTab();
     void loadSettings();
     void saveSettings();
+    // Shows the adjustment mode's picture (or its name) and explanation.
+    void showAdjustmentMode(QLabel* imageLabel, int index);
 
     // Screen selection rules and multi-screen mode (window/screen_selection.cpp).
     // Multi-screen mode: the switch is on and the selector counts more than one screen.
@@ -250,6 +254,18 @@ private:
     QComboBox* adjustmentCombo = nullptr;
     ToggleSwitch* multiScreenToggle = nullptr;
     bool dontShowMultiScreenWarning = false;
+    // The settings tab (window/settings.cpp).
+    QLabel* adjustmentExplanationLabel = nullptr;
+    QComboBox* frequencyCombo = nullptr;
+    QSpinBox* customValueSpinBox = nullptr;
+    QComboBox* customUnitCombo = nullptr;
+    ToggleSwitch* startupToggle = nullptr;
+    ToggleSwitch* changeOnStartupToggle = nullptr;
+    QPushButton* applyButton = nullptr;
+    bool isLoadingSettings = false;
+    // The local day of the last change's start: the categories excluded for
+    // having nothing new are forgotten when a change starts on another day.
+    QDate excludedCategoriesDay;
     // Per screen index, the filed copies of its last images, newest first.
     QMap<int, QList<QString>> screenWallpaperHistory;
     QList<HistoryEntry> currentHistoryEntries;

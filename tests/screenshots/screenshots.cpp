@@ -10,8 +10,10 @@
 #include "widgets/countdown_widget.h"
 #include "widgets/toggle_switch.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -23,6 +25,8 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -182,52 +186,79 @@ void multiScreenConfirmationShot()
         }
     });
     ModernWindowTestAccess::askMultiScreen(*window);
-}
 
-// Every look of the two custom widgets on one sheet, on the window's background.
-void widgetSheet()
-{
-    QWidget sheet;
-    sheet.setStyleSheet(QStringLiteral("QWidget { background-color: #2b2b2b; color: #ffffff; }"));
-    auto* layout = new QVBoxLayout(&sheet);
+    // The settings tab as built, with the custom interval chosen, and the
+    // adjustment list open with span greyed out by the multi-screen switch.
+    void settingsShots()
+    {
+        auto window = makeWindow();
+        auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (tabs->tabText(i) == QStringLiteral("Настройки"))
+                tabs->setCurrentIndex(i);
+        }
+        // The switches slide into their built states first.
+        QTest::qWait(400);
+        save(*window, QStringLiteral("settings-defaults"));
 
-    auto* dials = new QHBoxLayout();
-    const std::function<void(CountdownWidget&)> setups[] = {
-        [](CountdownWidget&) {},
-        [](CountdownWidget& w) {
-            w.setDuration(3600);
-            w.setRemainingTime(900);
-        },
-        [](CountdownWidget& w) {
-            w.setDuration(300);
-            w.setRemainingTime(125);
-        },
-        [](CountdownWidget& w) {
-            w.setRemainingTime(1800);
-            w.pauseCountdown();
-        },
-        [](CountdownWidget& w) { w.setDuration(-1); },
-        [](CountdownWidget& w) { w.setDuration(0); },
-    };
-    for (const auto& setup : setups) {
-        auto* dial = new CountdownWidget(&sheet);
-        setup(*dial);
-        dials->addWidget(dial);
+        auto* frequency = window->findChild<QComboBox*>(QStringLiteral("frequencyCombo"));
+        frequency->setCurrentIndex(frequency->findText(QStringLiteral("Другое")));
+        // Fit has the longest explanation.
+        auto* adjustment = window->findChild<QComboBox*>(QStringLiteral("adjustmentCombo"));
+        adjustment->setCurrentIndex(1);
+        save(*window, QStringLiteral("settings-custom"));
+
+        adjustment->setCurrentIndex(3);
+        adjustment->showPopup();
+        save(*window, QStringLiteral("settings-stretch"));
+        save(*adjustment->view()->window(), QStringLiteral("settings-adjustment-list"));
+        adjustment->hidePopup();
     }
-    layout->addLayout(dials);
 
-    auto* switches = new QHBoxLayout();
-    for (qreal progress : {0.0, 0.25, 0.5, 0.75, 1.0}) {
-        auto* toggle = new ToggleSwitch(&sheet);
-        toggle->setAnimationProgress(progress);
-        switches->addWidget(toggle);
+    // Every look of the two custom widgets on one sheet, on the window's background.
+    void widgetSheet()
+    {
+        QWidget sheet;
+        sheet.setStyleSheet(QStringLiteral("QWidget { background-color: #2b2b2b; color: #ffffff; }"));
+        auto* layout = new QVBoxLayout(&sheet);
+
+        auto* dials = new QHBoxLayout();
+        const std::function<void(CountdownWidget&)> setups[] = {
+            [](CountdownWidget&) {},
+            [](CountdownWidget& w) {
+                w.setDuration(3600);
+                w.setRemainingTime(900);
+            },
+            [](CountdownWidget& w) {
+                w.setDuration(300);
+                w.setRemainingTime(125);
+            },
+            [](CountdownWidget& w) {
+                w.setRemainingTime(1800);
+                w.pauseCountdown();
+            },
+            [](CountdownWidget& w) { w.setDuration(-1); },
+            [](CountdownWidget& w) { w.setDuration(0); },
+        };
+        for (const auto& setup : setups) {
+            auto* dial = new CountdownWidget(&sheet);
+            setup(*dial);
+            dials->addWidget(dial);
+        }
+        layout->addLayout(dials);
+
+        auto* switches = new QHBoxLayout();
+        for (qreal progress : {0.0, 0.25, 0.5, 0.75, 1.0}) {
+            auto* toggle = new ToggleSwitch(&sheet);
+            toggle->setAnimationProgress(progress);
+            switches->addWidget(toggle);
+        }
+        switches->addStretch();
+        layout->addLayout(switches);
+
+        sheet.show();
+        save(sheet, QStringLiteral("widgets"));
     }
-    switches->addStretch();
-    layout->addLayout(switches);
-
-    sheet.show();
-    save(sheet, QStringLiteral("widgets"));
-}
 
 } // namespace
 
@@ -253,6 +284,7 @@ int main(int argc, char** argv)
                         {QStringLiteral("B"), 1920, 0, 1280, 1024, 1.0},
                         {QStringLiteral("C"), -1600, 0, 1600, 900, 1.0}});
     windowShots(QStringLiteral("3-screens"));
+    settingsShots();
     detailsBoxShot();
     multiScreenConfirmationShot();
     widgetSheet();

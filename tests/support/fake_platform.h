@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -51,6 +52,16 @@ public:
     bool isDisplayChangeMessage(const QByteArray&, const void*) const override { return false; }
     bool announcesDisplayChangesByScreenSignals() const override { return true; }
 
+    bool addStartupEntry(const QString& name, const QString& programPath, const QStringList& arguments) override
+    {
+        if (!startupEntryResult)
+            return false;
+        startupEntries.insert(name, QStringList{programPath} + arguments);
+        return true;
+    }
+    bool removeStartupEntry(const QString& name) override { return startupEntries.remove(name) > 0; }
+    bool hasStartupEntry(const QString& name) const override { return startupEntries.contains(name); }
+
     bool trayAvailable = true;
     bool wallpaperResult = true;
     bool spanStyleResult = true;
@@ -65,4 +76,8 @@ public:
     // Monitor identities by screen index; screens not listed answer defaultMonitorStatus.
     QMap<int, MonitorIdentity> monitorIdentities;
     MonitorIdentity::Status defaultMonitorStatus = MonitorIdentity::Status::Unknown;
+
+    // Start-up entries by name: the program and its arguments.
+    bool startupEntryResult = true;
+    QMap<QString, QStringList> startupEntries;
 };

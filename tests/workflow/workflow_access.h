@@ -6,12 +6,13 @@
 #include <QLabel>
 #include <QPushButton>
 
-// Reaches the main window's private state from the workflow tests.
+// Reaches the main window's private state from the workflow and settings tests.
 class ModernWindowTestAccess
 {
 public:
     static QMap<QString, int>& categoryRatings(ModernWindow& w) { return w.categoryRatings; }
     static QSet<QString>& excludedCategories(ModernWindow& w) { return w.excludedCategories; }
+    static QDate& excludedCategoriesDay(ModernWindow& w) { return w.excludedCategoriesDay; }
     static QMap<int, QList<QString>>& screenHistory(ModernWindow& w) { return w.screenWallpaperHistory; }
     static QString& triggerMode(ModernWindow& w) { return w.currentTriggerMode; }
     static QString lastApiError(ModernWindow& w) { return w.lastApiError; }

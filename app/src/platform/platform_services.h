@@ -3,6 +3,7 @@
 #include <QList>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -71,6 +72,16 @@ public:
     // Whether the system sends no such message, so that the window follows
     // the application's screen signals instead.
     virtual bool announcesDisplayChangesByScreenSignals() const = 0;
+
+    // Start at log-on: an entry named `name` that runs the program at
+    // programPath with the arguments when the user logs on (Windows: a value
+    // of the user's Run key; Linux: a freedesktop autostart entry).
+    // Writes the entry afresh; false when the system refused.
+    virtual bool addStartupEntry(const QString& name, const QString& programPath, const QStringList& arguments) = 0;
+    // False also when there was no entry.
+    virtual bool removeStartupEntry(const QString& name) = 0;
+    // Whether an entry of that name exists, whatever it runs.
+    virtual bool hasStartupEntry(const QString& name) const = 0;
 };
 
 // The implementation for the OS this program was built for.

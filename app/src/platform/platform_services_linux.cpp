@@ -1,5 +1,6 @@
 #include "platform_services.h"
 
+#include "linux/autostart_entry.h"
 #include "linux/desktop_system.h"
 #include "linux/linux_wallpaper_setter.h"
 
@@ -44,6 +45,13 @@ public:
     // X11 and Wayland tell of monitors only through Qt's screen signals.
     bool isDisplayChangeMessage(const QByteArray& eventType, const void* message) const override;
     bool announcesDisplayChangesByScreenSignals() const override { return true; }
+
+    bool addStartupEntry(const QString& name, const QString& programPath, const QStringList& arguments) override
+    {
+        return LinuxAutostart::add(name, programPath, arguments);
+    }
+    bool removeStartupEntry(const QString& name) override { return LinuxAutostart::remove(name); }
+    bool hasStartupEntry(const QString& name) const override { return LinuxAutostart::exists(name); }
 
 private:
     HostDesktopSystem m_system;

@@ -2,6 +2,7 @@
 
 #include "win32/win32_display_change.h"
 #include "win32/win32_display_config.h"
+#include "win32/win32_startup.h"
 #include "win32/win32_wallpaper.h"
 #include "win32/win32_window.h"
 
@@ -38,6 +39,10 @@ public:
 
     // Windows sends its own messages; Qt's screen signals would only double them.
     bool announcesDisplayChangesByScreenSignals() const override { return false; }
+
+    bool addStartupEntry(const QString& name, const QString& programPath, const QStringList& arguments) override;
+    bool removeStartupEntry(const QString& name) override;
+    bool hasStartupEntry(const QString& name) const override;
 };
 
 } // namespace
@@ -92,4 +97,22 @@ MonitorIdentity WindowsPlatformServices::monitorIdentity(int screenIndex) const
         break;
     }
     return identity;
+}
+
+bool WindowsPlatformServices::addStartupEntry(const QString& name, const QString& programPath,
+                                              const QStringList& arguments)
+{
+    const std::wstring commandLine =
+        win32::startupCommandLine(nativePath(programPath), arguments.join(QLatin1Char(' ')).toStdWString());
+    return win32::addToStartup(name.toStdWString(), commandLine);
+}
+
+bool WindowsPlatformServices::removeStartupEntry(const QString& name)
+{
+    return win32::removeFromStartup(name.toStdWString());
+}
+
+bool WindowsPlatformServices::hasStartupEntry(const QString& name) const
+{
+    return win32::isInStartup(name.toStdWString());
 }

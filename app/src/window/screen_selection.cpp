@@ -18,7 +18,16 @@ bool ModernWindow::isMultiScreenMode() const
     return multiScreenToggle && multiScreenToggle->isChecked() && screenSelector && screenSelector->screenCount() > 1;
 }
 
-void ModernWindow::initializeScreenDeselectionStates() {}
+void ModernWindow::initializeScreenDeselectionStates()
+{
+    if (!screenSelector)
+        return;
+    // A screen may be left out of a change only once it has a picture of its own to keep.
+    for (int screen = 0; screen < screenSelector->screenCount(); ++screen) {
+        if (hasScreenLog(screen))
+            screenSelector->setScreenCanBeDeselected(screen, true);
+    }
+}
 
 void ModernWindow::showMultiScreenWarningDialog(const QList<int>& selectedScreens)
 {
@@ -65,6 +74,11 @@ void ModernWindow::onMultiScreenToggled(bool enabled)
         } else {
             screenSelector->hide();
             statusLabel->setText(QStringLiteral("Нажмите, чтобы изменить обои"));
+            // Without the mode every screen is a target again, whatever the
+            // hidden selection holds: the button and the schedule come back.
+            changeNowButton->setEnabled(!currentMultiDownload);
+            if (countdownWidget)
+                countdownWidget->resumeCountdown();
         }
     }
     updateAdjustmentOptions(enabled);
@@ -73,7 +87,8 @@ void ModernWindow::onMultiScreenToggled(bool enabled)
 void ModernWindow::onScreenSelectionChanged(const QList<int>& selectedScreens)
 {
     const bool hasSelection = !selectedScreens.isEmpty();
-    changeNowButton->setEnabled(hasSelection);
+    // A change in flight keeps its button disabled until it ends.
+    changeNowButton->setEnabled(hasSelection && !currentMultiDownload);
     if (countdownWidget) {
         if (hasSelection)
             countdownWidget->resumeCountdown();
@@ -96,5 +111,18 @@ void ModernWindow::onScreenSelectionChanged(const QList<int>& selectedScreens)
 
 void ModernWindow::onScreenDeselectionBlocked(int screenIndex)
 {
-    Q_UNUSED(screenIndex);
+    QMessageBox box(this);
+    box.setWindowTitle(QStringLiteral("Экран без истории"));
+    box.setText(QStringLiteral("Экран %1 нельзя отменить, потому что у него еще нет истории обоев.\n\n"
+                               "Сначала примените хотя бы одни обои к этому экрану, чтобы иметь возможность "
+                               "отменить выбор.")
+                    .arg(screenIndex + 1));
+    box.setIcon(QMessageBox::Information);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setStyleSheet(QStringLiteral("QMessageBox { background-color: #2b2b2b; color: #ffffff; }"
+                                     "QMessageBox QLabel { color: #ffffff; }"
+                                     "QPushButton { background-color: #0078d4; color: white; border: none; "
+                                     "border-radius: 4px; padding: 8px 16px; min-width: 80px; }"
+                                     "QPushButton:hover { background-color: #106ebe; }"));
+    box.exec();
 }

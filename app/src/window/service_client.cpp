@@ -5,6 +5,7 @@
 #include "utils/path_helper.h"
 #include "widgets/screen_selector.h"
 
+#include <QDate>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -74,16 +75,34 @@ bool ModernWindow::isChangeInFlight(quint64 changeId) const
 
 void ModernWindow::onChangeNowClicked()
 {
+    // In multi-screen mode the change goes to the selected screens; with none selected there is nothing to do.
+    const bool multiScreen = isMultiScreenMode();
+    if (multiScreen && screenSelector->getSelectedScreens().isEmpty()) {
+        // The trigger that asked is not carried over to the next change.
+        currentTriggerMode = QStringLiteral("Manuel");
+        return;
+    }
     if (currentTriggerMode.isEmpty())
         currentTriggerMode = QStringLiteral("Manuel");
+
+    // A category left out for having nothing new may have something on a later day.
+    const QDate today = QDate::currentDate();
+    if (excludedCategoriesDay != today) {
+        excludedCategories.clear();
+        excludedCategoriesDay = today;
+    }
 
     changeNowButton->setEnabled(false);
     changeNowButton->setText(QStringLiteral("🔄 Изменение в процессе..."));
 
     QList<int> targets;
-    const int screenCount = screenSelector ? screenSelector->screenCount() : 1;
-    for (int i = 0; i < qMax(1, screenCount); ++i)
-        targets.append(i);
+    if (multiScreen) {
+        targets = screenSelector->getSelectedScreens();
+    } else {
+        const int screenCount = screenSelector ? screenSelector->screenCount() : 1;
+        for (int i = 0; i < qMax(1, screenCount); ++i)
+            targets.append(i);
+    }
 
     if (targets.size() == 1)
         statusLabel->setText(QStringLiteral("Получение случайного изображения..."));
@@ -338,7 +357,15 @@ void ModernWindow::applyMultipleWallpapers()
 
     // The record goes whatever happens below.
     const std::unique_ptr<MultiWallpaperDownload> change = std::move(currentMultiDownload);
-    const QMap<int, QString> images = change->downloadedImages;
+    QMap<int, QString> images = change->downloadedImages;
+    // The screens left out of the change keep their newest picture in the composite.
+    if (isMultiScreenMode()) {
+        for (int screen = 0; screen < screenSelector->screenCount(); ++screen) {
+            const QList<QString> history = screenWallpaperHistory.value(screen);
+            if (!change->targetScreens.contains(screen) && !history.isEmpty())
+                images.insert(screen, history.first());
+        }
+    }
 
     if (!setMultipleWallpapers(images)) {
         restoreButton(QStringLiteral("Erreur lors de l'application"));
@@ -375,7 +402,8 @@ void ModernWindow::handleMultiDownloadError(const QString& error)
 
 void ModernWindow::restoreButton(const QString& message)
 {
-    changeNowButton->setEnabled(true);
+    // Screens deselected while the change ran leave nothing to change.
+    changeNowButton->setEnabled(!isMultiScreenMode() || !screenSelector->getSelectedScreens().isEmpty());
     changeNowButton->setText(QStringLiteral("🖼️ Изменить Сейчас"));
     if (!message.isEmpty())
         statusLabel->setText(message);

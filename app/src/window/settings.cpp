@@ -2,60 +2,530 @@
 
 #include "modern_window.h"
 
+#include "config/startup_manager.h"
+#include "core/change_schedule.h"
+#include "core/settings_file.h"
+#include "platform/platform_services.h"
+#include "utils/settings_store.h"
+#include "utils/utils.h"
+#include "widgets/countdown_widget.h"
+#include "widgets/screen_selector.h"
 #include "widgets/toggle_switch.h"
 
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStandardItemModel>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+namespace {
+
+const QString kFrequencyKey = QStringLiteral("frequency/combo");
+const QString kCustomValueKey = QStringLiteral("frequency/customValue");
+const QString kCustomUnitKey = QStringLiteral("frequency/customUnit");
+const QString kAdjustmentKey = QStringLiteral("adjustment/mode");
+const QString kStartupKey = QStringLiteral("system/startupToggle");
+const QString kChangeOnStartupKey = QStringLiteral("system/changeOnStartup");
+const QString kMultiScreenKey = QStringLiteral("system/multiScreen");
+const QString kMultiScreenWarningKey = QStringLiteral("dontShowMultiScreenWarning");
+
+constexpr int kSpanPosition = 2;
+const QSize kAdjustmentPictureBox(136, 150);
+
+struct AdjustmentMode
+{
+    const char* text;
+    const char* key;
+    const char* explanation;
+};
+
+// In the order of the adjustment list, which is the order of the stored position.
+const AdjustmentMode kAdjustmentModes[] = {
+    {"Заполнить", "fill", "Изображение сохраняет пропорции, но обрезается для заполнения экрана"},
+    {"Вписать", "fit", "Изображение сохраняет пропорции, но добавляются черные полосы для размещения на экране"},
+    {"Растянуть", "span", "Изображение растягивается на несколько экранов"},
+    {"Растянуть", "stretch", "Изображение растягивается для заполнения всего экрана, но пропорции не соблюдаются"},
+    {"Мозаика", "tile", "Изображение повторяется для заполнения всего экрана, пропорции сохраняются"},
+};
+
+const char* const kSettingsPageStyle = R"(
+QGroupBox {
+    background-color: #3a3a3a;
+    border: 1px solid #555;
+    border-radius: 12px;
+    margin-top: 14px;
+    padding-top: 14px;
+    color: #ffffff;
+    font-size: 11pt;
+    font-weight: bold;
+}
+QGroupBox::title {
+    subcontrol-origin: margin;
+    subcontrol-position: top left;
+    left: 12px;
+    padding: 3px 10px;
+    background-color: #2a2a2a;
+    border-radius: 6px;
+}
+QComboBox, QSpinBox {
+    background-color: #2a2a2a;
+    border: 1px solid #555;
+    border-radius: 8px;
+    padding: 4px 10px;
+    color: #ffffff;
+    font-size: 13px;
+}
+QComboBox:hover, QSpinBox:hover {
+    border-color: #777;
+}
+QComboBox:focus, QSpinBox:focus {
+    border-color: #0078d4;
+}
+QComboBox::drop-down {
+    border: none;
+    width: 24px;
+}
+QComboBox::down-arrow {
+    image: url("@ARROW_DOWN@");
+    width: 12px;
+    height: 8px;
+}
+QSpinBox::up-button, QSpinBox::down-button {
+    subcontrol-origin: border;
+    width: 22px;
+    border: none;
+    background: transparent;
+}
+QSpinBox::up-button {
+    subcontrol-position: top right;
+}
+QSpinBox::down-button {
+    subcontrol-position: bottom right;
+}
+QSpinBox::up-arrow {
+    image: url("@ARROW_UP@");
+    width: 10px;
+    height: 6px;
+}
+QSpinBox::down-arrow {
+    image: url("@ARROW_DOWN@");
+    width: 10px;
+    height: 6px;
+}
+QComboBox QAbstractItemView {
+    background-color: #2a2a2a;
+    border: 1px solid #555;
+    color: #ffffff;
+    selection-background-color: #0078d4;
+    outline: none;
+}
+QComboBox QAbstractItemView::item {
+    min-height: 26px;
+    padding: 0px 8px;
+}
+#customFrequencyWidget {
+    background: transparent;
+}
+#customValueSpinBox:disabled, #customUnitCombo:disabled {
+    background-color: #1a1a1a;
+    border-color: #333;
+    color: #555;
+}
+#adjustmentSelector {
+    background-color: #3a3a3a;
+}
+#adjustmentExplanationPanel {
+    background-color: rgba(33, 150, 243, 30);
+    border: 2px solid #2196F3;
+    border-radius: 8px;
+}
+#adjustmentExplanationLabel {
+    background: transparent;
+    border: none;
+    color: #ffffff;
+    font-size: 13px;
+    padding: 3px 5px;
+}
+#settingsToggleLabel {
+    background: transparent;
+    color: #ffffff;
+    font-size: 13px;
+}
+#applyButton {
+    background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #4CAF50, stop:1 #45a049);
+    color: #ffffff;
+    border: none;
+    border-radius: 8px;
+    font-size: 13px;
+    font-weight: bold;
+}
+#applyButton:hover {
+    background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #5CBF60, stop:1 #4CAF50);
+}
+#applyButton:pressed {
+    background: #3d8b40;
+}
+#applyButton:disabled {
+    background: #666666;
+    color: #999999;
+}
+)";
+
+// A path as a style sheet's quoted url: its quotes and backslashes escaped.
+QString styleUrl(const QString& path)
+{
+    QString escaped = path;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return escaped;
+}
+
+// The arrows are pictures beside the executable; without them the lists simply show none.
+QString settingsPageStyle()
+{
+    return QString::fromUtf8(kSettingsPageStyle)
+        .replace(QStringLiteral("@ARROW_DOWN@"), styleUrl(getImagePath(QStringLiteral("arrow_down.png"))))
+        .replace(QStringLiteral("@ARROW_UP@"), styleUrl(getImagePath(QStringLiteral("arrow_up.png"))));
+}
+
+// The picture label's frame; the text look is for a mode whose picture is missing.
+const char* const kPictureStyle = "QLabel { background-color: #e8e8e8; border: 1px solid #555; border-radius: 8px; }";
+const char* const kPictureTextStyle = "QLabel { background-color: #e8e8e8; border: 1px solid #555; "
+                                      "border-radius: 8px; color: #333333; font-weight: bold; font-size: 13px; }";
+
+QComboBox* makeCombo(const QString& objectName, QWidget* parent)
+{
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(objectName);
+    combo->setFixedHeight(32);
+    // Items drawn as view items, so that a disabled one shows its own colour.
+    combo->setItemDelegate(new QStyledItemDelegate(combo));
+    return combo;
+}
+
+// A row of the system group: its text, a stretch and the switch.
+ToggleSwitch* addToggleRow(QVBoxLayout* layout, QWidget* parent, const QString& text, const QString& objectName,
+                           bool checked)
+{
+    auto* row = new QHBoxLayout();
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QStringLiteral("settingsToggleLabel"));
+    label->setWordWrap(true);
+    row->addWidget(label);
+    row->addStretch();
+    auto* toggle = new ToggleSwitch(parent);
+    toggle->setObjectName(objectName);
+    toggle->setChecked(checked);
+    row->addWidget(toggle);
+    layout->addLayout(row);
+    return toggle;
+}
+
+// Selects a stored position only when the list has it; otherwise the list stays as it is.
+void selectStoredPosition(QComboBox* combo, const QVariant& stored)
+{
+    const int position = stored.toInt();
+    if (position >= 0 && position < combo->count())
+        combo->setCurrentIndex(position);
+}
+
+} // namespace
 
 void ModernWindow::setupSettingsTab()
 {
     auto* page = new QWidget(tabWidget);
-    auto* layout = new QVBoxLayout(page);
-    multiScreenToggle = new ToggleSwitch(page);
-    multiScreenToggle->setObjectName(QStringLiteral("multiScreenToggle"));
-    multiScreenToggle->setChecked(true);
-    layout->addWidget(multiScreenToggle);
-    layout->addStretch();
+    page->setObjectName(QStringLiteral("settingsPage"));
+    page->setStyleSheet(settingsPageStyle());
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(20, 20, 20, 20);
+    pageLayout->setSpacing(15);
+
+    // How often the wallpaper changes.
+    auto* frequencyGroup = new QGroupBox(QStringLiteral("Частота изменения"), page);
+    auto* frequencyLayout = new QVBoxLayout(frequencyGroup);
+    frequencyLayout->setSpacing(15);
+    frequencyCombo = makeCombo(QStringLiteral("frequencyCombo"), frequencyGroup);
+    frequencyCombo->addItems({QStringLiteral("Только ручное изменение"), QStringLiteral("Каждый час"),
+                              QStringLiteral("Каждые 3 часа"), QStringLiteral("Каждые 6 часов"),
+                              QStringLiteral("Каждые 12 часов"), QStringLiteral("Каждые 24 часа"),
+                              QStringLiteral("Каждую неделю"), QStringLiteral("Другое")});
+    frequencyLayout->addWidget(frequencyCombo);
+
+    auto* customFrequencyWidget = new QWidget(frequencyGroup);
+    customFrequencyWidget->setObjectName(QStringLiteral("customFrequencyWidget"));
+    auto* customLayout = new QHBoxLayout(customFrequencyWidget);
+    customLayout->setContentsMargins(0, 0, 0, 0);
+    customLayout->setSpacing(10);
+    customValueSpinBox = new QSpinBox(customFrequencyWidget);
+    customValueSpinBox->setObjectName(QStringLiteral("customValueSpinBox"));
+    customValueSpinBox->setRange(1, 9999);
+    customValueSpinBox->setValue(30);
+    customValueSpinBox->setFixedSize(100, 32);
+    customValueSpinBox->setEnabled(false);
+    customLayout->addWidget(customValueSpinBox);
+    customUnitCombo = makeCombo(QStringLiteral("customUnitCombo"), customFrequencyWidget);
+    customUnitCombo->addItems({QStringLiteral("минут"), QStringLiteral("часов"), QStringLiteral("дней")});
+    customUnitCombo->setFixedWidth(120);
+    customUnitCombo->setEnabled(false);
+    customLayout->addWidget(customUnitCombo);
+    customLayout->addStretch();
+    frequencyLayout->addWidget(customFrequencyWidget);
+
+    // How the picture sits on the screen.
+    auto* adjustmentGroup = new QGroupBox(QStringLiteral("Режим подгонки изображения"), page);
+    adjustmentGroup->setMinimumHeight(320);
+    adjustmentGroup->setFixedWidth(280);
+    auto* adjustmentLayout = new QVBoxLayout(adjustmentGroup);
+    adjustmentLayout->setSpacing(10);
+    adjustmentLayout->setContentsMargins(10, 15, 10, 15);
+
+    auto* selector = new QWidget(adjustmentGroup);
+    selector->setObjectName(QStringLiteral("adjustmentSelector"));
+    selector->setFixedWidth(160);
+    auto* selectorLayout = new QVBoxLayout(selector);
+    selectorLayout->setSpacing(15);
+    selectorLayout->setAlignment(Qt::AlignCenter);
+    adjustmentCombo = makeCombo(QStringLiteral("adjustmentCombo"), selector);
+    adjustmentCombo->setFixedWidth(140);
+    for (const AdjustmentMode& mode : kAdjustmentModes)
+        adjustmentCombo->addItem(QString::fromUtf8(mode.text), QString::fromLatin1(mode.key));
+    selectorLayout->addWidget(adjustmentCombo, 0, Qt::AlignHCenter);
+    auto* imageLabel = new QLabel(selector);
+    imageLabel->setObjectName(QStringLiteral("adjustmentImageLabel"));
+    imageLabel->setFixedSize(140, 120);
+    imageLabel->setAlignment(Qt::AlignCenter);
+    selectorLayout->addWidget(imageLabel, 0, Qt::AlignHCenter);
+    adjustmentLayout->addWidget(selector, 0, Qt::AlignHCenter);
+
+    auto* explanationPanel = new QWidget(adjustmentGroup);
+    explanationPanel->setObjectName(QStringLiteral("adjustmentExplanationPanel"));
+    explanationPanel->setAttribute(Qt::WA_StyledBackground);
+    explanationPanel->setFixedHeight(80);
+    auto* explanationLayout = new QVBoxLayout(explanationPanel);
+    explanationLayout->setContentsMargins(10, 5, 10, 10);
+    adjustmentExplanationLabel = new QLabel(explanationPanel);
+    adjustmentExplanationLabel->setObjectName(QStringLiteral("adjustmentExplanationLabel"));
+    adjustmentExplanationLabel->setWordWrap(true);
+    adjustmentExplanationLabel->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    explanationLayout->addWidget(adjustmentExplanationLabel);
+    adjustmentLayout->addWidget(explanationPanel);
+    showAdjustmentMode(imageLabel, 0);
+
+    // The three switches.
+    auto* systemGroup = new QGroupBox(QStringLiteral("Системные настройки"), page);
+    auto* systemLayout = new QVBoxLayout(systemGroup);
+    systemLayout->setSpacing(15);
+    systemLayout->setContentsMargins(15, 15, 15, 15);
+    startupToggle = addToggleRow(systemLayout, systemGroup, QStringLiteral("Запускать с Windows"),
+                                 QStringLiteral("startupToggle"), true);
+    changeOnStartupToggle =
+        addToggleRow(systemLayout, systemGroup, QStringLiteral("Менять обои\nпри запуске компьютера"),
+                     QStringLiteral("changeOnStartupToggle"), false);
+    multiScreenToggle = addToggleRow(systemLayout, systemGroup, QStringLiteral("Разное изображение на каждом экране"),
+                                     QStringLiteral("multiScreenToggle"), true);
+
+    auto* columns = new QHBoxLayout();
+    columns->setSpacing(20);
+    auto* leftColumn = new QVBoxLayout();
+    leftColumn->addWidget(frequencyGroup);
+    leftColumn->addWidget(systemGroup);
+    leftColumn->addStretch();
+    columns->addLayout(leftColumn, 1);
+    columns->addWidget(adjustmentGroup, 0, Qt::AlignTop);
+    pageLayout->addLayout(columns);
+    pageLayout->addStretch();
+
+    auto* buttonRow = new QHBoxLayout();
+    buttonRow->addStretch();
+    applyButton = new QPushButton(QStringLiteral("Применить"), page);
+    applyButton->setObjectName(QStringLiteral("applyButton"));
+    applyButton->setFixedSize(120, 40);
+    applyButton->setEnabled(false);
+    buttonRow->addWidget(applyButton);
+    pageLayout->addLayout(buttonRow);
+
+    connect(frequencyCombo, &QComboBox::currentIndexChanged, this, &ModernWindow::onSettingsChanged);
+    connect(frequencyCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
+        const bool custom = index == ChangeSchedule::customPosition;
+        customValueSpinBox->setEnabled(custom);
+        customUnitCombo->setEnabled(custom);
+    });
+    connect(customValueSpinBox, &QSpinBox::valueChanged, this, &ModernWindow::onSettingsChanged);
+    connect(customUnitCombo, &QComboBox::currentIndexChanged, this, &ModernWindow::onSettingsChanged);
+    connect(adjustmentCombo, &QComboBox::currentIndexChanged, this,
+            [this, imageLabel](int index) { showAdjustmentMode(imageLabel, index); });
+    connect(adjustmentCombo, &QComboBox::currentIndexChanged, this, &ModernWindow::onSettingsChanged);
+    connect(startupToggle, &ToggleSwitch::toggled, this, &ModernWindow::onSettingsChanged);
+    connect(startupToggle, &ToggleSwitch::toggled, this, &ModernWindow::onStartupToggled);
+    connect(changeOnStartupToggle, &ToggleSwitch::toggled, this, &ModernWindow::onSettingsChanged);
+    connect(multiScreenToggle, &ToggleSwitch::toggled, this, &ModernWindow::onSettingsChanged);
     connect(multiScreenToggle, &ToggleSwitch::toggled, this, &ModernWindow::onMultiScreenToggled);
+    connect(applyButton, &QPushButton::clicked, this, &ModernWindow::onApplySettings);
+
     tabWidget->addTab(page, QStringLiteral("Настройки"));
+}
+
+void ModernWindow::showAdjustmentMode(QLabel* imageLabel, int index)
+{
+    const QString key = adjustmentCombo->itemData(index).toString();
+    const QPixmap picture(getImagePath(QStringLiteral("wallpaper_%1_icon.png").arg(key)));
+    if (!picture.isNull()) {
+        imageLabel->setStyleSheet(QString::fromUtf8(kPictureStyle));
+        // Scaled in device pixels, so that it stays sharp on a high-density screen.
+        const qreal ratio = imageLabel->devicePixelRatioF();
+        QPixmap scaled = picture.scaled(kAdjustmentPictureBox * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        scaled.setDevicePixelRatio(ratio);
+        imageLabel->setPixmap(scaled);
+    } else {
+        imageLabel->setStyleSheet(QString::fromUtf8(kPictureTextStyle));
+        imageLabel->setText(adjustmentCombo->itemText(index));
+    }
+    updateAdjustmentExplanation(index);
 }
 
 void ModernWindow::loadSettings()
 {
+    isLoadingSettings = true;
+    // A settings file that is no settings text would be overwritten by the
+    // next save: it is kept aside, and the program starts from the defaults.
+    const QString setAside = SettingsFile::setAsideIfDamaged(openSettings().fileName());
+    if (!setAside.isEmpty())
+        qDebug() << "[INIT] Paramètres illisibles mis de côté:" << setAside;
+    {
+        QSettings settings = openSettings();
+        // A store that cannot be read at all gives the defaults.
+        if (settings.status() != QSettings::NoError)
+            qDebug() << "[INIT] Paramètres illisibles, valeurs par défaut utilisées:" << settings.fileName();
+
+        selectStoredPosition(frequencyCombo, settings.value(kFrequencyKey, 0));
+        customValueSpinBox->setValue(settings.value(kCustomValueKey, 30).toInt());
+        selectStoredPosition(customUnitCombo, settings.value(kCustomUnitKey, 0));
+        selectStoredPosition(adjustmentCombo, settings.value(kAdjustmentKey, 0));
+
+        const bool startWithSystem = settings.value(kStartupKey, true).toBool();
+        startupToggle->setChecked(startWithSystem);
+        changeOnStartupToggle->setChecked(settings.value(kChangeOnStartupKey, false).toBool());
+        changeOnStartupToggle->setEnabled(startWithSystem);
+        multiScreenToggle->setChecked(settings.value(kMultiScreenKey, true).toBool());
+    }
+
     loadCategoryRatings();
+    loadHistoryFromSettings();
+    dontShowMultiScreenWarning = openSettings().value(kMultiScreenWarningKey, false).toBool();
+    populateHistoryScreenCombo();
+    isLoadingSettings = false;
+
+    updateCountdownFromSettings();
+    updateFrequencyOptions();
+    if (screenSelector)
+        onMultiScreenToggled(multiScreenToggle->isChecked());
 }
 
-void ModernWindow::saveSettings() {}
+void ModernWindow::saveSettings()
+{
+    {
+        QSettings settings = openSettings();
+        settings.setValue(kFrequencyKey, frequencyCombo->currentIndex());
+        settings.setValue(kCustomValueKey, customValueSpinBox->value());
+        settings.setValue(kCustomUnitKey, customUnitCombo->currentIndex());
+        settings.setValue(kAdjustmentKey, adjustmentCombo->currentIndex());
+        settings.setValue(kStartupKey, startupToggle->isChecked());
+        settings.setValue(kChangeOnStartupKey, changeOnStartupToggle->isChecked());
+        settings.setValue(kMultiScreenKey, multiScreenToggle->isChecked());
+    }
+    saveHistoryToSettings();
+}
 
-void ModernWindow::onApplySettings() {}
+void ModernWindow::onApplySettings()
+{
+    saveSettings();
+    updateCountdownFromSettings();
+    applyButton->setEnabled(false);
+}
 
-void ModernWindow::onSettingsChanged() {}
+void ModernWindow::onSettingsChanged()
+{
+    if (isLoadingSettings || !applyButton)
+        return;
+    applyButton->setEnabled(true);
+}
 
 void ModernWindow::onStartupToggled(bool enabled)
 {
-    Q_UNUSED(enabled);
+    if (changeOnStartupToggle) {
+        if (!enabled)
+            changeOnStartupToggle->setChecked(false);
+        changeOnStartupToggle->setEnabled(enabled);
+    }
+    updateFrequencyOptions();
+    applyStartupSetting(enabled);
 }
 
 void ModernWindow::updateFrequencyOptions() {}
 
 void ModernWindow::applyStartupSetting(bool enabled)
 {
-    Q_UNUSED(enabled);
+    PlatformServices& platform = *environment.platform;
+    if (!enabled) {
+        StartupManager::removeFromWindowsStartup(platform, StartupManager::entryName());
+        return;
+    }
+    if (!StartupManager::addToWindowsStartup(platform, StartupManager::entryName(),
+                                             QCoreApplication::applicationFilePath())) {
+        qDebug() << "[INIT] Impossible d'enregistrer le démarrage automatique";
+        // Announced like a click: the change-at-start switch follows and the old entry goes.
+        if (startupToggle)
+            startupToggle->setChecked(false);
+    }
 }
 
 bool ModernWindow::checkStartupStatus()
 {
-    return false;
+    return StartupManager::isInWindowsStartup(*environment.platform, StartupManager::entryName());
 }
 
 void ModernWindow::updateAdjustmentOptions(bool multiScreenEnabled)
 {
-    Q_UNUSED(multiScreenEnabled);
+    if (!adjustmentCombo)
+        return;
+    auto* model = qobject_cast<QStandardItemModel*>(adjustmentCombo->model());
+    if (!model || model->rowCount() <= kSpanPosition)
+        return;
+    QStandardItem* span = model->item(kSpanPosition);
+    if (multiScreenEnabled) {
+        // A different picture on each screen cannot also be one picture spanning them.
+        span->setEnabled(false);
+        span->setForeground(QColor(128, 128, 128));
+        if (adjustmentCombo->currentIndex() == kSpanPosition) {
+            adjustmentCombo->setCurrentIndex(0);
+            onSettingsChanged();
+        }
+    } else {
+        span->setEnabled(true);
+        span->setForeground(QColor(255, 255, 255));
+    }
 }
 
 void ModernWindow::updateAdjustmentExplanation(int index)
 {
-    Q_UNUSED(index);
+    if (!adjustmentExplanationLabel)
+        return;
+    const bool known = index >= 0 && index < int(std::size(kAdjustmentModes));
+    adjustmentExplanationLabel->setText(known ? QString::fromUtf8(kAdjustmentModes[index].explanation)
+                                              : QStringLiteral("Выбранный режим подгонки"));
 }
 
-void ModernWindow::updateCountdownFromSettings() {}
+void ModernWindow::updateCountdownFromSettings()
+{
+    if (!countdownWidget)
+        return;
+    countdownWidget->setDuration(ChangeSchedule::intervalSeconds(
+        frequencyCombo->currentIndex(), customValueSpinBox->value(), customUnitCombo->currentIndex()));
+}

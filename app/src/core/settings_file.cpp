@@ -1,0 +1,45 @@
+#include "settings_file.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+namespace SettingsFile {
+
+namespace {
+
+// Settings files are small; anything beyond this is not ours to parse.
+constexpr qint64 maxCheckedBytes = 16 * 1024 * 1024;
+
+} // namespace
+
+bool isDamaged(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray bytes = file.read(maxCheckedBytes);
+    if (bytes.contains('\0'))
+        return true;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    static_cast<void>(QString(decoder(bytes)));
+    return decoder.hasError();
+}
+
+QString setAsideIfDamaged(const QString& path)
+{
+    if (!isDamaged(path))
+        return {};
+    const QString base =
+        path + QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString target = base;
+    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
+        target = base + QLatin1Char('-') + QString::number(n);
+    return QFile::rename(path, target) ? target : QString();
+}
+
+} // namespace SettingsFile
