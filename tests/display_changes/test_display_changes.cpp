@@ -108,6 +108,9 @@ private Q_SLOTS:
         fileCurrentPicture("B", Qt::green);
         fileCurrentPicture("C", Qt::blue);
         Window window(service.windowEnvironment());
+        // The strip asks for its three thumbnails at start; nothing after that.
+        QTRY_COMPARE_WITH_TIMEOUT(service.log().count(QStringLiteral("/mini/")), 3, 10000);
+        const qsizetype startLog = service.log().size();
         const QMap<QString, QByteArray> before = storedFiles();
         for (int x : {1920, 2000, 1920}) {
             TestScreens::apply({A, {"C", x, 0, 1600, 900}});
@@ -122,8 +125,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(window.reapplications(), 2, 10000);
         QVERIFY(window.showsColours({Qt::red, Qt::green, Qt::blue}));
         QCOMPARE(storedFiles(), before);
+        const QString later = service.log().mid(startLog);
         for (const char* request : {"/wallpapers", "/get/", "/mini/"})
-            QVERIFY2(!service.log().contains(request), qPrintable(service.log()));
+            QVERIFY2(!later.contains(QLatin1String(request)), qPrintable(later));
     }
 
     void whatIsReapplied_data()

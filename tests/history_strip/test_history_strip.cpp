@@ -229,7 +229,7 @@ private Q_SLOTS:
     // Two of three monitors selected: both get the pick, picked before paging
     // it out of view, and a "Historique" line; the third keeps its picture.
     // Then "don't show again", ticked and answered No: nothing is applied, the
-    // key is stored, and the next apply does not ask.
+    // key is stored, and the next apply does not ask, also after a restart.
     void multiScreenApplyAndItsConfirmation()
     {
         TestScreens::apply({{"A", 0, 0, 1920, 1080}, {"B", 1920, 0, 1280, 1024}, {"C", 3200, 0, 1600, 900}});
@@ -273,6 +273,21 @@ private Q_SLOTS:
         window.click("historyApplyButton");
         QVERIFY(said.isEmpty());
         QCOMPARE(window.platform->spannedWallpapers.size(), 2);
+
+        // A restart remembers the answer: all three monitors, and no question.
+        Window restarted;
+        // The start-up clean-up keeps only each monitor's current picture: pick one of those.
+        for (QPushButton* thumbnail : restarted.thumbnails()) {
+            if (QFile::exists(restarted.folder(thumbnail->property("screenIndex").toInt()) + '/' +
+                              thumbnail->property("filename").toString())) {
+                QTest::mouseClick(thumbnail, Qt::LeftButton);
+                break;
+            }
+        }
+        onNextBox(&said, [](QMessageBox* box) { box->reject(); });
+        restarted.click("historyApplyButton");
+        QVERIFY(said.isEmpty());
+        QCOMPARE(restarted.platform->spannedWallpapers.size(), 1);
     }
 };
 
