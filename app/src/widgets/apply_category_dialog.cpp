@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QPainter>
+#include <QPolygonF>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -21,11 +23,7 @@ QComboBox::drop-down {
     width: 24px;
 }
 QComboBox::down-arrow {
-    width: 0;
-    height: 0;
-    border-left: 5px solid transparent;
-    border-right: 5px solid transparent;
-    border-top: 6px solid white;
+    image: none;
 }
 QComboBox QAbstractItemView {
     background-color: #2d2d2d;
@@ -33,6 +31,28 @@ QComboBox QAbstractItemView {
     selection-background-color: #2196F3;
 }
 )";
+
+// A combo box whose drop-down arrow is a small white triangle, drawn here
+// because style sheets can only draw it from an image file.
+class ArrowComboBox : public QComboBox
+{
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QComboBox::paintEvent(event);
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::white);
+        const QPointF centre(width() - 16.0, height() / 2.0);
+        painter.drawPolygon(QPolygonF{{centre.x() - 5.0, centre.y() - 2.5},
+                                      {centre.x() + 5.0, centre.y() - 2.5},
+                                      {centre.x(), centre.y() + 3.5}});
+    }
+};
 
 QString actionStyle(const char* normal, const char* hover, const char* pressed)
 {
@@ -64,14 +84,15 @@ ApplyCategoryDialog::ApplyCategoryDialog(const QString& categoryId, const QStrin
     heading->setObjectName(QStringLiteral("categoryHeading"));
     heading->setAlignment(Qt::AlignCenter);
     heading->setWordWrap(true);
-    heading->setStyleSheet(QStringLiteral("font-size: 14pt; font-weight: bold; color: #2196F3;"));
+    heading->setStyleSheet(
+        QStringLiteral("font-size: 14pt; font-weight: bold; color: #2196F3; background: transparent;"));
     layout->addWidget(heading);
 
     if (m_multiScreenMode && screenCount > 1) {
         auto* target = new QLabel(QStringLiteral("Целевой экран:"), this);
-        target->setStyleSheet(QStringLiteral("color: white; font-size: 11pt;"));
+        target->setStyleSheet(QStringLiteral("color: white; font-size: 11pt; background: transparent;"));
         layout->addWidget(target);
-        screenCombo = new QComboBox(this);
+        screenCombo = new ArrowComboBox(this);
         screenCombo->setObjectName(QStringLiteral("screenCombo"));
         screenCombo->setStyleSheet(QLatin1String(comboStyle));
         for (int i = 0; i < screenCount; ++i)

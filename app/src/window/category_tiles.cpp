@@ -73,8 +73,10 @@ QLabel* compactStar(QWidget* parent, bool active)
         label->setPixmap(picture.scaled(12, 12, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     } else {
         label->setText(active ? QStringLiteral("★") : QStringLiteral("☆"));
-        label->setStyleSheet(active ? QStringLiteral("color: gold; font-size: 10px;")
-                                    : QStringLiteral("color: gray; font-size: 10px;"));
+        // A dark backdrop keeps the small glyphs readable on light thumbnails.
+        label->setStyleSheet((active ? QStringLiteral("color: gold; font-size: 10px;")
+                                     : QStringLiteral("color: gray; font-size: 10px;")) +
+                             QStringLiteral(" background: rgba(0,0,0,0.5); border-radius: 2px;"));
     }
     return label;
 }
@@ -103,8 +105,8 @@ void ModernWindow::setupCategoriesTab()
     categoriesGridLayout = new QGridLayout(categoriesWidget);
     categoriesGridLayout->setSpacing(15);
     categoriesGridLayout->setContentsMargins(10, 10, 10, 10);
-    // Tiles keep their size and sit at the top left, however few there are.
-    categoriesGridLayout->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    // Tiles keep their size and sit at the top, however few there are.
+    categoriesGridLayout->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     scrollArea->setWidget(categoriesWidget);
     layout->addWidget(scrollArea);
 
@@ -149,6 +151,7 @@ void ModernWindow::createCategoryWidget(const QString& name, const QString& id, 
 
     auto* container = new QWidget(frame);
     container->setFixedSize(165, 90);
+    container->setStyleSheet(QStringLiteral("background: transparent;"));
     auto* thumbnailLabel = new QLabel(QStringLiteral("Миниатюра\n") + name, container);
     thumbnailLabel->setObjectName(QStringLiteral("thumbnailLabel"));
     thumbnailLabel->setGeometry(0, 0, 165, 90);
@@ -171,6 +174,8 @@ void ModernWindow::createCategoryWidget(const QString& name, const QString& id, 
     nameLabel->setFixedWidth(165);
     nameLabel->setAlignment(Qt::AlignCenter);
     nameLabel->setWordWrap(true);
+    // On the tile's own colour, not the window's.
+    nameLabel->setStyleSheet(QStringLiteral("background: transparent;"));
     frameLayout->addWidget(container, 0, Qt::AlignCenter);
     frameLayout->addWidget(nameLabel, 0, Qt::AlignCenter);
 
