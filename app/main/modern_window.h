@@ -132,6 +132,7 @@ private:
     void handleCategoriesReply(QNetworkReply* reply);
     void loadCategoriesCache();
     void saveCategoriesCache();
+    void scheduleCategoriesCacheSave();
     // Ids of the known catalogue; empty while none is known.
     QSet<QString> catalogueCategoryIds() const;
     void displayCategories(const QJsonArray& categories);
@@ -160,6 +161,7 @@ private:
     QJsonArray cachedCategories;
     qint64 cachedCategoriesTimestamp = 0;
     QMap<QString, QString> categoryThumbnailCache;
+    bool categoriesCacheSavePending = false;
 
     // History strip (window/history_carousel.cpp).
     void applyHistoryImageToScreens(const QList<int>& screens);

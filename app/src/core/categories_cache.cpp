@@ -59,14 +59,27 @@ bool CategoriesCache::write(const QString& path, const CategoriesCacheData& data
     return file.commit();
 }
 
-bool saveImageFile(const QImage& image, const QString& path)
+bool saveImageFile(const QImage& image, const QString& path, ImageFileWrite mode)
 {
     if (image.isNull())
         return false;
+    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (mode == ImageFileWrite::Plain) {
+        if (QFileInfo(path).isSymLink() && !QFile::remove(path))
+            return false;
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        if (QImageWriter(&file, format).write(image))
+            return true;
+        file.close();
+        file.remove();
+        return false;
+    }
     QSaveFile file(path);
     if (!openReplacing(file))
         return false;
-    QImageWriter writer(&file, QFileInfo(path).suffix().toLower().toLatin1());
+    QImageWriter writer(&file, format);
     if (!writer.write(image)) {
         file.cancelWriting();
         return false;

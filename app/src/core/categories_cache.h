@@ -30,6 +30,14 @@ public:
     static bool write(const QString& path, const CategoriesCacheData& data);
 };
 
-// Saves an image whole or not at all, in the format named by the file's
-// suffix; a symbolic link at path is replaced, never followed.
-bool saveImageFile(const QImage& image, const QString& path);
+enum class ImageFileWrite {
+    // Whole or not at all, synced to disk: for pictures the desktop shows.
+    Atomic,
+    // Written in place, unsynced: for cache files, which are fetched again
+    // when they no longer decode.
+    Plain,
+};
+
+// Saves an image in the format named by the file's suffix; a symbolic link
+// at path is replaced, never followed.
+bool saveImageFile(const QImage& image, const QString& path, ImageFileWrite mode = ImageFileWrite::Atomic);

@@ -13,6 +13,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
+#include <QTimer>
 #include <QVariant>
 
 QString ModernWindow::selectWeightedRandomCategory() const
@@ -136,6 +137,20 @@ void ModernWindow::saveCategoriesCache()
 {
     // An unwritable cache only costs the next start its head start.
     CategoriesCache::write(categoriesCachePath, {cachedCategories, cachedCategoriesTimestamp, categoryThumbnailCache});
+}
+
+void ModernWindow::scheduleCategoriesCacheSave()
+{
+    // Each tile adds its thumbnail to the file; writing it whole (and synced)
+    // once per tile would cost a disk flush per tile, so the tiles built in
+    // one go are written together once control returns to the event loop.
+    if (categoriesCacheSavePending)
+        return;
+    categoriesCacheSavePending = true;
+    QTimer::singleShot(0, this, [this] {
+        categoriesCacheSavePending = false;
+        saveCategoriesCache();
+    });
 }
 
 QSet<QString> ModernWindow::catalogueCategoryIds() const

@@ -186,7 +186,7 @@ void ModernWindow::createCategoryWidget(const QString& name, const QString& id, 
     if (thumbnail.isEmpty() || !isSafeServiceFileName(thumbnail))
         return;
     categoryThumbnailCache.insert(id, thumbnail);
-    saveCategoriesCache();
+    scheduleCategoriesCacheSave();
     loadThumbnailImage(thumbnail, thumbnailLabel);
 }
 
@@ -318,7 +318,7 @@ void ModernWindow::loadThumbnailImage(const QString& filename, QLabel* thumbnail
         QImage image;
         if (!image.loadFromData(reply->readAll()))
             return;
-        saveImageFile(image, path);
+        saveImageFile(image, path, ImageFileWrite::Plain);
         if (label)
             showThumbnail(label, QPixmap::fromImage(image));
         cleanupThumbnailCache();
@@ -336,7 +336,7 @@ void ModernWindow::loadThumbnailImageFallback(const QString& filename, QLabel* t
         QImage image;
         if (!ServiceApi::succeeded(reply) || !image.loadFromData(reply->readAll()))
             return;
-        saveImageFile(image, cachedThumbnailPath);
+        saveImageFile(image, cachedThumbnailPath, ImageFileWrite::Plain);
         if (label)
             showThumbnail(label, QPixmap::fromImage(image));
         cleanupThumbnailCache();
