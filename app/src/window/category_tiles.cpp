@@ -133,7 +133,14 @@ void ModernWindow::displayCategories(const QJsonArray& categories)
 void ModernWindow::clearCategoriesDisplay()
 {
     while (QLayoutItem* item = categoriesGridLayout->takeAt(0)) {
-        delete item->widget();
+        // The tile may be on the call stack (its apply dialog runs a nested
+        // event loop): it leaves the window now, so that no lookup by name
+        // finds it again, and is destroyed once control is back in the loop.
+        if (QWidget* tile = item->widget()) {
+            tile->hide();
+            tile->setParent(nullptr);
+            tile->deleteLater();
+        }
         delete item;
     }
 }
