@@ -5,10 +5,10 @@
 
 #include "core/categories_cache.h"
 #include "utils/path_helper.h"
+#include "utils/settings_store.h"
 
 #include <QDir>
 #include <QFrame>
-#include <QGridLayout>
 #include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
@@ -36,9 +36,11 @@ public:
 
 namespace categories_test {
 
-inline QJsonObject category(const QString& id, const QString& name = {}, const QString& thumbnail = {})
+constexpr int timeoutMs = 30000;
+
+inline QJsonObject category(const QString& id, const QString& thumbnail = {})
 {
-    return {{"id", id}, {"name", name.isEmpty() ? id : name}, {"thumbnail", thumbnail}};
+    return {{"id", id}, {"name", id}, {"thumbnail", thumbnail}};
 }
 
 inline QString thumbnailsFolder()
@@ -46,16 +48,12 @@ inline QString thumbnailsFolder()
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/thumbnails");
 }
 
-// A fresh profile: no settings, no caches, no wallpapers.
+// A fresh profile: no settings, caches or wallpapers.
 inline void wipeProfile()
 {
+    openSettings().clear();
     QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).removeRecursively();
     QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).removeRecursively();
-}
-
-inline bool writeCache(const QJsonArray& categories, qint64 timestamp)
-{
-    return CategoriesCache::write(PathHelper::getCategoriesCachePath(), {categories, timestamp, {}});
 }
 
 inline CategoriesCacheData readCache()
@@ -65,21 +63,22 @@ inline CategoriesCacheData readCache()
     return data;
 }
 
-inline QList<QFrame*> tiles(const ModernWindow& window)
+inline QList<QFrame*> tiles(const QWidget& window)
 {
     return window.findChildren<QFrame*>(QStringLiteral("categoryFrame"));
 }
 
-inline bool everyThumbnailShown(const ModernWindow& window)
+inline bool everyThumbnailShown(const QWidget& window)
 {
     const auto labels = window.findChildren<QLabel*>(QStringLiteral("thumbnailLabel"));
     return !labels.isEmpty() &&
            std::all_of(labels.cbegin(), labels.cend(), [](const QLabel* label) { return !label->pixmap().isNull(); });
 }
 
-template <typename T = QWidget> T* named(const ModernWindow& window, const QString& name)
+inline void send(QWidget* widget, QEvent::Type type)
 {
-    return window.findChild<T*>(name);
+    QEvent event(type);
+    QCoreApplication::sendEvent(widget, &event);
 }
 
 } // namespace categories_test
