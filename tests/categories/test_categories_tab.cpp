@@ -1,6 +1,7 @@
 #include "canned_https_server.h"
 #include "categories_access.h"
 #include "service_fixture.h"
+#include "test_environment.h"
 #include "test_main.h"
 #include "test_pki.h"
 #include "test_window.h"
@@ -168,6 +169,22 @@ private Q_SLOTS:
             QVERIFY2(!request.contains("evil"), request.constData());
         QVERIFY(!readCache().thumbnails.contains("c5"));
         QCOMPARE(tiles(window).at(5)->findChild<QLabel*>("thumbnailLabel")->text(), QStringLiteral("Миниатюра\nc5"));
+    }
+
+    void cacheFileReplacesALinkInsteadOfFollowingIt()
+    {
+        const QString outside = TestEnvironment::root() + "/outside.json";
+        QFile file(outside);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("keep") == 4);
+        file.close();
+        const QString path = PathHelper::getCategoriesCachePath();
+        QVERIFY(QFile::link(outside, path));
+        QVERIFY(readCache().categories.isEmpty());
+        QVERIFY(CategoriesCache::write(path, {{category("a")}, 1, {}}));
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QCOMPARE(readCache().categories.size(), 1);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("keep"));
     }
 
     void replyForDestroyedTile()
