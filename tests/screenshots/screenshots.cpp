@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -231,7 +232,9 @@ void sendEvent(QWidget* widget, QEvent::Type type)
 void categoriesShots()
 {
     {
-        // First start: no cached catalogue, then tiles that wait for their thumbnails.
+        // First start: no cached catalogue (the earlier windows left one), then
+        // tiles that wait for their thumbnails.
+        QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).removeRecursively();
         auto window = makeCategoriesWindow();
         save(*window, QStringLiteral("categories-cold-empty"));
         if (!waitFor([&] { return window->findChild<QWidget*>(QStringLiteral("categoryFrame")); }))
