@@ -121,6 +121,8 @@ private Q_SLOTS:
         QTest::newRow("unsafe name") << "applyRandomBtn"
                                      << QByteArray(R"({"success":true,"data":[{"filename":"../x.png"}]})") << 1;
         QTest::newRow("preview not an image") << "applyThumbnailBtn" << QByteArray() << 1;
+        // The preview is a picture this time, but the desktop refuses it.
+        QTest::newRow("desktop refuses") << "applyThumbnailBtn" << QByteArray("refuse") << 1;
     }
 
     void repliesThatApplyNothing()
@@ -132,6 +134,8 @@ private Q_SLOTS:
         server.setResponder([&](const QByteArray& target) -> CannedHttpsServer::Answer {
             if (target.endsWith("/categories"))
                 return {200, R"({"success":true,"timestamp":1,"data":[{"id":"sea","thumbnail":"sea.png"}]})"};
+            if (list == "refuse" && target.endsWith("/get/sea.png"))
+                return {200, ServiceFixture::encodedImage(QSize(16, 9), Qt::red), "image/png"};
             return {200, target.contains("/wallpapers?") ? list : "<html>no picture</html>"};
         });
         QVERIFY(server.listen());
@@ -141,6 +145,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!tiles(*window).isEmpty() && network->findChildren<QNetworkReply*>().isEmpty(),
                                  timeoutMs);
         const QString status = Access::statusLabel(*window)->text();
+        Access::platform(*window).wallpaperResult = false;
 
         QSignalSpy finished(network, &QNetworkAccessManager::finished);
         applyFromTile(*window, action);
@@ -149,7 +154,7 @@ private Q_SLOTS:
         // Nothing more is on its way, nothing was applied or asked for by that name.
         QVERIFY(network->findChildren<QNetworkReply*>().isEmpty());
         QCOMPARE(Access::statusLabel(*window)->text(), status);
-        QVERIFY(Access::platform(*window).wallpapers.isEmpty());
+        QCOMPARE(Access::platform(*window).wallpapers.size(), list == "refuse" ? 1 : 0);
         for (const QByteArray& request : server.requests())
             QVERIFY2(!request.contains("x.png"), request.constData());
     }
