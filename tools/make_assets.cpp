@@ -76,16 +76,18 @@ QImage star(bool active)
     QImage image = canvas(64, 64);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    const QPainterPath path = starPath(QPointF(32, 34), 29, 12);
+    // Drawn down to 12 px over any thumbnail: a full body and a strong rim
+    // keep both faces readable on light and dark pictures alike.
+    const QPainterPath path = starPath(QPointF(32, 34), 30, 14);
     if (active) {
         QLinearGradient gold(0, 0, 0, 64);
         gold.setColorAt(0, QColor("#FFE082"));
         gold.setColorAt(1, QColor("#FFA000"));
         p.setBrush(gold);
-        p.setPen(QPen(QColor("#FF8F00"), 2));
+        p.setPen(QPen(QColor("#B26A00"), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     } else {
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(QColor("#9E9E9E"), 3));
+        p.setBrush(QColor(0, 0, 0, 120));
+        p.setPen(QPen(QColor("#D0D0D0"), 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     }
     p.drawPath(path);
     return image;

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QJsonArray>
 #include <QList>
 #include <QMap>
 #include <QSet>
@@ -21,11 +22,13 @@ class CountdownWidget;
 class QCloseEvent;
 class QComboBox;
 class QEvent;
+class QGridLayout;
 class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QNetworkAccessManager;
 class QNetworkReply;
+class QPixmap;
 class QPushButton;
 class QScreen;
 class QScrollArea;
@@ -128,9 +131,43 @@ private:
     void initializeScreenDeselectionStates();
     void showMultiScreenWarningDialog(const QList<int>& selectedScreens);
 
-    // Category catalogue, tiles and applying from a category (window/categories.cpp).
+    // Category catalogue, tiles and applying from a category (window/categories.cpp,
+    // window/category_tiles.cpp, window/category_apply.cpp).
     void setupCategoriesTab();
     void loadCategories();
+    void handleCategoriesReply(QNetworkReply* reply);
+    void loadCategoriesCache();
+    void saveCategoriesCache();
+    void scheduleCategoriesCacheSave();
+    // Ids of the known catalogue; empty while none is known.
+    QSet<QString> catalogueCategoryIds() const;
+    void displayCategories(const QJsonArray& categories);
+    void clearCategoriesDisplay();
+    void createCategoryWidget(const QString& name, const QString& id, const QString& thumbnail, int row, int col);
+    void createRatingSystem(QWidget* parent, const QString& categoryId);
+    void updateCategoryRatingDisplay(const QString& categoryId, int rating);
+    void loadThumbnailImage(const QString& filename, QLabel* thumbnailLabel);
+    void loadThumbnailImageFallback(const QString& filename, QLabel* thumbnailLabel,
+                                    const QString& cachedThumbnailPath);
+    void showThumbnail(QLabel* thumbnailLabel, const QPixmap& picture);
+    void showApplyCategoryDialog(const QString& categoryId, const QString& categoryName,
+                                 const QString& thumbnailFilename);
+    void applyThumbnailAsWallpaper(const QString& filename, int screenIndex);
+    void applyRandomCategoryWallpaper(const QString& categoryId, int screenIndex);
+    void tryPreviousDateForCategory(const QString& categoryId, int daysBack, int screenIndex);
+    void requestCategoryWallpapers(const QString& categoryId, const QString& date, int daysBack, int screenIndex);
+    void downloadAndApplyWallpaper(const QString& filename, int screenIndex);
+    void applyCategoryImage(QNetworkReply* reply, const QString& filename, int screenIndex);
+    // The multi-screen switch of the settings tab; off while it does not exist.
+    bool isMultiScreenSwitchOn() const;
+
+    QScrollArea* scrollArea = nullptr;
+    QWidget* categoriesWidget = nullptr;
+    QGridLayout* categoriesGridLayout = nullptr;
+    QJsonArray cachedCategories;
+    qint64 cachedCategoriesTimestamp = 0;
+    QMap<QString, QString> categoryThumbnailCache;
+    bool categoriesCacheSavePending = false;
 
     // History strip (window/history_carousel.cpp).
     void refreshHistoryCarousel();

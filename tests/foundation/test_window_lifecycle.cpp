@@ -83,7 +83,7 @@ private Q_SLOTS:
         QCOMPARE(isStartupLaunch(arguments), startup);
     }
 
-    void frameIsAsSpecified()
+    void windowIsFixedSizeWithTitleAndTabs()
     {
         auto w = makeWindow();
         ModernWindow& window = *w.window;

@@ -2,21 +2,27 @@
 // into PNG files, for looking at the interface without a desktop.
 // Usage: velmora-screenshots OUTPUT_DIR
 
+#include "service_fixture.h"
 #include "test_environment.h"
 #include "test_screens.h"
 
 #include "core/change_log.h"
+#include "demo_library.h"
 #include "modern_window.h"
+#include "utils/settings_store.h"
 #include "widgets/countdown_widget.h"
 #include "widgets/toggle_switch.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLinearGradient>
@@ -24,6 +30,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
@@ -78,12 +85,18 @@ void save(QWidget& widget, const QString& name)
     qInfo().noquote() << "wrote" << path;
 }
 
+// The local wallpaper service the windows talk to; nothing reaches a real one from here.
+ServiceFixture* g_service = nullptr;
+
 std::unique_ptr<ModernWindow> makeWindow()
 {
     WindowEnvironment env;
-    // Nothing may reach a real service from here.
-    env.serviceOrigin = QStringLiteral("https://127.0.0.1:1");
-    env.arguments = QStringList{QStringLiteral("velmora")};
+    if (g_service && g_service->isRunning()) {
+        env = g_service->windowEnvironment();
+    } else {
+        env.serviceOrigin = QStringLiteral("https://127.0.0.1:1");
+        env.arguments = QStringList{QStringLiteral("velmora")};
+    }
     auto window = std::make_unique<ModernWindow>(std::move(env));
     window->show();
     return window;
@@ -260,6 +273,143 @@ void multiScreenConfirmationShot()
         save(sheet, QStringLiteral("widgets"));
     }
 
+    // ---- the categories tab ----
+
+    struct ShotCategory
+    {
+        const char* id;
+        const char* name;
+        DemoLibrary::Style style;
+    };
+
+    const ShotCategory shotCategories[] = {
+        {"abstract", "Абстракция", DemoLibrary::Style::Abstract},
+        {"mountains", "Горы", DemoLibrary::Style::Mountains},
+        {"ocean", "Океан", DemoLibrary::Style::Ocean},
+        {"space", "Космос", DemoLibrary::Style::Space},
+        {"geometry", "Геометрия", DemoLibrary::Style::Geometry},
+        {"peaks", "Вершины и ледники", DemoLibrary::Style::Mountains},
+        {"nebulae", "Туманности", DemoLibrary::Style::Space},
+        {"waves", "Волны", DemoLibrary::Style::Ocean},
+    };
+
+    // One picture of today per category, which is also its thumbnail.
+    bool fillShotLibrary(ServiceFixture & service)
+    {
+        const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+        quint32 seed = 7;
+        for (const ShotCategory& category : shotCategories) {
+            const QString id = QString::fromUtf8(category.id);
+            const QString file = id + QStringLiteral("-1.jpg");
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            if (!DemoLibrary::paint(category.style, QSize(960, 540), seed++).save(&buffer, "JPEG", 88) ||
+                !service.addCategory(id, QString::fromUtf8(category.name), file) ||
+                !service.writeFile(id + QLatin1Char('/') + today + QLatin1Char('/') + file, bytes))
+                return false;
+        }
+        return true;
+    }
+
+    bool waitFor(const std::function<bool()>& condition)
+    {
+        const QDeadlineTimer deadline(20000);
+        while (!condition() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return condition();
+    }
+
+    bool everyThumbnailShown(const ModernWindow& window)
+    {
+        const auto labels = window.findChildren<QLabel*>(QStringLiteral("thumbnailLabel"));
+        return !labels.isEmpty() && std::all_of(labels.cbegin(), labels.cend(),
+                                                [](const QLabel* label) { return !label->pixmap().isNull(); });
+    }
+
+    std::unique_ptr<ModernWindow> makeCategoriesWindow()
+    {
+        auto window = makeWindow();
+        window->findChild<QTabWidget*>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
+        return window;
+    }
+
+    void sendEvent(QWidget * widget, QEvent::Type type)
+    {
+        QEvent event(type);
+        QCoreApplication::sendEvent(widget, &event);
+    }
+
+    void categoriesShots()
+    {
+        {
+            // First start: no cached catalogue (the earlier windows left one), then
+            // tiles that wait for their thumbnails.
+            QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).removeRecursively();
+            auto window = makeCategoriesWindow();
+            save(*window, QStringLiteral("categories-cold-empty"));
+            if (!waitFor([&] { return window->findChild<QWidget*>(QStringLiteral("categoryFrame")); }))
+                qWarning("no category tiles");
+            // At once, before the thumbnails' replies are read: the placeholders.
+            for (int i = 0; i < 5; ++i)
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            const QString cold = g_outputDir + QStringLiteral("/categories-cold.png");
+            if (!window->grab().save(cold))
+                g_ok = false;
+            if (!waitFor([&] { return everyThumbnailShown(*window); }))
+                qWarning("thumbnails missing");
+        }
+        openSettings().setValue(QStringLiteral("categoryRatings/geometry"), -1);
+        openSettings().setValue(QStringLiteral("categoryRatings/space"), 3);
+        openSettings().setValue(QStringLiteral("categoryRatings/ocean"), 2);
+
+        auto window = makeCategoriesWindow();
+        save(*window, QStringLiteral("categories-warm"));
+
+        auto* tile =
+            window->findChild<QPushButton*>(QStringLiteral("applyBtn_mountains"))->parentWidget()->parentWidget();
+        sendEvent(tile, QEvent::Enter);
+        sendEvent(window->findChild<QPushButton*>(QStringLiteral("star_mountains_2")), QEvent::Enter);
+        save(*window, QStringLiteral("categories-hover"));
+        sendEvent(window->findChild<QPushButton*>(QStringLiteral("star_mountains_2")), QEvent::Leave);
+
+        auto* disabled =
+            window->findChild<QPushButton*>(QStringLiteral("applyBtn_geometry"))->parentWidget()->parentWidget();
+        sendEvent(tile, QEvent::Leave);
+        sendEvent(disabled, QEvent::Enter);
+        save(*window, QStringLiteral("categories-hover-disabled"));
+        sendEvent(disabled, QEvent::Leave);
+
+        // The same tab without the star and disable pictures beside the
+        // executable: the text faces stand in.
+        {
+            const QStringList assets{QStringLiteral("star_active.png"), QStringLiteral("star_inactive.png"),
+                                     QStringLiteral("disable_category.png")};
+            const QString dir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+            for (const QString& asset : assets)
+                QFile::rename(dir + asset, dir + asset + QStringLiteral(".hidden"));
+            auto textWindow = makeCategoriesWindow();
+            auto* textTile =
+                textWindow->findChild<QPushButton*>(QStringLiteral("applyBtn_peaks"))->parentWidget()->parentWidget();
+            sendEvent(textTile, QEvent::Enter);
+            sendEvent(textWindow->findChild<QPushButton*>(QStringLiteral("star_peaks_2")), QEvent::Enter);
+            save(*textWindow, QStringLiteral("categories-text-faces"));
+            for (const QString& asset : assets)
+                QFile::rename(dir + asset + QStringLiteral(".hidden"), dir + asset);
+        }
+
+        // The dialog is modal: grab it from inside its own event loop, then close it.
+        QTimer::singleShot(0, [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                save(*dialog, QStringLiteral("apply-dialog-") + QString::number(QGuiApplication::screens().size()) +
+                                  QStringLiteral("-screens"));
+                dialog->reject();
+            }
+        });
+        sendEvent(tile, QEvent::Enter);
+        window->findChild<QPushButton*>(QStringLiteral("applyBtn_mountains"))->click();
+    }
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -278,6 +428,11 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    ServiceFixture service;
+    if (!fillShotLibrary(service) || !service.start())
+        qWarning().noquote() << "no local wallpaper service:" << service.errorString();
+    g_service = &service;
+
     windowShots(QStringLiteral("1-screen"));
     historyStripShots();
     TestScreens::apply({{QStringLiteral("A"), 0, 0, 1920, 1080, 1.0},
@@ -285,6 +440,7 @@ int main(int argc, char** argv)
                         {QStringLiteral("C"), -1600, 0, 1600, 900, 1.0}});
     windowShots(QStringLiteral("3-screens"));
     settingsShots();
+    categoriesShots();
     detailsBoxShot();
     multiScreenConfirmationShot();
     widgetSheet();

@@ -1,23 +1,46 @@
-// Category ratings: the in-memory table, its stored form and the weighted draw.
+// Category ratings (the in-memory table, its stored form and the weighted
+// draw) and the category catalogue with its cache file.
 
 #include "modern_window.h"
 
+#include "core/categories_cache.h"
 #include "core/weighted_choice.h"
 #include "utils/settings_store.h"
+#include "widgets/hover_filters.h"
 
+#include <QDebug>
+#include <QJsonObject>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QRandomGenerator>
+#include <QTimer>
 #include <QVariant>
 
 QString ModernWindow::selectWeightedRandomCategory() const
 {
-    return selectWeightedCategory(categoryRatings, excludedCategories, *QRandomGenerator::global());
+    // A rated category that the service no longer lists would only fail the
+    // change; its rating stays stored in case it comes back.
+    const QSet<QString> known = catalogueCategoryIds();
+    if (known.isEmpty())
+        return selectWeightedCategory(categoryRatings, excludedCategories, *QRandomGenerator::global());
+    QMap<QString, int> listed;
+    for (auto it = categoryRatings.cbegin(); it != categoryRatings.cend(); ++it) {
+        if (known.contains(it.key()))
+            listed.insert(it.key(), it.value());
+    }
+    return selectWeightedCategory(listed, excludedCategories, *QRandomGenerator::global());
 }
 
 void ModernWindow::setCategoryRating(const QString& categoryId, int rating)
 {
     categoryRatings.insert(categoryId, rating);
     setProperty(ratingPropertyName(categoryId).constData(), rating);
+    updateCategoryRatingDisplay(categoryId, rating);
     saveCategoryRating(categoryId, rating);
+
+    const auto* panel = findChild<QWidget*>(QStringLiteral("ratingWidget_") + categoryId);
+    if (panel && panel->isVisible())
+        showStarsInPanel(this, categoryId, rating);
 }
 
 void ModernWindow::saveCategoryRating(const QString& categoryId, int rating)
@@ -40,9 +63,103 @@ void ModernWindow::loadCategoryRatings()
 
 QByteArray ModernWindow::ratingPropertyName(const QString& categoryId)
 {
-    return QByteArrayLiteral("rating_") + categoryId.toLocal8Bit();
+    return categoryRatingProperty(categoryId);
 }
 
-void ModernWindow::setupCategoriesTab() {}
+// ---------------------------------------------------------------------------
+// The catalogue: shown from the cache at once, then asked once of the service.
 
-void ModernWindow::loadCategories() {}
+void ModernWindow::loadCategories()
+{
+    loadCategoriesCache();
+    if (!cachedCategories.isEmpty())
+        displayCategories(cachedCategories);
+
+    const QUrl url = ServiceApi::categoriesUrl(environment.serviceOrigin);
+    qDebug() << "[API] Requête categories vers:" << url.toString();
+    QNetworkReply* reply = sendServiceRequest(url, ServiceReplyKind::Json);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        reply->deleteLater();
+        handleCategoriesReply(reply);
+    });
+}
+
+void ModernWindow::handleCategoriesReply(QNetworkReply* reply)
+{
+    qDebug() << "[API] Réponse categories - Code HTTP:"
+             << reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    qDebug() << "[API] Erreur réseau:" << reply->error() << ServiceApi::errorString(reply);
+    if (!ServiceApi::succeeded(reply)) {
+        const QString error = ServiceApi::errorString(reply);
+        qDebug() << "[API] ERREUR categories:" << error;
+        lastApiError = QStringLiteral("Ошибка API: ") + error;
+        showApiErrorAlert();
+        startRetryTimer();
+        return;
+    }
+
+    const QByteArray body = reply->readAll();
+    qDebug() << "[API] Données reçues:" << body.left(200);
+    const CategoryListReply list = ServiceApi::readCategoryList(body);
+    if (!list.success) {
+        qDebug() << "[API] Erreur: success=false dans la réponse JSON";
+        return;
+    }
+    qDebug() << "[API] Nombre de catégories reçues:" << list.data.size();
+    qDebug() << "[API] Timestamp serveur:" << list.timestamp;
+    qDebug() << "[API] Timestamp cache:" << cachedCategoriesTimestamp;
+    // Only the time stamp tells whether the catalogue changed.
+    if (!cachedCategories.isEmpty() && cachedCategoriesTimestamp == list.timestamp) {
+        qDebug() << "[CACHE] Catégories à jour - pas de changement détecté";
+        return;
+    }
+    qDebug() << "[CACHE] Mise à jour des catégories détectée - actualisation du cache";
+    cachedCategories = list.data;
+    cachedCategoriesTimestamp = list.timestamp;
+    categoryThumbnailCache.clear();
+    saveCategoriesCache();
+    clearCategoriesDisplay();
+    displayCategories(list.data);
+    cleanupThumbnailCache();
+}
+
+void ModernWindow::loadCategoriesCache()
+{
+    CategoriesCacheData data;
+    if (!CategoriesCache::read(categoriesCachePath, data))
+        return;
+    cachedCategories = data.categories;
+    cachedCategoriesTimestamp = data.timestamp;
+    categoryThumbnailCache = data.thumbnails;
+}
+
+void ModernWindow::saveCategoriesCache()
+{
+    // An unwritable cache only costs the next start its head start.
+    CategoriesCache::write(categoriesCachePath, {cachedCategories, cachedCategoriesTimestamp, categoryThumbnailCache});
+}
+
+void ModernWindow::scheduleCategoriesCacheSave()
+{
+    // Each tile adds its thumbnail to the file; writing it whole (and synced)
+    // once per tile would cost a disk flush per tile, so the tiles built in
+    // one go are written together once control returns to the event loop.
+    if (categoriesCacheSavePending)
+        return;
+    categoriesCacheSavePending = true;
+    QTimer::singleShot(0, this, [this] {
+        categoriesCacheSavePending = false;
+        saveCategoriesCache();
+    });
+}
+
+QSet<QString> ModernWindow::catalogueCategoryIds() const
+{
+    QSet<QString> ids;
+    for (const QJsonValue& value : cachedCategories) {
+        const QString id = ServiceApi::readCategory(value).id;
+        if (!id.isEmpty())
+            ids.insert(id);
+    }
+    return ids;
+}

@@ -178,11 +178,11 @@ void ModernWindow::handleWallpaperListReply(QNetworkReply* reply, int screenInde
     }
 
     const WallpaperListReply list = ServiceApi::readWallpaperList(reply->readAll());
-    if (!list.success) {
-        handleMultiDownloadError(
-            QStringLiteral("Erreur API wallpapers pour écran %1: %2").arg(screenNumber).arg(list.error));
-        return;
-    }
+    // A refusal concerns this category only (one the service no longer has,
+    // say): it ends the walk like a category with nothing new.
+    if (!list.success)
+        qDebug() << "[API] Erreur API wallpapers pour écran" << screenNumber << ":" << categoryId << list.error;
+    const QStringList fileNames = list.success ? list.fileNames : QStringList();
 
     // What this screen already showed is not new for it.
     QSet<QString> seen;
@@ -191,7 +191,7 @@ void ModernWindow::handleWallpaperListReply(QNetworkReply* reply, int screenInde
         seen.insert(QFileInfo(path).fileName());
 
     QStringList candidates;
-    for (const QString& fileName : list.fileNames) {
+    for (const QString& fileName : fileNames) {
         // A name that cannot be a local file name is a broken entry, not a candidate.
         if (isSafeServiceFileName(fileName) && !seen.contains(fileName))
             candidates.append(fileName);
@@ -206,7 +206,8 @@ void ModernWindow::handleWallpaperListReply(QNetworkReply* reply, int screenInde
     // forever: a service naming dates in a cycle must not keep the chain asking.
     const QDate requested = DateHelper::parseDate(date);
     const QDate nearest = DateHelper::parseDate(list.nearestPreviousDate);
-    if (nearest.isValid() && requested.isValid() && nearest < requested && walkStep + 1 < maxDateWalkSteps) {
+    if (list.success && nearest.isValid() && requested.isValid() && nearest < requested &&
+        walkStep + 1 < maxDateWalkSteps) {
         requestWallpaperList(screenIndex, categoryId, list.nearestPreviousDate, walkStep + 1);
         return;
     }

@@ -1,0 +1,286 @@
+#include "canned_https_server.h"
+#include "categories_access.h"
+#include "service_fixture.h"
+#include "test_environment.h"
+#include "test_main.h"
+#include "test_pki.h"
+#include "test_window.h"
+
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QImage>
+#include <QPointer>
+#include <QTabWidget>
+
+using namespace categories_test;
+using Access = ModernWindowTestAccess;
+
+namespace {
+
+QStringList g_messages;
+const QString upToDate = QStringLiteral("[CACHE] Catégories à jour - pas de changement détecté");
+
+// Categories c0..c(n-1), each with one picture of today, its thumbnail.
+bool startService(ServiceFixture& service, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const QString id = QStringLiteral("c%1").arg(i);
+        if (!service.addCategory(id) || service.addImage(id, QDate::currentDate(), id + ".png").isEmpty())
+            return false;
+    }
+    return service.start();
+}
+
+// The tab showing one cached category "sea", stored at rating (0: nothing stored).
+std::unique_ptr<ModernWindow> windowWithCategory(int rating)
+{
+    if (rating != 0)
+        openSettings().setValue("categoryRatings/sea", rating);
+    CategoriesCache::write(PathHelper::getCategoriesCachePath(), {{category("sea")}, 1, {}});
+    auto window = std::make_unique<ModernWindow>(testWindowEnvironment());
+    window->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(1);
+    window->show();
+    QCoreApplication::processEvents();
+    return window;
+}
+
+QWidget* child(const ModernWindow& window, const char* name)
+{
+    return window.findChild<QWidget*>(QLatin1String(name));
+}
+
+// Lit stars of the panel (the test build has no star pictures: gold text).
+int litStars(const ModernWindow& window)
+{
+    int lit = 0;
+    for (const char* name : {"star_sea_1", "star_sea_2", "star_sea_3"})
+        lit += child(window, name)->styleSheet().contains("gold");
+    return lit;
+}
+
+QString compactStars(const ModernWindow& window)
+{
+    QString text;
+    for (const QLabel* label : child(window, "currentRating_sea")->findChildren<QLabel*>())
+        text += label->text();
+    return text;
+}
+
+} // namespace
+
+class TestCategoriesTab : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        wipeProfile();
+        g_messages.clear();
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) { g_messages << m; });
+    }
+    void cleanup() { qInstallMessageHandler(nullptr); }
+
+    void firstRunThenEqualTimestamp()
+    {
+        ServiceFixture service;
+        QVERIFY2(startService(service, 3), qPrintable(service.errorString()));
+        // Rated long ago; the service no longer has it.
+        openSettings().setValue("categoryRatings/gone", 3);
+        {
+            ModernWindow window(service.windowEnvironment());
+            QTRY_VERIFY_WITH_TIMEOUT(tiles(window).size() == 3 && everyThumbnailShown(window), timeoutMs);
+            const CategoriesCacheData cache = readCache();
+            QCOMPARE(cache.categories.size(), 3);
+            QCOMPARE(cache.timestamp, service.catalogueTimestamp());
+            QCOMPARE(cache.thumbnails.value("c2"), QStringLiteral("c2.png"));
+            QVERIFY(QFileInfo::exists(thumbnailsFolder() + "/c0.png"));
+            // Shown categories weigh 1 without anything stored; the vanished one is never drawn.
+            QCOMPARE(openSettings().allKeys(), QStringList{"categoryRatings/gone"});
+            for (int i = 0; i < 50; ++i)
+                QVERIFY(window.selectWeightedRandomCategory().startsWith('c'));
+            QTest::mouseClick(Access::changeNowButton(window), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(!Access::changeInFlight(window), timeoutMs);
+            QCOMPARE(Access::statusLabel(window)->text(), QStringLiteral("Succès !"));
+        }
+
+        const qsizetype thumbnailRequests = service.log().count("/mini/");
+        ModernWindow window(service.windowEnvironment());
+        // The cached tiles are there before the service answers, and stay.
+        const QPointer<QFrame> first = tiles(window).value(0);
+        QVERIFY(first && everyThumbnailShown(window));
+        QTRY_VERIFY_WITH_TIMEOUT(g_messages.contains(upToDate), timeoutMs);
+        QVERIFY(first);
+        QCOMPARE(service.log().count("/mini/"), thumbnailRequests);
+    }
+
+    void changedTimestampRebuildsAndTrims()
+    {
+        ServiceFixture service;
+        QVERIFY2(startService(service, 2), qPrintable(service.errorString()));
+        QVERIFY(CategoriesCache::write(PathHelper::getCategoriesCachePath(),
+                                       {{category("old")}, service.catalogueTimestamp() + 1, {}}));
+        QVERIFY(QDir().mkpath(thumbnailsFolder()));
+        for (int i = 0; i < 110; ++i) {
+            QFile file(thumbnailsFolder() + QStringLiteral("/stale%1.png").arg(i));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x"));
+        }
+
+        ModernWindow window(service.windowEnvironment());
+        const QPointer<QFrame> old = tiles(window).value(0);
+        QVERIFY(old);
+        QTRY_VERIFY_WITH_TIMEOUT(!old && tiles(window).size() == 2 && everyThumbnailShown(window), timeoutMs);
+        QCOMPARE(readCache().timestamp, service.catalogueTimestamp());
+        QCOMPARE(QDir(thumbnailsFolder()).entryList(QDir::Files).size(), 100);
+    }
+
+    void noServiceKeepsCachedTilesInRows()
+    {
+        openSettings().setValue("categoryRatings/c3", -1);
+        QJsonArray seven;
+        for (int i = 0; i < 7; ++i)
+            seven.append(
+                category(QStringLiteral("c%1").arg(i), i == 5 ? "../evil.png" : QStringLiteral("c%1.png").arg(i)));
+        QVERIFY(CategoriesCache::write(PathHelper::getCategoriesCachePath(), {seven, 5, {}}));
+        CannedHttpsServer server;
+        server.setReply(503, "down", "text/plain");
+        QVERIFY(server.listen());
+
+        ModernWindow window(testWindowEnvironment(server.origin(), TestPki::shared().caCertificates()));
+        QTRY_VERIFY_WITH_TIMEOUT(!Access::errorBanner(window)->isHidden(), timeoutMs);
+        QVERIFY2(Access::lastApiError(window).startsWith("Ошибка API: ") && Access::lastApiError(window).size() > 12,
+                 qPrintable(Access::lastApiError(window)));
+
+        auto* grid = qobject_cast<QGridLayout*>(window.findChild<QWidget*>("categoriesWidget")->layout());
+        QCOMPARE(grid->count(), 7);
+        for (int i = 0; i < 7; ++i) {
+            int row, column, rowSpan, columnSpan;
+            grid->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
+            QCOMPARE(QPoint(column, row), QPoint(i % 3, i / 3));
+            QCOMPARE(grid->itemAt(i)->widget()->findChild<QLabel*>("categoryName")->text(),
+                     QStringLiteral("c%1").arg(i));
+        }
+        // The stored -1 shows the mark and no stars.
+        QTRY_VERIFY(window.findChild<QWidget*>("disableIcon_c3"));
+        QVERIFY(window.findChild<QWidget*>("currentRating_c3")->isHidden());
+        QCOMPARE(window.findChild<QWidget*>("currentRating_c0")->findChildren<QLabel*>().size(), 3);
+        // A thumbnail that is no plain file name is never asked for nor cached.
+        for (const QByteArray& request : server.requests())
+            QVERIFY2(!request.contains("evil"), request.constData());
+        QVERIFY(!readCache().thumbnails.contains("c5"));
+        QCOMPARE(tiles(window).at(5)->findChild<QLabel*>("thumbnailLabel")->text(), QStringLiteral("Миниатюра\nc5"));
+    }
+
+    void cacheFileReplacesALinkInsteadOfFollowingIt()
+    {
+        const QString outside = TestEnvironment::root() + "/outside.json";
+        QFile file(outside);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("keep") == 4);
+        file.close();
+        const QString path = PathHelper::getCategoriesCachePath();
+        QVERIFY(QFile::link(outside, path));
+        QVERIFY(readCache().categories.isEmpty());
+        QVERIFY(CategoriesCache::write(path, {{category("a")}, 1, {}}));
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QCOMPARE(readCache().categories.size(), 1);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("keep"));
+    }
+
+    void replyForDestroyedTile()
+    {
+        ServiceFixture service;
+        QVERIFY2(startService(service, 1), qPrintable(service.errorString()));
+        QVERIFY(CategoriesCache::write(
+            PathHelper::getCategoriesCachePath(),
+            {service.get("/categories").json().value("data").toArray(), service.catalogueTimestamp(), {}}));
+        ModernWindow window(service.windowEnvironment());
+        // Rebuilt while its thumbnail is on the way: the file is still kept.
+        Access::clearTiles(window);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(thumbnailsFolder() + "/c0.png"), timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(g_messages.contains(upToDate), timeoutMs);
+        QVERIFY(tiles(window).isEmpty());
+    }
+
+    void hoverShowsPanelAndApply_data()
+    {
+        QTest::addColumn<int>("rating");
+        QTest::newRow("two stars") << 2;
+        QTest::newRow("disabled") << -1;
+    }
+
+    void hoverShowsPanelAndApply()
+    {
+        QFETCH(int, rating);
+        const bool disabled = rating == -1;
+        auto window = windowWithCategory(rating);
+        QWidget* frame = tiles(*window).first();
+        QCOMPARE(child(*window, "disableIcon_sea") != nullptr, disabled);
+        QCOMPARE(compactStars(*window), disabled ? QString() : QStringLiteral("★★☆"));
+
+        send(frame, QEvent::Enter);
+        QVERIFY(child(*window, "ratingWidget_sea")->isVisible());
+        QVERIFY(!child(*window, "currentRating_sea")->isVisible());
+        QCOMPARE(child(*window, "applyBtn_sea")->isVisible(), !disabled);
+        QVERIFY(!disabled || !child(*window, "disableIcon_sea")->isVisible());
+
+        send(frame, QEvent::Leave);
+        QVERIFY(!child(*window, "ratingWidget_sea")->isVisible());
+        QVERIFY(!child(*window, "applyBtn_sea")->isVisible());
+        QVERIFY(child(*window, disabled ? "disableIcon_sea" : "currentRating_sea")->isVisible());
+    }
+
+    void previewsAndClicks()
+    {
+        auto window = windowWithCategory(0);
+        QCOMPARE(compactStars(*window), QStringLiteral("★☆☆"));
+        send(tiles(*window).first(), QEvent::Enter);
+        QWidget* star3 = child(*window, "star_sea_3");
+        QWidget* disable = child(*window, "disable_sea");
+
+        // Pointing previews a rating without setting it.
+        send(star3, QEvent::Enter);
+        QCOMPARE(litStars(*window), 3);
+        send(star3, QEvent::Leave);
+        QCOMPARE(litStars(*window), 1);
+        send(disable, QEvent::Enter);
+        QCOMPARE(litStars(*window), 0);
+        send(disable, QEvent::Leave);
+        QCOMPARE(litStars(*window), 1);
+        QVERIFY(!openSettings().contains("categoryRatings/sea"));
+
+        QTest::mouseClick(child(*window, "star_sea_2"), Qt::LeftButton);
+        QCOMPARE(litStars(*window), 2);
+        QCOMPARE(compactStars(*window), QStringLiteral("★★☆"));
+        QCOMPARE(openSettings().value("categoryRatings/sea").toInt(), 2);
+
+        QTest::mouseClick(disable, Qt::LeftButton);
+        QCOMPARE(litStars(*window), 0);
+        QCOMPARE(compactStars(*window), QString());
+        QVERIFY(child(*window, "disableIcon_sea"));
+        QCOMPARE(openSettings().value("categoryRatings/sea").toInt(), -1);
+        QCOMPARE(window->selectWeightedRandomCategory(), QString());
+    }
+
+    void thumbnailFallsBackToTheFullImage()
+    {
+        const QByteArray full = ServiceFixture::encodedImage(QSize(64, 36), Qt::darkCyan);
+        CannedHttpsServer server;
+        server.setResponder([&](const QByteArray& target) -> CannedHttpsServer::Answer {
+            if (target.endsWith("/categories"))
+                return {200, R"({"success":true,"timestamp":7,"data":[{"id":"sea","thumbnail":"sea.png"}]})"};
+            if (target.endsWith("/get/sea.png"))
+                return {200, full, "image/png"};
+            return {404, "missing", "text/plain"};
+        });
+        QVERIFY(server.listen());
+
+        ModernWindow window(testWindowEnvironment(server.origin(), TestPki::shared().caCertificates()));
+        QTRY_VERIFY_WITH_TIMEOUT(everyThumbnailShown(window), timeoutMs);
+        QCOMPARE(QImage(thumbnailsFolder() + "/sea.png").size(), QSize(64, 36));
+        QVERIFY(server.requests().contains("/velmora/api/mini/sea.png"));
+    }
+};
+
+VELMORA_TEST_MAIN(TestCategoriesTab)
+#include "test_categories_tab.moc"
