@@ -83,7 +83,7 @@ bool isOwnPlainFile(const QString& path)
     return info.isFile() && !info.isSymLink();
 }
 
-void showThumbnail(QPushButton* button, const QImage& image)
+void showHistoryThumbnail(QPushButton* button, const QImage& image)
 {
     button->setIcon(
         QIcon(QPixmap::fromImage(image.scaled(thumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation))));
@@ -156,7 +156,7 @@ void ModernWindow::loadHistoryThumbnail(const QString& filename, QPushButton* bu
         // A cached file that does not load stays without a picture; asking again would not mend it.
         QImage image;
         if (isOwnPlainFile(cached) && image.load(cached))
-            showThumbnail(button, image);
+            showHistoryThumbnail(button, image);
         return;
     }
 
@@ -174,7 +174,7 @@ void ModernWindow::loadHistoryThumbnail(const QString& filename, QPushButton* bu
         if (!QFileInfo(cached).isSymLink())
             image.save(cached);
         if (guarded)
-            showThumbnail(guarded, image);
+            showHistoryThumbnail(guarded, image);
         cleanupThumbnailCache();
     });
 }
