@@ -199,216 +199,216 @@ void multiScreenConfirmationShot()
         }
     });
     ModernWindowTestAccess::askMultiScreen(*window);
+}
 
-    // The settings tab as built, with the custom interval chosen, and the
-    // adjustment list open with span greyed out by the multi-screen switch.
-    void settingsShots()
-    {
-        auto window = makeWindow();
-        auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
-        for (int i = 0; i < tabs->count(); ++i) {
-            if (tabs->tabText(i) == QStringLiteral("Настройки"))
-                tabs->setCurrentIndex(i);
-        }
-        // The switches slide into their built states first.
-        QTest::qWait(400);
-        save(*window, QStringLiteral("settings-defaults"));
-
-        auto* frequency = window->findChild<QComboBox*>(QStringLiteral("frequencyCombo"));
-        frequency->setCurrentIndex(frequency->findText(QStringLiteral("Другое")));
-        // Fit has the longest explanation.
-        auto* adjustment = window->findChild<QComboBox*>(QStringLiteral("adjustmentCombo"));
-        adjustment->setCurrentIndex(1);
-        save(*window, QStringLiteral("settings-custom"));
-
-        adjustment->setCurrentIndex(3);
-        adjustment->showPopup();
-        save(*window, QStringLiteral("settings-stretch"));
-        save(*adjustment->view()->window(), QStringLiteral("settings-adjustment-list"));
-        adjustment->hidePopup();
+// The settings tab as built, with the custom interval chosen, and the
+// adjustment list open with span greyed out by the multi-screen switch.
+void settingsShots()
+{
+    auto window = makeWindow();
+    auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == QStringLiteral("Настройки"))
+            tabs->setCurrentIndex(i);
     }
+    // The switches slide into their built states first.
+    QTest::qWait(400);
+    save(*window, QStringLiteral("settings-defaults"));
 
-    // Every look of the two custom widgets on one sheet, on the window's background.
-    void widgetSheet()
-    {
-        QWidget sheet;
-        sheet.setStyleSheet(QStringLiteral("QWidget { background-color: #2b2b2b; color: #ffffff; }"));
-        auto* layout = new QVBoxLayout(&sheet);
+    auto* frequency = window->findChild<QComboBox*>(QStringLiteral("frequencyCombo"));
+    frequency->setCurrentIndex(frequency->findText(QStringLiteral("Другое")));
+    // Fit has the longest explanation.
+    auto* adjustment = window->findChild<QComboBox*>(QStringLiteral("adjustmentCombo"));
+    adjustment->setCurrentIndex(1);
+    save(*window, QStringLiteral("settings-custom"));
 
-        auto* dials = new QHBoxLayout();
-        const std::function<void(CountdownWidget&)> setups[] = {
-            [](CountdownWidget&) {},
-            [](CountdownWidget& w) {
-                w.setDuration(3600);
-                w.setRemainingTime(900);
-            },
-            [](CountdownWidget& w) {
-                w.setDuration(300);
-                w.setRemainingTime(125);
-            },
-            [](CountdownWidget& w) {
-                w.setRemainingTime(1800);
-                w.pauseCountdown();
-            },
-            [](CountdownWidget& w) { w.setDuration(-1); },
-            [](CountdownWidget& w) { w.setDuration(0); },
-        };
-        for (const auto& setup : setups) {
-            auto* dial = new CountdownWidget(&sheet);
-            setup(*dial);
-            dials->addWidget(dial);
-        }
-        layout->addLayout(dials);
+    adjustment->setCurrentIndex(3);
+    adjustment->showPopup();
+    save(*window, QStringLiteral("settings-stretch"));
+    save(*adjustment->view()->window(), QStringLiteral("settings-adjustment-list"));
+    adjustment->hidePopup();
+}
 
-        auto* switches = new QHBoxLayout();
-        for (qreal progress : {0.0, 0.25, 0.5, 0.75, 1.0}) {
-            auto* toggle = new ToggleSwitch(&sheet);
-            toggle->setAnimationProgress(progress);
-            switches->addWidget(toggle);
-        }
-        switches->addStretch();
-        layout->addLayout(switches);
+// Every look of the two custom widgets on one sheet, on the window's background.
+void widgetSheet()
+{
+    QWidget sheet;
+    sheet.setStyleSheet(QStringLiteral("QWidget { background-color: #2b2b2b; color: #ffffff; }"));
+    auto* layout = new QVBoxLayout(&sheet);
 
-        sheet.show();
-        save(sheet, QStringLiteral("widgets"));
-    }
-
-    // ---- the categories tab ----
-
-    struct ShotCategory
-    {
-        const char* id;
-        const char* name;
-        DemoLibrary::Style style;
+    auto* dials = new QHBoxLayout();
+    const std::function<void(CountdownWidget&)> setups[] = {
+        [](CountdownWidget&) {},
+        [](CountdownWidget& w) {
+            w.setDuration(3600);
+            w.setRemainingTime(900);
+        },
+        [](CountdownWidget& w) {
+            w.setDuration(300);
+            w.setRemainingTime(125);
+        },
+        [](CountdownWidget& w) {
+            w.setRemainingTime(1800);
+            w.pauseCountdown();
+        },
+        [](CountdownWidget& w) { w.setDuration(-1); },
+        [](CountdownWidget& w) { w.setDuration(0); },
     };
-
-    const ShotCategory shotCategories[] = {
-        {"abstract", "Абстракция", DemoLibrary::Style::Abstract},
-        {"mountains", "Горы", DemoLibrary::Style::Mountains},
-        {"ocean", "Океан", DemoLibrary::Style::Ocean},
-        {"space", "Космос", DemoLibrary::Style::Space},
-        {"geometry", "Геометрия", DemoLibrary::Style::Geometry},
-        {"peaks", "Вершины и ледники", DemoLibrary::Style::Mountains},
-        {"nebulae", "Туманности", DemoLibrary::Style::Space},
-        {"waves", "Волны", DemoLibrary::Style::Ocean},
-    };
-
-    // One picture of today per category, which is also its thumbnail.
-    bool fillShotLibrary(ServiceFixture & service)
-    {
-        const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
-        quint32 seed = 7;
-        for (const ShotCategory& category : shotCategories) {
-            const QString id = QString::fromUtf8(category.id);
-            const QString file = id + QStringLiteral("-1.jpg");
-            QByteArray bytes;
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::WriteOnly);
-            if (!DemoLibrary::paint(category.style, QSize(960, 540), seed++).save(&buffer, "JPEG", 88) ||
-                !service.addCategory(id, QString::fromUtf8(category.name), file) ||
-                !service.writeFile(id + QLatin1Char('/') + today + QLatin1Char('/') + file, bytes))
-                return false;
-        }
-        return true;
+    for (const auto& setup : setups) {
+        auto* dial = new CountdownWidget(&sheet);
+        setup(*dial);
+        dials->addWidget(dial);
     }
+    layout->addLayout(dials);
 
-    bool waitFor(const std::function<bool()>& condition)
-    {
-        const QDeadlineTimer deadline(20000);
-        while (!condition() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        return condition();
+    auto* switches = new QHBoxLayout();
+    for (qreal progress : {0.0, 0.25, 0.5, 0.75, 1.0}) {
+        auto* toggle = new ToggleSwitch(&sheet);
+        toggle->setAnimationProgress(progress);
+        switches->addWidget(toggle);
     }
+    switches->addStretch();
+    layout->addLayout(switches);
 
-    bool everyThumbnailShown(const ModernWindow& window)
-    {
-        const auto labels = window.findChildren<QLabel*>(QStringLiteral("thumbnailLabel"));
-        return !labels.isEmpty() && std::all_of(labels.cbegin(), labels.cend(),
-                                                [](const QLabel* label) { return !label->pixmap().isNull(); });
+    sheet.show();
+    save(sheet, QStringLiteral("widgets"));
+}
+
+// ---- the categories tab ----
+
+struct ShotCategory
+{
+    const char* id;
+    const char* name;
+    DemoLibrary::Style style;
+};
+
+const ShotCategory shotCategories[] = {
+    {"abstract", "Абстракция", DemoLibrary::Style::Abstract},
+    {"mountains", "Горы", DemoLibrary::Style::Mountains},
+    {"ocean", "Океан", DemoLibrary::Style::Ocean},
+    {"space", "Космос", DemoLibrary::Style::Space},
+    {"geometry", "Геометрия", DemoLibrary::Style::Geometry},
+    {"peaks", "Вершины и ледники", DemoLibrary::Style::Mountains},
+    {"nebulae", "Туманности", DemoLibrary::Style::Space},
+    {"waves", "Волны", DemoLibrary::Style::Ocean},
+};
+
+// One picture of today per category, which is also its thumbnail.
+bool fillShotLibrary(ServiceFixture& service)
+{
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    quint32 seed = 7;
+    for (const ShotCategory& category : shotCategories) {
+        const QString id = QString::fromUtf8(category.id);
+        const QString file = id + QStringLiteral("-1.jpg");
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!DemoLibrary::paint(category.style, QSize(960, 540), seed++).save(&buffer, "JPEG", 88) ||
+            !service.addCategory(id, QString::fromUtf8(category.name), file) ||
+            !service.writeFile(id + QLatin1Char('/') + today + QLatin1Char('/') + file, bytes))
+            return false;
     }
+    return true;
+}
 
-    std::unique_ptr<ModernWindow> makeCategoriesWindow()
+bool waitFor(const std::function<bool()>& condition)
+{
+    const QDeadlineTimer deadline(20000);
+    while (!condition() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return condition();
+}
+
+bool everyThumbnailShown(const ModernWindow& window)
+{
+    const auto labels = window.findChildren<QLabel*>(QStringLiteral("thumbnailLabel"));
+    return !labels.isEmpty() &&
+           std::all_of(labels.cbegin(), labels.cend(), [](const QLabel* label) { return !label->pixmap().isNull(); });
+}
+
+std::unique_ptr<ModernWindow> makeCategoriesWindow()
+{
+    auto window = makeWindow();
+    window->findChild<QTabWidget*>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
+    return window;
+}
+
+void sendEvent(QWidget* widget, QEvent::Type type)
+{
+    QEvent event(type);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+void categoriesShots()
+{
     {
-        auto window = makeWindow();
-        window->findChild<QTabWidget*>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
-        return window;
-    }
-
-    void sendEvent(QWidget * widget, QEvent::Type type)
-    {
-        QEvent event(type);
-        QCoreApplication::sendEvent(widget, &event);
-    }
-
-    void categoriesShots()
-    {
-        {
-            // First start: no cached catalogue (the earlier windows left one), then
-            // tiles that wait for their thumbnails.
-            QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).removeRecursively();
-            auto window = makeCategoriesWindow();
-            save(*window, QStringLiteral("categories-cold-empty"));
-            if (!waitFor([&] { return window->findChild<QWidget*>(QStringLiteral("categoryFrame")); }))
-                qWarning("no category tiles");
-            // At once, before the thumbnails' replies are read: the placeholders.
-            for (int i = 0; i < 5; ++i)
-                QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-            const QString cold = g_outputDir + QStringLiteral("/categories-cold.png");
-            if (!window->grab().save(cold))
-                g_ok = false;
-            if (!waitFor([&] { return everyThumbnailShown(*window); }))
-                qWarning("thumbnails missing");
-        }
-        openSettings().setValue(QStringLiteral("categoryRatings/geometry"), -1);
-        openSettings().setValue(QStringLiteral("categoryRatings/space"), 3);
-        openSettings().setValue(QStringLiteral("categoryRatings/ocean"), 2);
-
+        // First start: no cached catalogue (the earlier windows left one), then
+        // tiles that wait for their thumbnails.
+        QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).removeRecursively();
         auto window = makeCategoriesWindow();
-        save(*window, QStringLiteral("categories-warm"));
-
-        auto* tile =
-            window->findChild<QPushButton*>(QStringLiteral("applyBtn_mountains"))->parentWidget()->parentWidget();
-        sendEvent(tile, QEvent::Enter);
-        sendEvent(window->findChild<QPushButton*>(QStringLiteral("star_mountains_2")), QEvent::Enter);
-        save(*window, QStringLiteral("categories-hover"));
-        sendEvent(window->findChild<QPushButton*>(QStringLiteral("star_mountains_2")), QEvent::Leave);
-
-        auto* disabled =
-            window->findChild<QPushButton*>(QStringLiteral("applyBtn_geometry"))->parentWidget()->parentWidget();
-        sendEvent(tile, QEvent::Leave);
-        sendEvent(disabled, QEvent::Enter);
-        save(*window, QStringLiteral("categories-hover-disabled"));
-        sendEvent(disabled, QEvent::Leave);
-
-        // The same tab without the star and disable pictures beside the
-        // executable: the text faces stand in.
-        {
-            const QStringList assets{QStringLiteral("star_active.png"), QStringLiteral("star_inactive.png"),
-                                     QStringLiteral("disable_category.png")};
-            const QString dir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
-            for (const QString& asset : assets)
-                QFile::rename(dir + asset, dir + asset + QStringLiteral(".hidden"));
-            auto textWindow = makeCategoriesWindow();
-            auto* textTile =
-                textWindow->findChild<QPushButton*>(QStringLiteral("applyBtn_peaks"))->parentWidget()->parentWidget();
-            sendEvent(textTile, QEvent::Enter);
-            sendEvent(textWindow->findChild<QPushButton*>(QStringLiteral("star_peaks_2")), QEvent::Enter);
-            save(*textWindow, QStringLiteral("categories-text-faces"));
-            for (const QString& asset : assets)
-                QFile::rename(dir + asset + QStringLiteral(".hidden"), dir + asset);
-        }
-
-        // The dialog is modal: grab it from inside its own event loop, then close it.
-        QTimer::singleShot(0, [] {
-            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                save(*dialog, QStringLiteral("apply-dialog-") + QString::number(QGuiApplication::screens().size()) +
-                                  QStringLiteral("-screens"));
-                dialog->reject();
-            }
-        });
-        sendEvent(tile, QEvent::Enter);
-        window->findChild<QPushButton*>(QStringLiteral("applyBtn_mountains"))->click();
+        save(*window, QStringLiteral("categories-cold-empty"));
+        if (!waitFor([&] { return window->findChild<QWidget*>(QStringLiteral("categoryFrame")); }))
+            qWarning("no category tiles");
+        // At once, before the thumbnails' replies are read: the placeholders.
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const QString cold = g_outputDir + QStringLiteral("/categories-cold.png");
+        if (!window->grab().save(cold))
+            g_ok = false;
+        if (!waitFor([&] { return everyThumbnailShown(*window); }))
+            qWarning("thumbnails missing");
     }
+    openSettings().setValue(QStringLiteral("categoryRatings/geometry"), -1);
+    openSettings().setValue(QStringLiteral("categoryRatings/space"), 3);
+    openSettings().setValue(QStringLiteral("categoryRatings/ocean"), 2);
+
+    auto window = makeCategoriesWindow();
+    save(*window, QStringLiteral("categories-warm"));
+
+    auto* tile = window->findChild<QPushButton*>(QStringLiteral("applyBtn_mountains"))->parentWidget()->parentWidget();
+    sendEvent(tile, QEvent::Enter);
+    sendEvent(window->findChild<QPushButton*>(QStringLiteral("star_mountains_2")), QEvent::Enter);
+    save(*window, QStringLiteral("categories-hover"));
+    sendEvent(window->findChild<QPushButton*>(QStringLiteral("star_mountains_2")), QEvent::Leave);
+
+    auto* disabled =
+        window->findChild<QPushButton*>(QStringLiteral("applyBtn_geometry"))->parentWidget()->parentWidget();
+    sendEvent(tile, QEvent::Leave);
+    sendEvent(disabled, QEvent::Enter);
+    save(*window, QStringLiteral("categories-hover-disabled"));
+    sendEvent(disabled, QEvent::Leave);
+
+    // The same tab without the star and disable pictures beside the
+    // executable: the text faces stand in.
+    {
+        const QStringList assets{QStringLiteral("star_active.png"), QStringLiteral("star_inactive.png"),
+                                 QStringLiteral("disable_category.png")};
+        const QString dir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+        for (const QString& asset : assets)
+            QFile::rename(dir + asset, dir + asset + QStringLiteral(".hidden"));
+        auto textWindow = makeCategoriesWindow();
+        auto* textTile =
+            textWindow->findChild<QPushButton*>(QStringLiteral("applyBtn_peaks"))->parentWidget()->parentWidget();
+        sendEvent(textTile, QEvent::Enter);
+        sendEvent(textWindow->findChild<QPushButton*>(QStringLiteral("star_peaks_2")), QEvent::Enter);
+        save(*textWindow, QStringLiteral("categories-text-faces"));
+        for (const QString& asset : assets)
+            QFile::rename(dir + asset + QStringLiteral(".hidden"), dir + asset);
+    }
+
+    // The dialog is modal: grab it from inside its own event loop, then close it.
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            save(*dialog, QStringLiteral("apply-dialog-") + QString::number(QGuiApplication::screens().size()) +
+                              QStringLiteral("-screens"));
+            dialog->reject();
+        }
+    });
+    sendEvent(tile, QEvent::Enter);
+    window->findChild<QPushButton*>(QStringLiteral("applyBtn_mountains"))->click();
+}
 
 } // namespace
 
