@@ -37,13 +37,24 @@ HttpListener::HttpListener(const QSslConfiguration& tls, const ConnectionLimits&
     connect(this, &QTcpServer::acceptError, this, &HttpListener::onAcceptError);
 }
 
+HttpListener::~HttpListener()
+{
+    for (const qintptr descriptor : std::as_const(m_waiting))
+        ::close(int(descriptor));
+}
+
 void HttpListener::incomingConnection(qintptr descriptor)
 {
-    // Qt accepts a whole burst before a pause takes effect: the excess is closed.
-    if (m_open >= m_limit) {
-        ::close(int(descriptor));
-        return;
-    }
+    // Qt accepts a whole burst before a pause takes effect: the excess waits.
+    if (m_open >= m_limit)
+        m_waiting << descriptor;
+    else
+        startConnection(descriptor);
+    updateAccepting();
+}
+
+void HttpListener::startConnection(qintptr descriptor)
+{
     auto* connection = new HttpConnection(descriptor, m_tls, m_limits, this);
     ++m_open;
     connect(connection, &HttpConnection::requestReady, this,
@@ -52,9 +63,10 @@ void HttpListener::incomingConnection(qintptr descriptor)
         --m_open;
         connection->deleteLater();
         m_descriptorsShort = false;
+        if (!m_waiting.isEmpty())
+            startConnection(m_waiting.takeFirst());
         updateAccepting();
     });
-    updateAccepting();
 }
 
 void HttpListener::onAcceptError(QAbstractSocket::SocketError error)
@@ -70,7 +82,7 @@ void HttpListener::onAcceptError(QAbstractSocket::SocketError error)
 
 void HttpListener::updateAccepting()
 {
-    const bool pause = m_descriptorsShort || m_open >= m_limit;
+    const bool pause = m_descriptorsShort || m_open + m_waiting.size() >= m_limit;
     if (pause && !m_paused)
         pauseAccepting();
     else if (!pause && m_paused)

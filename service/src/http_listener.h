@@ -11,13 +11,15 @@
 // nothing waits in a queue of pending connections, and a connection that
 // closes or stalls at any point, the TLS handshake included, is counted out
 // when it goes. At the connection limit, or when the system refuses a
-// descriptor, accepting pauses until a connection closes.
+// descriptor, accepting pauses until a connection closes; connections the
+// system handed over in the same burst wait, unstarted, for a free place.
 class HttpListener : public QTcpServer
 {
     Q_OBJECT
 
 public:
     HttpListener(const QSslConfiguration& tls, const ConnectionLimits& limits, QObject* parent = nullptr);
+    ~HttpListener() override;
 
     int openConnections() const { return m_open; }
     int connectionLimit() const { return m_limit; }
@@ -32,6 +34,7 @@ protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
+    void startConnection(qintptr descriptor);
     void onAcceptError(QAbstractSocket::SocketError error);
     void updateAccepting();
 
@@ -39,6 +42,7 @@ private:
     ConnectionLimits m_limits;
     int m_limit = 0;
     int m_open = 0;
+    QList<qintptr> m_waiting;
     bool m_paused = false;
     bool m_descriptorsShort = false;
     QTimer m_retryAccept;
