@@ -172,10 +172,13 @@ void HttpConnection::readRequest()
     while (m_buffer.startsWith("\r\n"))
         m_buffer.remove(0, 2);
     const qsizetype end = m_buffer.indexOf("\r\n\r\n", std::max<qsizetype>(0, m_scanned - 3));
-    if (end < 0 || end + 4 > m_limits.maxHeaderBytes) {
+    const bool tooLarge = end < 0 ? m_buffer.size() > m_limits.maxHeaderBytes : end + 4 > m_limits.maxHeaderBytes;
+    if (tooLarge) {
+        refuse(431, QStringLiteral("request head above %1 bytes").arg(m_limits.maxHeaderBytes));
+        return;
+    }
+    if (end < 0) {
         m_scanned = m_buffer.size();
-        if (m_buffer.size() > m_limits.maxHeaderBytes || (end >= 0))
-            refuse(431, QStringLiteral("request head above %1 bytes").arg(m_limits.maxHeaderBytes));
         return;
     }
     const ParsedHead head = parseRequestHead(m_buffer.left(end));
@@ -235,7 +238,9 @@ void HttpConnection::send(int status, const QByteArray& contentType, const QByte
 
 void HttpConnection::pump()
 {
-    if (m_state == State::Sending || m_state == State::Closing)
+    // Progress of an answer, including the tail of one already handed over, keeps the connection.
+    if (m_state == State::Sending || m_state == State::Closing ||
+        (m_state == State::Reading && m_buffer.isEmpty() && m_socket->bytesToWrite() > 0))
         m_timer.start(m_limits.idleTimeoutMs);
     if (m_state != State::Sending)
         return;
