@@ -83,6 +83,8 @@ private:
     {
         QStringList names;
         const QFileInfoList entries = QDir(folder.absoluteFilePath()).entryInfoList(everyEntry, QDir::Name);
+        const SafeFile::Descriptor folderFd =
+            SafeFile::openFolder(m_snapshot.root, categoryId + QLatin1Char('/') + folder.fileName(), nullptr);
         for (const QFileInfo& entry : entries) {
             const QString name = entry.fileName();
             if (name.startsWith(QLatin1Char('.')))
@@ -97,8 +99,8 @@ private:
             }
             // Opened without following links: the entry may have changed since it was listed.
             const QString relative = categoryId + QLatin1Char('/') + folder.fileName() + QLatin1Char('/') + name;
-            QString openError;
-            const std::unique_ptr<QFile> file = SafeFile::openRegular(m_snapshot.root, relative, nullptr, &openError);
+            const std::unique_ptr<QFile> file =
+                folderFd.isValid() ? SafeFile::openRegularIn(folderFd.get(), name, nullptr, nullptr) : nullptr;
             if (!file) {
                 problem(entry, QStringLiteral("not a regular file"));
                 continue;

@@ -117,27 +117,35 @@ Descriptor openRegularAt(int folder, const QByteArray& name, FileStamp* stamp, i
     return file;
 }
 
+std::unique_ptr<QFile> openRegularIn(int folder, const QString& name, FileStamp* stamp, QString* error)
+{
+    int errorNumber = 0;
+    Descriptor fd = openRegularAt(folder, QFile::encodeName(name), stamp, &errorNumber);
+    if (!fd.isValid()) {
+        if (error)
+            *error = errorNumber == EINVAL ? QStringLiteral("%1: not a regular file").arg(name)
+                                           : componentError(name, errorNumber);
+        return nullptr;
+    }
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(name, file->errorString());
+        return nullptr;
+    }
+    fd.release();
+    return file;
+}
+
 std::unique_ptr<QFile> openRegular(const QString& root, const QString& relative, FileStamp* stamp, QString* error)
 {
     const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
     const Descriptor folder = openFolder(root, slash < 0 ? QString() : relative.left(slash), error);
     if (!folder.isValid())
         return nullptr;
-    int errorNumber = 0;
-    Descriptor fd = openRegularAt(folder.get(), QFile::encodeName(relative.mid(slash + 1)), stamp, &errorNumber);
-    if (!fd.isValid()) {
-        if (error)
-            *error = errorNumber == EINVAL ? QStringLiteral("%1: not a regular file").arg(relative)
-                                           : componentError(relative, errorNumber);
-        return nullptr;
-    }
-    auto file = std::make_unique<QFile>();
-    if (!file->open(fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(relative, file->errorString());
-        return nullptr;
-    }
-    fd.release();
+    std::unique_ptr<QFile> file = openRegularIn(folder.get(), relative.mid(slash + 1), stamp, error);
+    if (!file && error)
+        *error = relative.left(slash + 1) + *error;
     return file;
 }
 

@@ -53,6 +53,9 @@ Descriptor openFolder(const QString& root, const QString& relative, QString* err
 // A regular file at root/relative, read-only. stamp receives its identity.
 std::unique_ptr<QFile> openRegular(const QString& root, const QString& relative, FileStamp* stamp, QString* error);
 
+// A regular file named name in an open folder, read-only.
+std::unique_ptr<QFile> openRegularIn(int folder, const QString& name, FileStamp* stamp, QString* error);
+
 // The stamp of root/relative, invalid unless it is a regular file reached without links.
 FileStamp stampOf(const QString& root, const QString& relative);
 
