@@ -283,7 +283,8 @@ void HttpConnection::answerSent()
     m_state = State::Reading;
     m_timer.start(m_limits.idleTimeoutMs);
     // A request sent behind the previous one may already be waiting.
-    QMetaObject::invokeMethod(this, &HttpConnection::readRequest, Qt::QueuedConnection);
+    if (!m_buffer.isEmpty() || m_socket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &HttpConnection::readRequest, Qt::QueuedConnection);
 }
 
 void HttpConnection::onTimeout()

@@ -56,7 +56,8 @@ std::unique_ptr<QFile> openRegular(const QString& root, const QString& relative,
 // A regular file named name in an open folder, read-only.
 std::unique_ptr<QFile> openRegularIn(int folder, const QString& name, FileStamp* stamp, QString* error);
 
-// The stamp of root/relative, invalid unless it is a regular file reached without links.
+// The stamp of root/relative, invalid unless it is a regular file (the last
+// component not a link); for telling whether a file changed.
 FileStamp stampOf(const QString& root, const QString& relative);
 
 // Reads at most maxSize bytes of a regular file; fails when it holds more.
