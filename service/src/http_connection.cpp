@@ -166,8 +166,8 @@ void HttpConnection::readRequest()
     if (m_state != State::Reading)
         return;
     const qsizetype room = m_limits.maxHeaderBytes + 1 - m_buffer.size();
-    if (room > 0)
-        m_buffer += m_socket->read(room);
+    if (room > 0 && m_socket->bytesAvailable() > 0)
+        m_buffer += m_socket->read(std::min<qint64>(room, m_socket->bytesAvailable()));
     // Blank lines before a request are allowed.
     while (m_buffer.startsWith("\r\n"))
         m_buffer.remove(0, 2);
