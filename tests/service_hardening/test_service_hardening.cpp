@@ -452,7 +452,9 @@ private Q_SLOTS:
     {
         struct rlimit files;
         QCOMPARE(::getrlimit(RLIMIT_NOFILE, &files), 0);
-        files.rlim_cur = files.rlim_max = std::min<rlim_t>(files.rlim_cur, 200);
+        if (files.rlim_max < 200)
+            QSKIP("fewer than 200 descriptors allowed");
+        files.rlim_cur = files.rlim_max = 200;
         QCOMPARE(::setrlimit(RLIMIT_NOFILE, &files), 0);
         ServiceFixture service;
         QVERIFY2(service.start({"--handshake-timeout", "2"}), qPrintable(service.errorString()));
