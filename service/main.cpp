@@ -10,6 +10,7 @@
 #include <QSslKey>
 
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 
@@ -35,6 +36,34 @@ QSslKey readKey(const QString& path, QString* error)
     }
     *error = QStringLiteral("%1 holds no usable private key (PEM, unencrypted RSA or EC)").arg(path);
     return {};
+}
+
+// A positive whole number option, within [minimum, maximum].
+bool positiveValue(const QCommandLineParser& parser, const QCommandLineOption& option, qint64 minimum, qint64 maximum,
+                   qint64* value, QString* error)
+{
+    bool ok = false;
+    const qint64 parsed = parser.value(option).toLongLong(&ok);
+    if (!ok || parsed < minimum || parsed > maximum) {
+        *error = QStringLiteral("--%1 %2 is not a number from %3 to %4")
+                     .arg(option.names().constFirst(), parser.value(option))
+                     .arg(minimum)
+                     .arg(maximum);
+        return false;
+    }
+    *value = parsed;
+    return true;
+}
+
+// Connections are limited by the service itself; the system's soft limit on
+// descriptors should not come first.
+void raiseDescriptorLimit()
+{
+    struct rlimit files;
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
 }
 
 } // namespace
@@ -73,7 +102,42 @@ int main(int argc, char** argv)
     const QCommandLineOption keyOption(QStringLiteral("key"),
                                        QStringLiteral("PEM file with the server's private key (required)."),
                                        QStringLiteral("FILE"));
-    parser.addOptions({libraryOption, demoOption, addressOption, portOption, certOption, keyOption});
+    const ConnectionLimits defaults;
+    const QCommandLineOption maxConnectionsOption(
+        QStringLiteral("max-connections"),
+        QStringLiteral("Connections open at once; beyond it new ones wait (default %1).").arg(defaults.maxConnections),
+        QStringLiteral("N"), QString::number(defaults.maxConnections));
+    const QCommandLineOption handshakeTimeoutOption(
+        QStringLiteral("handshake-timeout"),
+        QStringLiteral("Seconds a client has to finish the TLS handshake (default %1).")
+            .arg(defaults.handshakeTimeoutMs / 1000),
+        QStringLiteral("SECONDS"), QString::number(defaults.handshakeTimeoutMs / 1000));
+    const QCommandLineOption idleTimeoutOption(
+        QStringLiteral("idle-timeout"),
+        QStringLiteral("Seconds a connection may wait for a whole request, or an answer make no progress (default %1).")
+            .arg(defaults.idleTimeoutMs / 1000),
+        QStringLiteral("SECONDS"), QString::number(defaults.idleTimeoutMs / 1000));
+    const QCommandLineOption maxHeaderOption(
+        QStringLiteral("max-header-size"),
+        QStringLiteral("Bytes of request line and headers; larger requests get 431 (default %1).")
+            .arg(defaults.maxHeaderBytes),
+        QStringLiteral("BYTES"), QString::number(defaults.maxHeaderBytes));
+    const QCommandLineOption sendBufferOption(
+        QStringLiteral("send-buffer"),
+        QStringLiteral("Answer bytes buffered per connection (default %1).").arg(defaults.sendBufferBytes),
+        QStringLiteral("BYTES"), QString::number(defaults.sendBufferBytes));
+    const QCommandLineOption maxPixelsOption(QStringLiteral("max-picture-pixels"),
+                                             QStringLiteral("Pictures with more pixels get no thumbnail (default %1).")
+                                                 .arg(ThumbnailSettings::defaultMaxPixels),
+                                             QStringLiteral("N"), QString::number(ThumbnailSettings::defaultMaxPixels));
+    const QCommandLineOption workersOption(
+        QStringLiteral("thumbnail-workers"),
+        QStringLiteral("Thumbnails made at once, each on its own thread (default %1).")
+            .arg(ThumbnailSettings::defaultWorkers),
+        QStringLiteral("N"), QString::number(ThumbnailSettings::defaultWorkers));
+    parser.addOptions({libraryOption, demoOption, addressOption, portOption, certOption, keyOption,
+                       maxConnectionsOption, handshakeTimeoutOption, idleTimeoutOption, maxHeaderOption,
+                       sendBufferOption, maxPixelsOption, workersOption});
     parser.process(app);
 
     if (!parser.positionalArguments().isEmpty())
@@ -90,6 +154,32 @@ int main(int argc, char** argv)
     const uint port = parser.value(portOption).toUInt(&portOk);
     if (!portOk || port > 65535)
         return failWith(QStringLiteral("--port %1 is not a port number").arg(parser.value(portOption)));
+
+    ConnectionLimits limits;
+    ThumbnailSettings thumbnails;
+    QString limitError;
+    qint64 value = 0;
+    if (!positiveValue(parser, maxConnectionsOption, 1, 1'000'000, &value, &limitError))
+        return failWith(limitError);
+    limits.maxConnections = int(value);
+    if (!positiveValue(parser, handshakeTimeoutOption, 1, 3600, &value, &limitError))
+        return failWith(limitError);
+    limits.handshakeTimeoutMs = int(value * 1000);
+    if (!positiveValue(parser, idleTimeoutOption, 1, 3600, &value, &limitError))
+        return failWith(limitError);
+    limits.idleTimeoutMs = int(value * 1000);
+    if (!positiveValue(parser, maxHeaderOption, 1024, 1024 * 1024, &value, &limitError))
+        return failWith(limitError);
+    limits.maxHeaderBytes = value;
+    if (!positiveValue(parser, sendBufferOption, 16 * 1024, 64 * 1024 * 1024, &value, &limitError))
+        return failWith(limitError);
+    limits.sendBufferBytes = value;
+    if (!positiveValue(parser, maxPixelsOption, 1, 1'000'000'000, &value, &limitError))
+        return failWith(limitError);
+    thumbnails.maxPixels = value;
+    if (!positiveValue(parser, workersOption, 1, 64, &value, &limitError))
+        return failWith(limitError);
+    thumbnails.workers = int(value);
 
     const QList<QSslCertificate> chain = QSslCertificate::fromPath(parser.value(certOption), QSsl::Pem);
     if (chain.isEmpty() || chain.constFirst().isNull())
@@ -120,8 +210,9 @@ int main(int argc, char** argv)
     tls.setPrivateKey(key);
     tls.setPeerVerifyMode(QSslSocket::VerifyNone);
 
-    HttpService service(library);
-    const quint16 bound = service.start(address, quint16(port), tls, &error);
+    raiseDescriptorLimit();
+    HttpService service(library, thumbnails);
+    const quint16 bound = service.start(address, quint16(port), tls, limits, &error);
     if (bound == 0)
         return failWith(QStringLiteral("cannot listen on %1:%2: %3").arg(address.toString()).arg(port).arg(error));
 

@@ -1,41 +1,14 @@
 #include "http_service.h"
 
+#include "safe_file.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QFile>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <cstdio>
-
-namespace {
-
-QByteArray methodName(QHttpServerRequest::Method method)
-{
-    switch (method) {
-    case QHttpServerRequest::Method::Get:
-        return QByteArrayLiteral("GET");
-    case QHttpServerRequest::Method::Head:
-        return QByteArrayLiteral("HEAD");
-    case QHttpServerRequest::Method::Post:
-        return QByteArrayLiteral("POST");
-    case QHttpServerRequest::Method::Put:
-        return QByteArrayLiteral("PUT");
-    case QHttpServerRequest::Method::Delete:
-        return QByteArrayLiteral("DELETE");
-    case QHttpServerRequest::Method::Options:
-        return QByteArrayLiteral("OPTIONS");
-    case QHttpServerRequest::Method::Patch:
-        return QByteArrayLiteral("PATCH");
-    default:
-        return QByteArrayLiteral("OTHER");
-    }
-}
-
-} // namespace
 
 void serviceLog(const QString& line)
 {
@@ -45,27 +18,38 @@ void serviceLog(const QString& line)
     std::fflush(stderr);
 }
 
-HttpService::HttpService(const QString& libraryRoot, QObject* parent)
-    : QAbstractHttpServer(parent), m_root(QDir(libraryRoot).absolutePath()),
-      m_thumbnails(m_root + QStringLiteral("/.mini")), m_handler(m_catalogue, m_thumbnails)
+HttpService::HttpService(const QString& libraryRoot, const ThumbnailSettings& thumbnails, QObject* parent)
+    : QObject(parent), m_root(QDir(libraryRoot).absolutePath()), m_thumbnails(m_root, thumbnails),
+      m_handler(m_catalogue)
 {
     connect(&m_watcher, &LibraryWatcher::changed, this, &HttpService::reindex);
     connect(&m_scan, &QFutureWatcher<LibrarySnapshot>::finished, this, &HttpService::onScanFinished);
 }
 
-quint16 HttpService::start(const QHostAddress& address, quint16 port, const QSslConfiguration& tls, QString* error)
+HttpService::~HttpService()
+{
+    // Connections go before the catalogue and the thumbnails they use.
+    m_listener.reset();
+}
+
+quint16 HttpService::start(const QHostAddress& address, quint16 port, const QSslConfiguration& tls,
+                           const ConnectionLimits& limits, QString* error)
 {
     // Made before the library is watched, so that its creation is not taken for a change.
-    QDir().mkpath(m_thumbnails.folder());
+    const QString note = m_thumbnails.prepareFolder();
+    if (!note.isEmpty())
+        serviceLog(QStringLiteral("thumbnails: ") + note);
     indexNow();
-    // Without this the server would silently speak plain HTTP.
-    sslSetup(tls);
-    const quint16 bound = listen(address, port);
-    if (bound == 0 && error) {
-        const QList<QTcpServer*> listeners = servers();
-        *error = listeners.isEmpty() ? QStringLiteral("cannot listen") : listeners.constFirst()->errorString();
+    m_listener = std::make_unique<HttpListener>(tls, limits);
+    connect(m_listener.get(), &HttpListener::requestReady, this, &HttpService::onRequest);
+    if (!m_listener->limitNote().isEmpty())
+        serviceLog(m_listener->limitNote());
+    if (!m_listener->listen(address, port)) {
+        if (error)
+            *error = m_listener->errorString();
+        return 0;
     }
-    return bound;
+    return m_listener->serverPort();
 }
 
 void HttpService::indexNow()
@@ -132,46 +116,60 @@ void HttpService::apply(LibrarySnapshot snapshot, qint64 scanMs)
                    .arg(timer.elapsed()));
 }
 
-bool HttpService::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
+void HttpService::onRequest(HttpConnection* connection, const HttpRequest& request)
 {
-    QElapsedTimer timer;
-    timer.start();
-    const QUrl url = request.url();
-    const QByteArray path = url.path(QUrl::FullyEncoded).toLatin1();
-    const QByteArray query = url.query(QUrl::FullyEncoded).toLatin1();
-    const QByteArray method = methodName(request.method());
-
-    const ServiceResponse response = m_handler.handle(method, path, query);
-    {
-        QHttpServerResponder responder = makeResponder(request, socket);
-        responder.write(response.body,
-                        {{QByteArrayLiteral("Content-Type"), response.contentType},
-                         {QByteArrayLiteral("Cache-Control"), response.contentType.startsWith("image/")
-                                                                  ? QByteArrayLiteral("public, max-age=86400")
-                                                                  : QByteArrayLiteral("no-cache")}},
-                        QHttpServerResponder::StatusCode(response.status));
+    const ServiceResponse response = m_handler.handle(request.method, request.path, request.query);
+    switch (response.source) {
+    case ServiceResponse::Source::Body:
+        answer(connection, request, response);
+        return;
+    case ServiceResponse::Source::PictureFile: {
+        // Sent as it is read; opened without following links, as a regular file only.
+        FileStamp stamp;
+        QString error;
+        std::unique_ptr<QFile> file = SafeFile::openRegular(m_root, response.picture->relativePath, &stamp, &error);
+        if (!file) {
+            answer(connection, request,
+                   RequestHandler::failure(404, QStringLiteral("Ressource introuvable"),
+                                           QStringLiteral("cannot open ") + error));
+            return;
+        }
+        answer(connection, request, response, std::move(file), stamp.size);
+        return;
     }
-    // The server would keep the connection open regardless; a client that
-    // asked to close it is waiting for that.
-    if (request.value(QByteArrayLiteral("connection")).trimmed().toLower() == "close")
-        socket->disconnectFromHost();
+    case ServiceResponse::Source::Thumbnail:
+        m_thumbnails.thumbnail(
+            *response.picture, connection, [this, connection, request](const ThumbnailCache::Result& thumbnail) {
+                if (!thumbnail.ok()) {
+                    answer(connection, request,
+                           RequestHandler::failure(500, QStringLiteral("Miniature impossible"), thumbnail.error));
+                    return;
+                }
+                ServiceResponse made;
+                made.contentType = thumbnail.mimeType;
+                made.body = thumbnail.data;
+                made.note = thumbnail.note;
+                answer(connection, request, made);
+            });
+        return;
+    }
+}
 
-    QString line = request.remoteAddress().toString() + QLatin1Char(' ') + QString::fromLatin1(method) +
-                   QLatin1Char(' ') + QString::fromLatin1(path);
-    if (!query.isEmpty())
-        line += QLatin1Char('?') + QString::fromLatin1(query);
+void HttpService::answer(HttpConnection* connection, const HttpRequest& request, const ServiceResponse& response,
+                         std::unique_ptr<QFile> file, qint64 fileSize)
+{
+    const qint64 size = file ? fileSize : response.body.size();
+    connection->respond(response, std::move(file), fileSize);
+
+    QString line = request.peer + QLatin1Char(' ') + QString::fromLatin1(request.method) + QLatin1Char(' ') +
+                   QString::fromLatin1(request.path);
+    if (!request.query.isEmpty())
+        line += QLatin1Char('?') + QString::fromLatin1(request.query);
     line += QStringLiteral(" %1 %2 B %3 ms")
                 .arg(response.status)
-                .arg(response.body.size())
-                .arg(double(timer.nsecsElapsed()) / 1e6, 0, 'f', 2);
+                .arg(request.head ? 0 : size)
+                .arg(double(request.received.nsecsElapsed()) / 1e6, 0, 'f', 2);
     if (!response.note.isEmpty())
         line += QStringLiteral(" (") + response.note + QLatin1Char(')');
     serviceLog(line);
-    return true;
-}
-
-void HttpService::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket)
-{
-    // handleRequest answers everything; this only keeps the contract.
-    makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
 }

@@ -1,30 +1,39 @@
 #pragma once
 
 #include "catalogue.h"
+#include "connection_limits.h"
+#include "http_listener.h"
 #include "library_watcher.h"
 #include "request_handler.h"
+#include "service_log.h"
 #include "thumbnail_cache.h"
 
-#include <QAbstractHttpServer>
 #include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QHostAddress>
+#include <QObject>
 #include <QSet>
 #include <QSslConfiguration>
 
+#include <memory>
+
 // The HTTPS front of the wallpaper service: it indexes the library, keeps the
 // index fresh, and hands each request to RequestHandler, writing one log line
-// per request.
-class HttpService : public QAbstractHttpServer
+// per request. Files are sent as they are read; thumbnails are made on
+// worker threads.
+class HttpService : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit HttpService(const QString& libraryRoot, QObject* parent = nullptr);
+    explicit HttpService(const QString& libraryRoot, const ThumbnailSettings& thumbnails = {},
+                         QObject* parent = nullptr);
+    ~HttpService() override;
 
     // Indexes the library and starts listening over TLS. Returns the port, or
     // 0 with a reason.
-    quint16 start(const QHostAddress& address, quint16 port, const QSslConfiguration& tls, QString* error);
+    quint16 start(const QHostAddress& address, quint16 port, const QSslConfiguration& tls,
+                  const ConnectionLimits& limits, QString* error);
 
     const Catalogue& catalogue() const { return m_catalogue; }
     LibraryWatcher& watcher() { return m_watcher; }
@@ -32,25 +41,22 @@ public:
     // Reads the library again in the background; the index is replaced when done.
     void reindex();
 
-protected:
-    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
-    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
-
 private:
     void indexNow();
     void onScanFinished();
     void apply(LibrarySnapshot snapshot, qint64 scanMs);
+    void onRequest(HttpConnection* connection, const HttpRequest& request);
+    void answer(HttpConnection* connection, const HttpRequest& request, const ServiceResponse& response,
+                std::unique_ptr<QFile> file = nullptr, qint64 fileSize = 0);
 
     QString m_root;
     Catalogue m_catalogue;
     ThumbnailCache m_thumbnails;
     RequestHandler m_handler;
     LibraryWatcher m_watcher;
+    std::unique_ptr<HttpListener> m_listener;
     QSet<QString> m_reportedProblems;
     QFutureWatcher<LibrarySnapshot> m_scan;
     QElapsedTimer m_scanTimer;
     bool m_scanAgain = false;
 };
-
-// Writes one line to the service log (standard error), prefixed with the time.
-void serviceLog(const QString& line);

@@ -1,6 +1,7 @@
 #include "library.h"
 
 #include "core/service_file_name.h"
+#include "safe_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,6 +83,8 @@ private:
     {
         QStringList names;
         const QFileInfoList entries = QDir(folder.absoluteFilePath()).entryInfoList(everyEntry, QDir::Name);
+        const SafeFile::Descriptor folderFd =
+            SafeFile::openFolder(m_snapshot.root, categoryId + QLatin1Char('/') + folder.fileName(), nullptr);
         for (const QFileInfo& entry : entries) {
             const QString name = entry.fileName();
             if (name.startsWith(QLatin1Char('.')))
@@ -94,7 +97,15 @@ private:
                 problem(entry, QStringLiteral("file name not publishable"));
                 continue;
             }
-            QImageReader reader(entry.absoluteFilePath());
+            // Opened without following links: the entry may have changed since it was listed.
+            const QString relative = categoryId + QLatin1Char('/') + folder.fileName() + QLatin1Char('/') + name;
+            const std::unique_ptr<QFile> file =
+                folderFd.isValid() ? SafeFile::openRegularIn(folderFd.get(), name, nullptr, nullptr) : nullptr;
+            if (!file) {
+                problem(entry, QStringLiteral("not a regular file"));
+                continue;
+            }
+            QImageReader reader(file.get());
             reader.setDecideFormatFromContent(true);
             if (!reader.canRead()) {
                 problem(entry, QStringLiteral("unreadable image: ") + reader.errorString());
@@ -109,6 +120,7 @@ private:
             LibraryPicture picture;
             picture.fileName = name;
             picture.path = entry.absoluteFilePath();
+            picture.relativePath = relative;
             picture.mimeType = LibraryScanner::mimeTypeForFormat(reader.format());
             picture.categoryId = categoryId;
             picture.date = date;
@@ -123,17 +135,21 @@ private:
     CategoryMeta readMeta(const QString& folder)
     {
         CategoryMeta meta;
-        QFile file(folder + QStringLiteral("/category.json"));
-        if (!file.exists())
+        const QFileInfo info(folder + QStringLiteral("/category.json"));
+        if (!info.exists() && !info.isSymLink())
             return meta;
-        const QFileInfo info(file);
-        if (!file.open(QIODevice::ReadOnly) || info.size() > maxCategoryJsonSize) {
-            problem(info, QStringLiteral("cannot read category.json"));
+        // Never through a link, never a FIFO or device, never more than the cap.
+        QByteArray contents;
+        QString error;
+        if (!SafeFile::readSmallFile(m_snapshot.root, QDir(m_snapshot.root).relativeFilePath(info.absoluteFilePath()),
+                                     maxCategoryJsonSize, &contents, &error)) {
+            problem(info, QStringLiteral("cannot read category.json (a regular file of at most %1 bytes)")
+                              .arg(maxCategoryJsonSize));
             return meta;
         }
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-        if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        QJsonParseError parseError;
+        const QJsonDocument document = QJsonDocument::fromJson(contents, &parseError);
+        if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
             problem(info, QStringLiteral("not a JSON object"));
             return meta;
         }

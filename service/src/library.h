@@ -14,6 +14,8 @@ struct LibraryPicture
 {
     QString fileName;
     QString path;
+    // Below the library root: "<category>/<yyyy-MM-dd>/<file>".
+    QString relativePath;
     QByteArray mimeType;
     QString categoryId;
     QDate date;

@@ -1,9 +1,7 @@
 #include "request_handler.h"
 
 #include "catalogue.h"
-#include "thumbnail_cache.h"
 
-#include <QFile>
 #include <QHash>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -14,10 +12,14 @@ const QByteArray jsonType = QByteArrayLiteral("application/json");
 
 ServiceResponse json(const QJsonObject& object, int status = 200)
 {
-    return {status, jsonType, QJsonDocument(object).toJson(QJsonDocument::Compact), {}};
+    ServiceResponse response;
+    response.status = status;
+    response.contentType = jsonType;
+    response.body = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    return response;
 }
 
-ServiceResponse failure(const QString& error, int status = 200, const QString& note = {})
+ServiceResponse refusal(const QString& error, int status = 200, const QString& note = {})
 {
     ServiceResponse response = json(Catalogue::failure(error), status);
     response.note = note;
@@ -26,7 +28,7 @@ ServiceResponse failure(const QString& error, int status = 200, const QString& n
 
 ServiceResponse notFound(const QString& note = {})
 {
-    return failure(QStringLiteral("Ressource introuvable"), 404, note);
+    return refusal(QStringLiteral("Ressource introuvable"), 404, note);
 }
 
 // A request value as it may appear in an error text: printable and short.
@@ -50,9 +52,11 @@ QString decoded(const QByteArray& encoded)
 
 } // namespace
 
-RequestHandler::RequestHandler(const Catalogue& catalogue, ThumbnailCache& thumbnails)
-    : m_catalogue(catalogue), m_thumbnails(thumbnails)
+RequestHandler::RequestHandler(const Catalogue& catalogue) : m_catalogue(catalogue) {}
+
+ServiceResponse RequestHandler::failure(int status, const QString& error, const QString& note)
 {
+    return refusal(error, status, note);
 }
 
 ServiceResponse RequestHandler::handle(const QByteArray& method, const QByteArray& encodedPath,
@@ -60,11 +64,15 @@ ServiceResponse RequestHandler::handle(const QByteArray& method, const QByteArra
 {
     if (!encodedPath.startsWith(apiPrefix))
         return notFound();
-    if (method != "GET")
-        return failure(QStringLiteral("Méthode non prise en charge"), 405);
+    if (method != "GET" && method != "HEAD")
+        return refusal(QStringLiteral("Méthode non prise en charge"), 405);
     const QByteArray rest = encodedPath.mid(qsizetype(sizeof(apiPrefix) - 1));
-    if (rest == "categories")
-        return {200, jsonType, m_catalogue.categoriesReply(), {}};
+    if (rest == "categories") {
+        ServiceResponse response;
+        response.contentType = jsonType;
+        response.body = m_catalogue.categoriesReply();
+        return response;
+    }
     if (rest == "wallpapers")
         return wallpapers(encodedQuery);
 
@@ -86,16 +94,16 @@ ServiceResponse RequestHandler::wallpapers(const QByteArray& encodedQuery) const
         if (key != QLatin1String("category") && key != QLatin1String("date"))
             continue;
         if (values.contains(key))
-            return failure(QStringLiteral("Paramètre répété: ") + key);
+            return refusal(QStringLiteral("Paramètre répété: ") + key);
         values.insert(key, equals < 0 ? QString() : decoded(pair.mid(equals + 1)));
     }
 
     const QString category = values.value(QStringLiteral("category"));
     const QString dateText = values.value(QStringLiteral("date"));
     if (category.isEmpty())
-        return failure(QStringLiteral("Paramètre category manquant"));
+        return refusal(QStringLiteral("Paramètre category manquant"));
     if (dateText.isEmpty())
-        return failure(QStringLiteral("Paramètre date manquant"));
+        return refusal(QStringLiteral("Paramètre date manquant"));
 
     static const QRegularExpression pattern(QStringLiteral("^(\\d{2})/(\\d{2})/(\\d{4})$"));
     const QRegularExpressionMatch match = pattern.match(dateText);
@@ -103,15 +111,15 @@ ServiceResponse RequestHandler::wallpapers(const QByteArray& encodedQuery) const
                            ? QDate(match.captured(3).toInt(), match.captured(2).toInt(), match.captured(1).toInt())
                            : QDate();
     if (!date.isValid())
-        return failure(QStringLiteral("Date invalide: %1 (format attendu jj/mm/aaaa)").arg(quoted(dateText)));
+        return refusal(QStringLiteral("Date invalide: %1 (format attendu jj/mm/aaaa)").arg(quoted(dateText)));
 
     const std::optional<QJsonObject> reply = m_catalogue.wallpapersReply(category, date);
     if (!reply)
-        return failure(QStringLiteral("Catégorie inconnue: ") + quoted(category));
+        return refusal(QStringLiteral("Catégorie inconnue: ") + quoted(category));
     return json(*reply);
 }
 
-ServiceResponse RequestHandler::file(const QByteArray& kind, const QByteArray& encodedName)
+ServiceResponse RequestHandler::file(const QByteArray& kind, const QByteArray& encodedName) const
 {
     if ((kind != "get" && kind != "mini") || encodedName.contains('/'))
         return notFound();
@@ -123,19 +131,9 @@ ServiceResponse RequestHandler::file(const QByteArray& kind, const QByteArray& e
     if (!picture)
         return notFound();
 
-    if (kind == "mini") {
-        ThumbnailCache::Result thumbnail = m_thumbnails.thumbnail(*picture);
-        if (!thumbnail.ok())
-            return failure(QStringLiteral("Miniature impossible"), 500, thumbnail.error);
-        return {200, thumbnail.mimeType, std::move(thumbnail.data), thumbnail.cacheError};
-    }
-
-    QFile source(picture->path);
-    if (!source.open(QIODevice::ReadOnly))
-        return notFound(QStringLiteral("cannot open %1: %2").arg(picture->path, source.errorString()));
-    QByteArray data = source.readAll();
-    if (source.error() != QFileDevice::NoError)
-        return failure(QStringLiteral("Lecture impossible"), 500,
-                       QStringLiteral("cannot read %1: %2").arg(picture->path, source.errorString()));
-    return {200, picture->mimeType, std::move(data), {}};
+    ServiceResponse response;
+    response.contentType = picture->mimeType;
+    response.source = kind == "mini" ? ServiceResponse::Source::Thumbnail : ServiceResponse::Source::PictureFile;
+    response.picture = *picture;
+    return response;
 }

@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -106,6 +107,8 @@ private Q_SLOTS:
         QVERIFY(QFile::link(library.libraryPath() + "/sea/2026-03-01/sea-1.png",
                             library.libraryPath() + "/sea/2026-03-01/link.png"));
         QVERIFY(QFile::link(library.libraryPath() + "/sea", library.libraryPath() + "/linked"));
+        QVERIFY(QFile::link(library.libraryPath() + "/sea/2026-03-01", library.libraryPath() + "/sea/2026-03-02"));
+        QCOMPARE(::mkfifo(QFile::encodeName(library.libraryPath() + "/sea/2026-03-01/pipe.png").constData(), 0600), 0);
 
         const LibrarySnapshot snapshot = LibraryScanner::scan(library.libraryPath());
         QCOMPARE(ids(snapshot), (QStringList{"sea", "tide"}));
@@ -118,7 +121,8 @@ private Q_SLOTS:
               "sea/2026-03-01/nested:", "sea/2026-03-01/notes.txt:", "sea/2026-03-01/broken.jpg: unreadable",
               "sea/2026-03-01/empty.png: unreadable", "sea/2026-03-01/nul.png:", "sea/2026-03-01/a#b.png:",
               "sea/2026-03-01/a%41.png:", "sea/2026-03-01/trailing.png :", "bad&id:", "linked:",
-              "sea/2026-03-01/link.png:", "tide/2026-03-03/sea-1.png: file name already published"})
+              "sea/2026-03-01/link.png:", "sea/2026-03-02:", "sea/2026-03-01/pipe.png: not a regular",
+              "tide/2026-03-03/sea-1.png: file name already published"})
             QVERIFY2(hasProblem(snapshot, QString::fromUtf8(expected)), expected);
         QVERIFY(!hasProblem(snapshot, ".cache"));
         QVERIFY(!hasProblem(snapshot, "sea/2026-03-01/.hidden.png"));
@@ -173,6 +177,42 @@ private Q_SLOTS:
         QTEST(sea.name, "name");
         QTEST(sea.thumbnail, "thumbnail");
         QTEST(hasProblem(snapshot, "sea"), "problem");
+    }
+
+    // Never read through a link, never blocked by a FIFO, never more than the cap.
+    void categoryJsonThatIsNotAPlainFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char* kind : {"link outside", "dangling link", "link to /dev/zero", "fifo", "too large"})
+            QTest::newRow(kind) << QString::fromLatin1(kind);
+    }
+
+    void categoryJsonThatIsNotAPlainFile()
+    {
+        QFETCH(QString, kind);
+        ServiceFixture library;
+        QVERIFY(!library.addImage("sea", mar1, "a.png").isEmpty());
+        const QString meta = library.libraryPath() + "/sea/category.json";
+        const QString outside = library.libraryPath() + "/../outside.json";
+        QFile secret(outside);
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write(R"({"name":"LEAKED"})");
+        secret.close();
+        if (kind == "link outside")
+            QVERIFY(QFile::link(outside, meta));
+        else if (kind == "dangling link")
+            QVERIFY(QFile::link(outside + ".gone", meta));
+        else if (kind == "link to /dev/zero")
+            QVERIFY(QFile::link("/dev/zero", meta));
+        else if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(meta).constData(), 0600), 0);
+        else
+            QVERIFY(library.writeFile("sea/category.json",
+                                      R"({"name":"LEAKED","pad":")" + QByteArray(70 * 1024, 'x') + R"("})"));
+
+        const LibrarySnapshot snapshot = LibraryScanner::scan(library.libraryPath());
+        QCOMPARE(snapshot.categories.at(0).name, QStringLiteral("sea"));
+        QVERIFY(hasProblem(snapshot, "sea/category.json: cannot read"));
     }
 
     void nearestPreviousDate_data()

@@ -56,8 +56,11 @@ private Q_SLOTS:
     {
         const Run run = runService({QStringLiteral("--help")});
         QCOMPARE(run.exitCode, 0);
-        for (const char* option : {"--library <DIR>", "--demo", "--address <ADDR>", "--port <N>", "--cert <FILE>",
-                                   "--key <FILE>", "127.0.0.1", "8443"})
+        for (const char* option :
+             {"--library <DIR>", "--demo", "--address <ADDR>", "--port <N>", "--cert <FILE>", "--key <FILE>",
+              "127.0.0.1", "8443", "--max-connections <N>", "--handshake-timeout <SECONDS>", "--idle-timeout <SECONDS>",
+              "--max-header-size <BYTES>", "--send-buffer <BYTES>", "--max-picture-pixels <N>",
+              "--thumbnail-workers <N>"})
             QVERIFY2(run.output.contains(QLatin1String(option)), option);
     }
 
@@ -83,6 +86,10 @@ private Q_SLOTS:
                                                     "--key",     library + "/none.key"}
                                      << "none.key";
         QTest::newRow("library not a folder") << QStringList{"--library", certificate.keyPath} + tls << "not a folder";
+        QTest::newRow("limit not a number")
+            << QStringList{"--library", library, "--idle-timeout", "soon"} + tls << "--idle-timeout soon";
+        QTest::newRow("limit zero") << QStringList{"--library", library, "--max-connections", "0"} + tls
+                                    << "--max-connections 0";
         QTest::newRow("stray argument") << QStringList{"--library", library, "extra"} + tls << "extra";
     }
 

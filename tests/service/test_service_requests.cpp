@@ -7,10 +7,16 @@
 #include "thumbnail_cache.h"
 
 #include <QBuffer>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
+#include <QTimer>
+
+#include <optional>
+#include <utime.h>
 
 namespace {
 
@@ -20,6 +26,35 @@ const QDate mar5(2026, 3, 5);
 QImage decode(const QByteArray& bytes)
 {
     return QImage::fromData(bytes);
+}
+
+// A thumbnail as the service would send it, waiting for the worker.
+ThumbnailCache::Result thumbnailOf(ThumbnailCache& cache, const LibraryPicture& picture)
+{
+    std::optional<ThumbnailCache::Result> result;
+    QObject receiver;
+    QEventLoop loop;
+    cache.thumbnail(picture, &receiver, [&](const ThumbnailCache::Result& made) {
+        result = made;
+        loop.quit();
+    });
+    if (!result) {
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return result.value_or(ThumbnailCache::Result{{}, {}, QStringLiteral("no answer"), {}});
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeContents(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -40,6 +75,20 @@ class TestServiceRequests : public QObject
         return handler->handle("GET", path, query);
     }
 
+    // The thumbnail behind a "/mini/" path.
+    ServiceResponse mini(const QByteArray& encodedName)
+    {
+        ServiceResponse response = get("/velmora/api/mini/" + encodedName);
+        if (response.source != ServiceResponse::Source::Thumbnail)
+            return response;
+        const ThumbnailCache::Result made = thumbnailOf(*thumbnails, *response.picture);
+        response.status = made.ok() ? 200 : 500;
+        response.contentType = made.mimeType;
+        response.body = made.data;
+        response.note = made.ok() ? made.note : made.error;
+        return response;
+    }
+
     void reindex() { catalogue.update(LibraryScanner::scan(library.libraryPath()), 1000); }
 
 private Q_SLOTS:
@@ -56,8 +105,8 @@ private Q_SLOTS:
         QVERIFY(library.writeFile("secret.txt", "outside any category"));
         QVERIFY(library.writeFile("sea/notes.txt", "stray"));
         reindex();
-        thumbnails = std::make_unique<ThumbnailCache>(library.libraryPath() + "/.mini");
-        handler = std::make_unique<RequestHandler>(catalogue, *thumbnails);
+        thumbnails = std::make_unique<ThumbnailCache>(library.libraryPath());
+        handler = std::make_unique<RequestHandler>(catalogue);
     }
 
     void categories()
@@ -197,63 +246,86 @@ private Q_SLOTS:
         ServiceResponse response = get("/velmora/api/get/sea-1.png");
         QCOMPARE(response.status, 200);
         QCOMPARE(response.contentType, QByteArray("image/png"));
-        QFile file(library.libraryPath() + "/sea/2026-03-01/sea-1.png");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(response.body, file.readAll());
+        QCOMPARE(response.source, ServiceResponse::Source::PictureFile);
+        QCOMPARE(response.picture->relativePath, QStringLiteral("sea/2026-03-01/sea-1.png"));
 
         response = get("/velmora/api/get/sea%205.jpg");
         QCOMPARE(response.status, 200);
         QCOMPARE(response.contentType, QByteArray("image/jpeg"));
         response = get("/velmora/api/get/%D0%BD%D0%BE%D1%87%D1%8C.gif");
         QCOMPARE(response.contentType, QByteArray("image/gif"));
-        QCOMPARE(decode(response.body).size(), QSize(1, 1));
     }
 
-    void otherMethodsAreRefused()
+    void methods()
     {
         QCOMPARE(handler->handle("POST", "/velmora/api/categories", {}).status, 405);
         QCOMPARE(handler->handle("DELETE", "/velmora/api/get/sea-1.png", {}).status, 405);
+        // HEAD is answered as GET; the connection leaves the body out.
+        const ServiceResponse head = handler->handle("HEAD", "/velmora/api/categories", {});
+        QCOMPARE(head.status, 200);
+        QCOMPARE(head.body, get("/velmora/api/categories").body);
     }
 
     void thumbnailsAreMadeOnceAndKept()
     {
-        const QString cached = library.libraryPath() + "/.mini/sea 5.jpg";
+        const QString cached = library.libraryPath() + "/.mini/sea 5.jpg.thumbnail";
         QVERIFY(!QFile::exists(cached));
-        const ServiceResponse first = get("/velmora/api/mini/sea%205.jpg");
+        const ServiceResponse first = mini("sea%205.jpg");
         QCOMPARE(first.status, 200);
         QCOMPARE(first.contentType, QByteArray("image/jpeg"));
         QCOMPARE(decode(first.body).size(), QSize(320, 180));
-        QVERIFY(QFile::exists(cached));
-        QCOMPARE(get("/velmora/api/mini/sea%205.jpg").body, first.body);
+        QVERIFY(contents(cached).endsWith(first.body));
+        QCOMPARE(mini("sea%205.jpg").body, first.body);
 
         // A new process finds it on disk instead of drawing it again.
-        QFile file(cached);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("kept on disk");
-        file.close();
-        ThumbnailCache restarted(library.libraryPath() + "/.mini");
-        QCOMPARE(restarted.thumbnail(*catalogue.picture("sea 5.jpg")).data, QByteArray("kept on disk"));
+        const QByteArray stampLine = contents(cached).left(contents(cached).indexOf('\n') + 1);
+        QVERIFY(writeContents(cached, stampLine + "kept on disk"));
+        const LibraryPicture picture = *catalogue.picture("sea 5.jpg");
+        QCOMPARE(thumbnailOf(*std::make_unique<ThumbnailCache>(library.libraryPath()), picture).data,
+                 QByteArray("kept on disk"));
 
-        // A changed picture gets a new thumbnail.
-        LibraryPicture changed = *catalogue.picture("sea 5.jpg");
-        changed.modified = QFileInfo(cached).lastModified().addSecs(60);
-        const ThumbnailCache::Result remade = restarted.thumbnail(changed);
-        QVERIFY(remade.ok());
-        QCOMPARE(decode(remade.data).size(), QSize(320, 180));
+        // A file in the cache that is not one of ours is replaced, not served.
+        QVERIFY(writeContents(cached, "foreign"));
+        QCOMPARE(thumbnailOf(*std::make_unique<ThumbnailCache>(library.libraryPath()), picture).data, first.body);
+
+        // A picture replaced by another with an older time gets a new thumbnail.
+        const QString source = library.libraryPath() + "/sea/2026-03-05/sea 5.jpg";
+        QVERIFY(writeContents(source, ServiceFixture::encodedImage(QSize(640, 640), Qt::green, "JPEG")));
+        const utimbuf old{1000000000, 1000000000};
+        QCOMPARE(::utime(QFile::encodeName(source).constData(), &old), 0);
+        QCOMPARE(decode(mini("sea%205.jpg").body).size(), QSize(320, 320));
     }
 
     void smallAndOddPictures()
     {
         // Never enlarged.
-        ServiceResponse response = get("/velmora/api/mini/small.png");
+        ServiceResponse response = mini("small.png");
         QCOMPARE(response.status, 200);
         QCOMPARE(decode(response.body).size(), QSize(100, 50));
         // GIF cannot be written: the thumbnail is a PNG, and says so.
-        response = get("/velmora/api/mini/%D0%BD%D0%BE%D1%87%D1%8C.gif");
+        response = mini("%D0%BD%D0%BE%D1%87%D1%8C.gif");
         QCOMPARE(response.status, 200);
         QCOMPARE(response.contentType, QByteArray("image/png"));
         QCOMPARE(decode(response.body).size(), QSize(1, 1));
-        QVERIFY(QFile::exists(library.libraryPath() + QStringLiteral("/.mini/ночь.gif.png")));
+    }
+
+    // Each picture has its own cache file, whatever the names.
+    void namesThatLookAlikeKeepTheirOwnThumbnails()
+    {
+        ServiceFixture other;
+        const QByteArray gif = QByteArray::fromBase64("R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw==");
+        QVERIFY(other.writeFile("sea/2026-03-01/same.gif", gif));
+        QVERIFY(!other.addImage("sea", mar1, "same.gif.png", Qt::red, QSize(40, 20)).isEmpty());
+        Catalogue index;
+        index.update(LibraryScanner::scan(other.libraryPath()), 1);
+        ThumbnailCache cache(other.libraryPath());
+        const QImage gifThumbnail = decode(thumbnailOf(cache, *index.picture("same.gif")).data);
+        const QImage pngThumbnail = decode(thumbnailOf(cache, *index.picture("same.gif.png")).data);
+        ThumbnailCache restarted(other.libraryPath());
+        QCOMPARE(decode(thumbnailOf(restarted, *index.picture("same.gif")).data).size(), QSize(1, 1));
+        QCOMPARE(decode(thumbnailOf(restarted, *index.picture("same.gif.png")).data).size(), QSize(40, 20));
+        QCOMPARE(gifThumbnail.size(), QSize(1, 1));
+        QCOMPARE(pngThumbnail.size(), QSize(40, 20));
     }
 
     void pictureSpoiledAfterIndexing()
@@ -263,29 +335,33 @@ private Q_SLOTS:
         const QString gone = other.addImage("sea", mar1, "gone.png");
         Catalogue index;
         index.update(LibraryScanner::scan(other.libraryPath()), 1);
-        // The cache folder cannot be made: thumbnails are still served.
+        // A file where the cache folder belongs is replaced by a folder.
         QVERIFY(other.writeFile(".mini", "a file where the cache folder would be"));
-        ThumbnailCache cache(other.libraryPath() + "/.mini");
-        RequestHandler requests(index, cache);
-
-        ServiceResponse response = requests.handle("GET", "/velmora/api/mini/spoiled.png", {});
-        QCOMPARE(response.status, 200);
-        QVERIFY(!response.note.isEmpty());
+        ThumbnailCache cache(other.libraryPath());
+        const ThumbnailCache::Result made = thumbnailOf(cache, *index.picture("spoiled.png"));
+        QVERIFY2(made.ok(), qPrintable(made.error));
+        QVERIFY(made.note.contains(".mini"));
+        QVERIFY(QFileInfo(other.libraryPath() + "/.mini").isDir());
 
         QVERIFY(other.writeFile("sea/2026-03-01/spoiled.png", "no longer an image"));
-        LibraryPicture touched = *index.picture("spoiled.png");
+        const LibraryPicture touched = *index.picture("spoiled.png");
         QVERIFY(QFile::remove(gone));
-        index.update(LibraryScanner::scan(other.libraryPath()), 2);
+        const LibraryPicture removed = *index.picture("gone.png");
+        Catalogue fresh;
+        fresh.update(LibraryScanner::scan(other.libraryPath()), 2);
         // Re-indexing drops the spoiled picture and the removed one.
-        QVERIFY(!index.picture("spoiled.png"));
-        QCOMPARE(requests.handle("GET", "/velmora/api/get/gone.png", {}).status, 404);
-        QCOMPARE(requests.handle("GET", "/velmora/api/mini/spoiled.png", {}).status, 404);
+        QVERIFY(!fresh.picture("spoiled.png"));
+        QVERIFY(!fresh.picture("gone.png"));
 
-        // Before a re-index, a spoiled source cannot be made small: a server error, logged.
-        touched.modified = touched.modified.addSecs(120);
-        const ThumbnailCache::Result result = cache.thumbnail(touched);
-        QVERIFY(!result.ok());
-        QVERIFY(result.error.contains("spoiled.png"));
+        // Before a re-index, a spoiled source cannot be made small, and that is
+        // remembered until it changes; a removed one is simply gone.
+        const ThumbnailCache::Result failed = thumbnailOf(cache, touched);
+        QVERIFY(!failed.ok());
+        QVERIFY(failed.error.contains("spoiled.png"));
+        QVERIFY(thumbnailOf(cache, touched).error.contains("remembered"));
+        QVERIFY(!thumbnailOf(cache, removed).ok());
+        QVERIFY(writeContents(path, ServiceFixture::encodedImage(QSize(64, 64), Qt::red)));
+        QVERIFY(thumbnailOf(cache, touched).ok());
     }
 };
 

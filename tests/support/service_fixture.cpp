@@ -115,6 +115,11 @@ bool ServiceFixture::isRunning() const
     return m_process && m_process->state() == QProcess::Running;
 }
 
+qint64 ServiceFixture::processId() const
+{
+    return m_process ? m_process->processId() : 0;
+}
+
 QString ServiceFixture::libraryPath() const
 {
     return m_folder->path() + QStringLiteral("/library");

@@ -37,6 +37,8 @@ public:
     bool start(const QStringList& extraArguments = {});
     void stop();
     bool isRunning() const;
+    // The service's process id, 0 when it is not running.
+    qint64 processId() const;
     QString errorString() const { return m_errorString; }
 
     QString libraryPath() const;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QtGlobal>
+
+// What one client may cost the service. Each has a command-line flag; the
+// defaults suit a home server with a handful of clients.
+struct ConnectionLimits
+{
+    // Connections open at once; beyond it accepting pauses (--max-connections).
+    int maxConnections = 256;
+    // Time to finish the TLS handshake (--handshake-timeout, seconds).
+    int handshakeTimeoutMs = 10'000;
+    // Time to send a whole request, and longest pause while an answer is
+    // taken (--idle-timeout, seconds).
+    int idleTimeoutMs = 30'000;
+    // Request line and headers together; above it, 431 (--max-header-size).
+    qsizetype maxHeaderBytes = 16 * 1024;
+    // Answer bytes held for one connection beyond what the system buffers (--send-buffer).
+    qint64 sendBufferBytes = 256 * 1024;
+};
