@@ -49,6 +49,12 @@ function(velmora_install_rules)
         if(package STREQUAL "velmora-service")
             set(component service)
         endif()
+        if(VELMORA_GZIP AND (package STREQUAL "velmora" OR TARGET velmora-service))
+            configure_file("${deploy}/man/${package}.1" "${PROJECT_BINARY_DIR}/deploy/${package}/${package}.1" @ONLY)
+            execute_process(COMMAND "${VELMORA_GZIP}" -9nf "${PROJECT_BINARY_DIR}/deploy/${package}/${package}.1")
+            install(FILES "${PROJECT_BINARY_DIR}/deploy/${package}/${package}.1.gz"
+                DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT ${component})
+        endif()
         install(FILES "${deploy}/debian/copyright"
             DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/${package}" COMPONENT ${component})
         if(VELMORA_GZIP)
@@ -79,13 +85,15 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_VELMORA_PACKAGE_NAME "velmora")
 set(CPACK_DEBIAN_VELMORA_PACKAGE_SECTION "x11")
 set(CPACK_COMPONENT_VELMORA_DESCRIPTION
-    "wallpaper changer for the desktop\n Velmora keeps the desktop wallpaper fresh with pictures from a wallpaper\n service, per monitor, on demand, on a schedule and at log-on. It lives in\n the system tray.")
-# The TLS back-end is loaded as a plugin, so no library link names it.
-set(CPACK_DEBIAN_VELMORA_PACKAGE_DEPENDS "libqt6network6")
+    "wallpaper changer for the desktop\nVelmora keeps the desktop wallpaper fresh with pictures from a wallpaper\nservice, per monitor, on demand, on a schedule and at log-on. It lives in\nthe system tray.")
+# Plugins are loaded at run time, so no library link names them: WebP and
+# other picture formats, and the Wayland platform.
+set(CPACK_DEBIAN_VELMORA_PACKAGE_RECOMMENDS "qt6-image-formats-plugins, qt6-wayland")
 set(CPACK_DEBIAN_SERVICE_PACKAGE_NAME "velmora-service")
 set(CPACK_DEBIAN_SERVICE_PACKAGE_SECTION "net")
 set(CPACK_COMPONENT_SERVICE_DESCRIPTION
-    "wallpaper service for Velmora\n velmora-service serves a wallpaper library to Velmora over HTTPS. The\n package holds a confined systemd unit, configured in\n /etc/default/velmora-service.")
+    "wallpaper service for Velmora\nvelmora-service serves a wallpaper library to Velmora over HTTPS. The\npackage holds a confined systemd unit, configured in\n/etc/default/velmora-service.")
+set(CPACK_DEBIAN_SERVICE_PACKAGE_RECOMMENDS "qt6-image-formats-plugins")
 set(CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA
     "${PROJECT_SOURCE_DIR}/deploy/debian/velmora-service/conffiles"
     "${PROJECT_SOURCE_DIR}/deploy/debian/velmora-service/postinst"

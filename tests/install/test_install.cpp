@@ -49,9 +49,8 @@ private Q_SLOTS:
         m_root = TestEnvironment::root() + QStringLiteral("/destdir");
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DESTDIR"), m_root);
-        const Run install =
-            run(QStringLiteral(VELMORA_CMAKE), {QStringLiteral("--install"), QStringLiteral(VELMORA_BUILD_DIR)},
-                environment);
+        const Run install = run(QStringLiteral(VELMORA_CMAKE),
+                                {QStringLiteral("--install"), QStringLiteral(VELMORA_BUILD_DIR)}, environment);
         QVERIFY2(install.exitCode == 0, qPrintable(install.output));
     }
 
@@ -66,7 +65,8 @@ private Q_SLOTS:
                           data + "/velmora/wallpaper_tile_icon.png",
                           data + "/applications/org.velmora.Velmora.desktop",
                           data + "/metainfo/org.velmora.Velmora.metainfo.xml",
-                          data + "/doc/velmora/copyright"};
+                          data + "/doc/velmora/copyright",
+                          data + "/man/man1/velmora.1.gz"};
         for (const int size : {16, 24, 32, 48, 64, 128, 256})
             paths.append(data + QStringLiteral("/icons/hicolor/%1x%1/apps/velmora.png").arg(size));
 #ifdef VELMORA_HAS_SERVICE
@@ -118,7 +118,8 @@ private Q_SLOTS:
         QVERIFY(unit.open(QIODevice::ReadOnly));
         QString text = QString::fromUtf8(unit.readAll());
         QVERIFY(text.contains(QStringLiteral("ExecStart=" VELMORA_BINDIR "/velmora-service ")));
-        text.replace(QStringLiteral("ExecStart=" VELMORA_BINDIR), QStringLiteral("ExecStart=") + installed(VELMORA_BINDIR));
+        text.replace(QStringLiteral("ExecStart=" VELMORA_BINDIR),
+                     QStringLiteral("ExecStart=") + installed(VELMORA_BINDIR));
         QDir().mkpath(TestEnvironment::root() + QStringLiteral("/unit"));
         QFile copy(TestEnvironment::root() + QStringLiteral("/unit/velmora-service.service"));
         QVERIFY(copy.open(QIODevice::WriteOnly));
@@ -163,6 +164,12 @@ private Q_SLOTS:
         const Run second = run(installed(QStringLiteral(VELMORA_BINDIR "/velmora")), {QStringLiteral("--startup")});
         QCOMPARE(second.exitCode, 0);
         QCOMPARE(first.state(), QProcess::Running);
+        // Its log-on entry (on by default) shows the same icon as its menu entry.
+        QFile entry(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/autostart/velmora.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(entry.readAll());
+        QVERIFY2(text.contains(QStringLiteral("\nIcon=velmora\n")), qPrintable(text));
+        QVERIFY2(text.contains(installed(QStringLiteral(VELMORA_BINDIR "/velmora"))), qPrintable(text));
         first.terminate();
         QVERIFY(first.waitForFinished(60000));
     }

@@ -46,8 +46,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("shown");
         QTest::newRow("plain") << QStringList{} << true;
         QTest::newRow("log-on") << QStringList{QStringLiteral("--startup")} << false;
-        QTest::newRow("unknown arguments") << QStringList{QStringLiteral("--startupx"), QStringLiteral("x.jpg")}
-                                           << true;
+        QTest::newRow("unknown arguments")
+            << QStringList{QStringLiteral("--startupx"), QStringLiteral("x.jpg")} << true;
     }
 
     void secondStartWakesTheRunningWindow()

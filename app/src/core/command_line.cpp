@@ -8,9 +8,9 @@
 CommandLineRequest readCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Velmora keeps the desktop wallpaper fresh with pictures from a wallpaper service.\n"
-        "A second start brings up the running window instead of starting again."));
+    parser.setApplicationDescription(
+        QStringLiteral("Velmora keeps the desktop wallpaper fresh with pictures from a wallpaper service.\n"
+                       "A second start brings up the running window instead of starting again."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays this help and exits."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},

@@ -8,8 +8,7 @@
 // (a whole argument) a start at log-on.
 struct CommandLineRequest
 {
-    enum class Action
-    {
+    enum class Action {
         Run,
         PrintAndExit,
     };

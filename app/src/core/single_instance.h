@@ -14,8 +14,7 @@ class SingleInstance : public QObject
     Q_OBJECT
 
 public:
-    enum class Role
-    {
+    enum class Role {
         Primary,   // this process is the one that runs
         Secondary, // a running instance took the arguments; this one should leave
     };
