@@ -20,6 +20,8 @@ int main(int argc, char** argv)
     }
 
     QApplication app(argc, argv);
+    // Lets Wayland compositors match the window to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
     // A second start wakes the running one instead of racing it over the same
     // logs and folders.
     SingleInstance instance;
