@@ -34,11 +34,14 @@ QPainterPath starPath(QPointF centre, qreal outer, qreal inner)
     return path;
 }
 
-QImage icon()
+// Drawn on a 256 px grid and scaled, so that every size of the desktop
+// icon theme is painted at its own resolution rather than shrunk.
+QImage icon(int size = 256)
 {
-    QImage image = canvas(256, 256);
+    QImage image = canvas(size, size);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 256.0, size / 256.0);
     QLinearGradient sky(0, 0, 0, 256);
     sky.setColorAt(0, QColor("#2196F3"));
     sky.setColorAt(1, QColor("#0D47A1"));
@@ -193,5 +196,11 @@ int main(int argc, char** argv)
                   .save(out + QStringLiteral("/wallpaper_%1_icon.png").arg(QString::fromLatin1(mode)));
     ok &= arrow(false).save(out + QStringLiteral("/arrow_down.png"));
     ok &= arrow(true).save(out + QStringLiteral("/arrow_up.png"));
+    // The desktop menu's icon, in the sizes of the hicolor icon theme.
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString folder = out + QStringLiteral("/hicolor/%1x%1/apps").arg(size);
+        QDir().mkpath(folder);
+        ok &= icon(size).save(folder + QStringLiteral("/velmora.png"));
+    }
     return ok ? 0 : 1;
 }

@@ -1,5 +1,7 @@
 #include "autostart_entry.h"
 
+#include "build_config.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -102,8 +104,16 @@ bool add(const QString& name, const QString& programPath, const QStringList& arg
     const QString path = entryPath(name);
     if (path.isEmpty())
         return false;
-    const QString icon = QFileInfo(programPath).absolutePath() + QStringLiteral("/icon.png");
-    const QString text = entryText(name, programPath, arguments, QFileInfo(icon).isFile() ? icon : QString());
+    const QString programDir = QFileInfo(programPath).absolutePath();
+    QString icon = programDir + QStringLiteral("/icon.png");
+    if (!QFileInfo(icon).isFile()) {
+        // An installed program goes by the icon theme's name, as its menu entry does.
+        const QString themed =
+            QDir::cleanPath(programDir + QLatin1Char('/') + QLatin1String(velmora::build::dataDirFromBinary) +
+                            QStringLiteral("/../icons/hicolor/256x256/apps/velmora.png"));
+        icon = QFileInfo(themed).isFile() ? QStringLiteral("velmora") : QString();
+    }
+    const QString text = entryText(name, programPath, arguments, icon);
     if (text.isEmpty() || !QDir().mkpath(directory()))
         return false;
     // A link in the entry's place may lead anywhere: the entry replaces it.

@@ -1,0 +1,39 @@
+#include "command_line.h"
+
+#include "build_config.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+CommandLineRequest readCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Velmora keeps the desktop wallpaper fresh with pictures from a wallpaper service.\n"
+                       "A second start brings up the running window instead of starting again."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays this help and exits."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Displays the version and exits."));
+    const QCommandLineOption startup(QStringLiteral("startup"),
+                                     QStringLiteral("Start hidden in the tray, as at log-on."));
+    parser.addOptions({help, version, startup});
+    // Unknown arguments are not errors: the result is only used for the two
+    // options that print and leave.
+    parser.parse(arguments);
+
+    CommandLineRequest request;
+    const QString program =
+        arguments.isEmpty() ? QStringLiteral("velmora") : QFileInfo(arguments.constFirst()).fileName();
+    if (parser.isSet(help)) {
+        request.action = CommandLineRequest::Action::PrintAndExit;
+        request.text = parser.helpText();
+        // Without an application object the usage line has no program name.
+        const qsizetype usageEnd = request.text.indexOf(QLatin1Char('\n'));
+        request.text.replace(0, usageEnd, QStringLiteral("Usage: ") + program + QStringLiteral(" [options]"));
+    } else if (parser.isSet(version)) {
+        request.action = CommandLineRequest::Action::PrintAndExit;
+        request.text = program + QLatin1Char(' ') + QLatin1String(velmora::build::version) + QLatin1Char('\n');
+    }
+    return request;
+}

@@ -1,0 +1,103 @@
+# Where an installation puts everything, and the two Debian packages built
+# from it by CPack (scripts/package).
+include(GNUInstallDirs)
+
+set(VELMORA_APP_ID "org.velmora.Velmora")
+set(VELMORA_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/velmora")
+# The program finds its data folder relative to its own, so that an
+# installation runs from wherever it lands (DESTDIR, an unpacked package).
+file(RELATIVE_PATH VELMORA_DATA_FROM_BIN
+    "${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}" "${CMAKE_INSTALL_PREFIX}/${VELMORA_INSTALL_DATADIR}")
+set(VELMORA_SYSTEMD_UNIT_DIR "${CMAKE_INSTALL_PREFIX}/lib/systemd/system" CACHE PATH
+    "Where the service's systemd unit is installed")
+set(VELMORA_SYSCONFDIR "${CMAKE_INSTALL_FULL_SYSCONFDIR}" CACHE PATH
+    "Where the service's environment file is installed")
+
+# Called once the targets exist.
+function(velmora_install_rules)
+    set(deploy "${PROJECT_SOURCE_DIR}/deploy")
+    install(TARGETS velmora RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT velmora)
+    file(GLOB assets "${PROJECT_SOURCE_DIR}/app/assets/*.png")
+    install(FILES ${assets} DESTINATION "${VELMORA_INSTALL_DATADIR}" COMPONENT velmora)
+    install(FILES "${deploy}/desktop/${VELMORA_APP_ID}.desktop"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/applications" COMPONENT velmora)
+    configure_file("${deploy}/desktop/${VELMORA_APP_ID}.metainfo.xml"
+        "${PROJECT_BINARY_DIR}/deploy/${VELMORA_APP_ID}.metainfo.xml" @ONLY)
+    install(FILES "${PROJECT_BINARY_DIR}/deploy/${VELMORA_APP_ID}.metainfo.xml"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo" COMPONENT velmora)
+    install(DIRECTORY "${PROJECT_SOURCE_DIR}/app/assets/hicolor"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/icons" COMPONENT velmora)
+
+    if(TARGET velmora-service)
+        install(TARGETS velmora-service RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT service)
+        configure_file("${deploy}/systemd/velmora-service.service.in"
+            "${PROJECT_BINARY_DIR}/deploy/velmora-service.service" @ONLY)
+        install(FILES "${PROJECT_BINARY_DIR}/deploy/velmora-service.service"
+            DESTINATION "${VELMORA_SYSTEMD_UNIT_DIR}" COMPONENT service)
+        install(FILES "${deploy}/systemd/velmora-service.env"
+            DESTINATION "${VELMORA_SYSCONFDIR}/default" RENAME velmora-service COMPONENT service)
+        install(FILES "${deploy}/systemd/velmora-service.sysusers"
+            DESTINATION "${CMAKE_INSTALL_PREFIX}/lib/sysusers.d" RENAME velmora-service.conf COMPONENT service)
+        install(FILES "${deploy}/systemd/velmora-service.tmpfiles"
+            DESTINATION "${CMAKE_INSTALL_PREFIX}/lib/tmpfiles.d" RENAME velmora-service.conf COMPONENT service)
+    endif()
+
+    # What Debian wants in every package's documentation folder.
+    find_program(VELMORA_GZIP gzip)
+    foreach(package velmora velmora-service)
+        set(component ${package})
+        if(package STREQUAL "velmora-service")
+            set(component service)
+        endif()
+        if(VELMORA_GZIP AND (package STREQUAL "velmora" OR TARGET velmora-service))
+            configure_file("${deploy}/man/${package}.1" "${PROJECT_BINARY_DIR}/deploy/${package}/${package}.1" @ONLY)
+            execute_process(COMMAND "${VELMORA_GZIP}" -9nf "${PROJECT_BINARY_DIR}/deploy/${package}/${package}.1")
+            install(FILES "${PROJECT_BINARY_DIR}/deploy/${package}/${package}.1.gz"
+                DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT ${component})
+        endif()
+        install(FILES "${deploy}/debian/copyright"
+            DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/${package}" COMPONENT ${component})
+        if(VELMORA_GZIP)
+            set(changelog "${PROJECT_BINARY_DIR}/deploy/${package}/changelog.Debian.gz")
+            file(MAKE_DIRECTORY "${PROJECT_BINARY_DIR}/deploy/${package}")
+            configure_file("${deploy}/debian/changelog.in" "${PROJECT_BINARY_DIR}/deploy/${package}/changelog.Debian" @ONLY)
+            execute_process(COMMAND "${VELMORA_GZIP}" -9nf "${PROJECT_BINARY_DIR}/deploy/${package}/changelog.Debian")
+            install(FILES "${changelog}" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/${package}" COMPONENT ${component})
+        endif()
+    endforeach()
+endfunction()
+
+# Two Debian packages: the desktop program and the service.
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "velmora")
+set(CPACK_PACKAGE_VENDOR "The Velmora developers")
+set(CPACK_PACKAGE_CONTACT "Velmora developers <packages@velmora.org>")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL velmora service)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://velmora.org/")
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_VELMORA_PACKAGE_NAME "velmora")
+set(CPACK_DEBIAN_VELMORA_PACKAGE_SECTION "x11")
+set(CPACK_COMPONENT_VELMORA_DESCRIPTION
+    "wallpaper changer for the desktop\nVelmora keeps the desktop wallpaper fresh with pictures from a wallpaper\nservice, per monitor, on demand, on a schedule and at log-on. It lives in\nthe system tray.")
+# Plugins are loaded at run time, so no library link names them: WebP and
+# other picture formats, and the Wayland platform.
+set(CPACK_DEBIAN_VELMORA_PACKAGE_RECOMMENDS "qt6-image-formats-plugins, qt6-wayland")
+set(CPACK_DEBIAN_SERVICE_PACKAGE_NAME "velmora-service")
+set(CPACK_DEBIAN_SERVICE_PACKAGE_SECTION "net")
+set(CPACK_COMPONENT_SERVICE_DESCRIPTION
+    "wallpaper service for Velmora\nvelmora-service serves a wallpaper library to Velmora over HTTPS. The\npackage holds a confined systemd unit, configured in\n/etc/default/velmora-service.")
+set(CPACK_DEBIAN_SERVICE_PACKAGE_RECOMMENDS "qt6-image-formats-plugins")
+set(CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA
+    "${PROJECT_SOURCE_DIR}/deploy/debian/velmora-service/conffiles"
+    "${PROJECT_SOURCE_DIR}/deploy/debian/velmora-service/postinst"
+    "${PROJECT_SOURCE_DIR}/deploy/debian/velmora-service/prerm"
+    "${PROJECT_SOURCE_DIR}/deploy/debian/velmora-service/postrm")
+set(CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/packages")
