@@ -151,6 +151,8 @@ private Q_SLOTS:
         QVERIFY(access.open(QIODevice::ReadOnly));
         const QByteArray log = access.readAll();
         QVERIFY2(!log.contains("\" 5"), log.constData());
+        // The dead replica was tried, and the request went on to the other.
+        QVERIFY2(log.contains("/502, 200"), log.constData());
     }
 };
 
