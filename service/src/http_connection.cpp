@@ -172,6 +172,9 @@ HttpConnection::HttpConnection(qintptr descriptor, const std::optional<QSslConfi
     connect(m_socket, &QSslSocket::disconnected, this, &HttpConnection::finish);
     connect(m_socket, &QSslSocket::errorOccurred, this, &HttpConnection::finish);
     if (!tls) {
+        // Headers and body go in separate writes: without this a proxy's
+        // delayed acknowledgement holds each answer's tail for tens of ms.
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         // Plain HTTP: reading starts once the listener has connected to us.
         QMetaObject::invokeMethod(this, &HttpConnection::onEncrypted, Qt::QueuedConnection);
         return;
