@@ -110,7 +110,10 @@ void HttpService::apply(LibrarySnapshot snapshot, qint64 scanMs)
     const QStringList folders = snapshot.folders;
     const qsizetype previouslyWatched = m_watcher.watchedCount();
     const qint64 previousStamp = m_catalogue.timestamp();
-    m_catalogue.update(std::move(snapshot), QDateTime::currentMSecsSinceEpoch());
+    // The library's own time, not this process's: replicas started apart
+    // still give the same time stamp, hence the same answers and tags.
+    const qint64 listTime = snapshot.changedMs > 0 ? snapshot.changedMs : QDateTime::currentMSecsSinceEpoch();
+    m_catalogue.update(std::move(snapshot), listTime);
 
     QElapsedTimer timer;
     timer.start();

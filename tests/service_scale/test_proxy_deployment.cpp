@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTcpSocket>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -32,14 +33,16 @@ public:
         m_process.start(QStringLiteral(VELMORA_RUN_LOCAL),
                         {"--service", ServiceFixture::binaryPath(), "--library", library, "--cert",
                          certificate.certificatePath, "--key", certificate.keyPath, "--replicas", "2"});
-        static const QRegularExpression replica(QStringLiteral("^replica \\d+ pid (\\d+) port \\d+$"));
+        static const QRegularExpression replica(QStringLiteral("^replica \\d+ pid (\\d+) port (\\d+)$"));
         static const QRegularExpression proxy(QStringLiteral("^proxy on (https://127\\.0\\.0\\.1:\\d+) \\((.*)\\)$"));
         for (int lines = 0; lines < 10 && m_origin.isEmpty(); ++lines) {
             if (!m_process.canReadLine() && !m_process.waitForReadyRead(60000))
                 return false;
             const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-            if (const auto match = replica.match(line); match.hasMatch())
+            if (const auto match = replica.match(line); match.hasMatch()) {
                 m_replicas << match.captured(1).toLongLong();
+                m_ports << quint16(match.captured(2).toUInt());
+            }
             if (const auto match = proxy.match(line); match.hasMatch()) {
                 m_origin = match.captured(1);
                 m_folder = match.captured(2);
@@ -56,13 +59,34 @@ public:
     QString origin() const { return m_origin; }
     QString folder() const { return m_folder; }
     QList<qint64> replicas() const { return m_replicas; }
+    QList<quint16> ports() const { return m_ports; }
 
 private:
     QProcess m_process;
     QString m_origin;
     QString m_folder;
     QList<qint64> m_replicas;
+    QList<quint16> m_ports;
 };
+
+// A replica asked directly, in plain HTTP as nginx asks it: the whole answer.
+QByteArray askReplica(quint16 port, const QByteArray& path)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(10000))
+        return {};
+    socket.write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    QByteArray answer;
+    for (int i = 0; i < 100 && socket.state() == QAbstractSocket::ConnectedState; ++i) {
+        socket.waitForReadyRead(1000);
+        answer += socket.readAll();
+    }
+    answer += socket.readAll();
+    // The Date header is the only line allowed to differ.
+    static const QRegularExpression date(QStringLiteral("Date: [^\r]*\r\n"));
+    return QString::fromLatin1(answer).remove(date).toLatin1();
+}
 
 struct Answer
 {
@@ -123,6 +147,12 @@ private Q_SLOTS:
         Deployment deployment;
         QVERIFY(deployment.start(library.libraryPath()));
         const QString api = deployment.origin() + QStringLiteral("/velmora/api");
+        // Replicas started apart give the same answers, validators included.
+        for (const QByteArray path : {"/velmora/api/categories", "/velmora/api/get/n1.png"}) {
+            const QByteArray first = askReplica(deployment.ports().at(0), path);
+            QVERIFY2(first.startsWith("HTTP/1.1 200 OK\r\n"), first.constData());
+            QCOMPARE(askReplica(deployment.ports().at(1), path), first);
+        }
 
         auto window = std::make_unique<ModernWindow>(
             testWindowEnvironment(deployment.origin(), TestPki::shared().caCertificates()));
