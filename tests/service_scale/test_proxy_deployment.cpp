@@ -12,8 +12,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QTcpSocket>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <csignal>
