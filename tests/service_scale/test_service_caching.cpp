@@ -159,6 +159,8 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.output.contains("refusing to listen without TLS on " + address), qPrintable(run.output));
         QVERIFY(run.output.contains("loopback"));
+        const Run help = runService({"--help"});
+        QVERIFY(help.output.contains("--plain") && help.output.contains("--trusted-proxy <ADDR>"));
     }
 
     void forwardedForIsLoggedOnlyFromTheTrustedProxy_data()
