@@ -80,7 +80,7 @@ int main(int argc, char** argv)
         "Library layout: DIR/<category id>/category.json (optional: {\"name\": ..., \"thumbnail\": ...})\n"
         "and DIR/<category id>/<yyyy-MM-dd>/<picture file>. Thumbnails are cached in DIR/.mini.\n"
         "The library is re-read when its folders change. Once listening, one line\n"
-        "\"listening on https://ADDRESS:PORT\" is printed on standard output; the request\n"
+        "\"listening on https://ADDRESS:PORT\" (http:// with --plain) is printed on standard output; the request\n"
         "log goes to standard error."));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -135,21 +135,42 @@ int main(int argc, char** argv)
         QStringLiteral("Thumbnails made at once, each on its own thread (default %1).")
             .arg(ThumbnailSettings::defaultWorkers),
         QStringLiteral("N"), QString::number(ThumbnailSettings::defaultWorkers));
+    const QCommandLineOption plainOption(
+        QStringLiteral("plain"),
+        QStringLiteral("Speak plain HTTP, without TLS, for a reverse proxy on the same machine that terminates TLS. "
+                       "Only a loopback --address is accepted; --cert and --key are not needed."));
+    const QCommandLineOption trustedProxyOption(
+        QStringLiteral("trusted-proxy"),
+        QStringLiteral("Address of a reverse proxy in front: requests from it are logged under the client address "
+                       "it gives in X-Forwarded-For (from anyone else that header is ignored)."),
+        QStringLiteral("ADDR"));
     parser.addOptions({libraryOption, demoOption, addressOption, portOption, certOption, keyOption,
                        maxConnectionsOption, handshakeTimeoutOption, idleTimeoutOption, maxHeaderOption,
-                       sendBufferOption, maxPixelsOption, workersOption});
+                       sendBufferOption, maxPixelsOption, workersOption, plainOption, trustedProxyOption});
     parser.process(app);
 
     if (!parser.positionalArguments().isEmpty())
         return failWith(
             QStringLiteral("unexpected argument %1 (see --help)").arg(parser.positionalArguments().first()));
+    const bool plain = parser.isSet(plainOption);
     for (const QCommandLineOption* required : {&libraryOption, &certOption, &keyOption}) {
+        if (plain && required != &libraryOption)
+            continue;
         if (parser.value(*required).isEmpty())
             return failWith(QStringLiteral("--%1 is required (see --help)").arg(required->names().constFirst()));
     }
     const QHostAddress address(parser.value(addressOption));
     if (address.isNull())
         return failWith(QStringLiteral("--address %1 is not an IP address").arg(parser.value(addressOption)));
+    if (plain && !HttpService::plainListenRefusal(address).isEmpty())
+        return failWith(HttpService::plainListenRefusal(address));
+    QHostAddress trustedProxy;
+    if (parser.isSet(trustedProxyOption)) {
+        trustedProxy = QHostAddress(parser.value(trustedProxyOption));
+        if (trustedProxy.isNull())
+            return failWith(
+                QStringLiteral("--trusted-proxy %1 is not an IP address").arg(parser.value(trustedProxyOption)));
+    }
     bool portOk = false;
     const uint port = parser.value(portOption).toUInt(&portOk);
     if (!portOk || port > 65535)
@@ -181,13 +202,20 @@ int main(int argc, char** argv)
         return failWith(limitError);
     thumbnails.workers = int(value);
 
-    const QList<QSslCertificate> chain = QSslCertificate::fromPath(parser.value(certOption), QSsl::Pem);
-    if (chain.isEmpty() || chain.constFirst().isNull())
-        return failWith(QStringLiteral("%1 holds no PEM certificate").arg(parser.value(certOption)));
     QString error;
-    const QSslKey key = readKey(parser.value(keyOption), &error);
-    if (key.isNull())
-        return failWith(error);
+    std::optional<QSslConfiguration> tls;
+    if (!plain) {
+        const QList<QSslCertificate> chain = QSslCertificate::fromPath(parser.value(certOption), QSsl::Pem);
+        if (chain.isEmpty() || chain.constFirst().isNull())
+            return failWith(QStringLiteral("%1 holds no PEM certificate").arg(parser.value(certOption)));
+        const QSslKey key = readKey(parser.value(keyOption), &error);
+        if (key.isNull())
+            return failWith(error);
+        tls = QSslConfiguration::defaultConfiguration();
+        tls->setLocalCertificateChain(chain);
+        tls->setPrivateKey(key);
+        tls->setPeerVerifyMode(QSslSocket::VerifyNone);
+    }
 
     const QString library = QDir(parser.value(libraryOption)).absolutePath();
     if (parser.isSet(demoOption)) {
@@ -205,13 +233,9 @@ int main(int argc, char** argv)
     if (!QFileInfo(library).isDir())
         return failWith(QStringLiteral("the library %1 is not a folder").arg(library));
 
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setLocalCertificateChain(chain);
-    tls.setPrivateKey(key);
-    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
-
     raiseDescriptorLimit();
     HttpService service(library, thumbnails);
+    service.setTrustedProxy(trustedProxy);
     const quint16 bound = service.start(address, quint16(port), tls, limits, &error);
     if (bound == 0)
         return failWith(QStringLiteral("cannot listen on %1:%2: %3").arg(address.toString()).arg(port).arg(error));
@@ -219,7 +243,7 @@ int main(int argc, char** argv)
     const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
                              ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
                              : address.toString();
-    std::printf("listening on https://%s:%u\n", qUtf8Printable(host), unsigned(bound));
+    std::printf("listening on %s://%s:%u\n", plain ? "http" : "https", qUtf8Printable(host), unsigned(bound));
     std::fflush(stdout);
     return QCoreApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "catalogue.h"
 
+#include <QCryptographicHash>
 #include <QJsonDocument>
 
 namespace {
@@ -26,6 +27,24 @@ void Catalogue::update(LibrarySnapshot snapshot, qint64 nowMs)
                             {QStringLiteral("data"), m_categoryList},
                             {QStringLiteral("timestamp"), m_timestamp}};
     m_categoriesReply = QJsonDocument(reply).toJson(QJsonDocument::Compact);
+
+    // Everything the lists are made of: the category list, then each date with its names.
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(m_categoriesReply);
+    for (const LibraryCategory& category : std::as_const(m_snapshot.categories)) {
+        hash.addData(QByteArrayView("\n#"));
+        hash.addData(category.id.toUtf8());
+        for (auto date = category.dates.cbegin(); date != category.dates.cend(); ++date) {
+            hash.addData(QByteArrayView("\n"));
+            hash.addData(date.key().toString(Qt::ISODate).toLatin1());
+            for (const QString& name : *date) {
+                hash.addData(QByteArrayView("/"));
+                hash.addData(name.toUtf8());
+            }
+        }
+    }
+    m_version = hash.result().toHex().left(32);
+    m_categoriesVersion = QCryptographicHash::hash(m_categoriesReply, QCryptographicHash::Sha256).toHex().left(32);
 }
 
 std::optional<QJsonObject> Catalogue::wallpapersReply(const QString& categoryId, const QDate& date) const

@@ -19,6 +19,11 @@ public:
     void update(LibrarySnapshot snapshot, qint64 nowMs);
 
     qint64 timestamp() const { return m_timestamp; }
+    // Changes whenever any answer of the catalogue would; equal for equal
+    // contents (time stamp included), whichever process made it.
+    QByteArray version() const { return m_version; }
+    // The same for the category list alone.
+    QByteArray categoriesVersion() const { return m_categoriesVersion; }
     const LibrarySnapshot& snapshot() const { return m_snapshot; }
 
     // The whole "/categories" reply body.
@@ -36,5 +41,7 @@ private:
     QHash<QString, qsizetype> m_categoryIndex;
     QJsonArray m_categoryList;
     QByteArray m_categoriesReply;
+    QByteArray m_version;
+    QByteArray m_categoriesVersion;
     qint64 m_timestamp = 0;
 };

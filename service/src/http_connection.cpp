@@ -1,7 +1,9 @@
 #include "http_connection.h"
 
+#include "http_caching.h"
 #include "service_log.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QSslSocket>
 
@@ -16,6 +18,8 @@ QByteArray reasonPhrase(int status)
     switch (status) {
     case 200:
         return QByteArrayLiteral("OK");
+    case 304:
+        return QByteArrayLiteral("Not Modified");
     case 400:
         return QByteArrayLiteral("Bad Request");
     case 404:
@@ -54,6 +58,19 @@ bool hasToken(const QByteArray& list, const QByteArray& token)
             return true;
     }
     return false;
+}
+
+// The Date header, made once a second.
+QByteArray currentDate()
+{
+    static qint64 second = -1;
+    static QByteArray text;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    if (now != second) {
+        second = now;
+        text = HttpCaching::httpDate(now);
+    }
+    return text;
 }
 
 ParsedHead refused(ParsedHead head, int status, const QString& error)
@@ -104,7 +121,14 @@ ParsedHead parseRequestHead(const QByteArray& text)
             return refused(head, 400, QStringLiteral("malformed header line"));
         const QByteArray name = line.left(colon).toLower();
         const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name == "connection") {
+        if (name == "if-none-match") {
+            head.request.ifNoneMatch += (head.request.ifNoneMatch.isEmpty() ? "" : ",") + value;
+        } else if (name == "if-modified-since") {
+            head.request.ifModifiedSince = value;
+        } else if (name == "x-forwarded-for") {
+            // A proxy appends the address it saw to what the client sent.
+            head.request.forwardedFor = value.mid(value.lastIndexOf(',') + 1).trimmed();
+        } else if (name == "connection") {
             connection += ',' + value;
         } else if (name == "transfer-encoding") {
             hasBody = true;
@@ -125,8 +149,8 @@ ParsedHead parseRequestHead(const QByteArray& text)
     return head;
 }
 
-HttpConnection::HttpConnection(qintptr descriptor, const QSslConfiguration& tls, const ConnectionLimits& limits,
-                               QObject* parent)
+HttpConnection::HttpConnection(qintptr descriptor, const std::optional<QSslConfiguration>& tls,
+                               const ConnectionLimits& limits, QObject* parent)
     : QObject(parent), m_socket(new QSslSocket(this)), m_limits(limits)
 {
     m_timer.setSingleShot(true);
@@ -141,13 +165,21 @@ HttpConnection::HttpConnection(qintptr descriptor, const QSslConfiguration& tls,
     // What the client sends beyond one request head waits in the system's
     // buffers, not in ours.
     m_socket->setReadBufferSize(m_limits.maxHeaderBytes + 1);
-    m_socket->setSslConfiguration(tls);
     connect(m_socket, &QSslSocket::encrypted, this, &HttpConnection::onEncrypted);
     connect(m_socket, &QSslSocket::readyRead, this, &HttpConnection::readRequest);
     connect(m_socket, &QSslSocket::bytesWritten, this, &HttpConnection::pump);
     connect(m_socket, &QSslSocket::encryptedBytesWritten, this, &HttpConnection::pump);
     connect(m_socket, &QSslSocket::disconnected, this, &HttpConnection::finish);
     connect(m_socket, &QSslSocket::errorOccurred, this, &HttpConnection::finish);
+    if (!tls) {
+        // Headers and body go in separate writes: without this a proxy's
+        // delayed acknowledgement holds each answer's tail for tens of ms.
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        // Plain HTTP: reading starts once the listener has connected to us.
+        QMetaObject::invokeMethod(this, &HttpConnection::onEncrypted, Qt::QueuedConnection);
+        return;
+    }
+    m_socket->setSslConfiguration(*tls);
     m_timer.start(m_limits.handshakeTimeoutMs);
     m_socket->startServerEncryption();
 }
@@ -156,6 +188,8 @@ HttpConnection::~HttpConnection() = default;
 
 void HttpConnection::onEncrypted()
 {
+    if (m_state != State::Handshake)
+        return;
     m_state = State::Reading;
     m_timer.start(m_limits.idleTimeoutMs);
     readRequest();
@@ -204,7 +238,7 @@ void HttpConnection::refuse(int status, const QString& error)
     m_keepAlive = false;
     m_head = false;
     const ServiceResponse response = RequestHandler::failure(status, error);
-    send(status, response.contentType, response.body, nullptr, response.body.size());
+    send(response, response.body, nullptr, response.body.size());
 }
 
 void HttpConnection::respond(const ServiceResponse& response, std::unique_ptr<QFile> file, qint64 fileSize)
@@ -212,20 +246,28 @@ void HttpConnection::respond(const ServiceResponse& response, std::unique_ptr<QF
     if (m_state != State::Handling)
         return;
     if (file)
-        send(response.status, response.contentType, {}, std::move(file), fileSize);
+        send(response, {}, std::move(file), fileSize);
     else
-        send(response.status, response.contentType, response.body, nullptr, response.body.size());
+        send(response, response.body, nullptr, response.body.size());
 }
 
-void HttpConnection::send(int status, const QByteArray& contentType, const QByteArray& body,
-                          std::unique_ptr<QFile> file, qint64 bodySize)
+void HttpConnection::send(const ServiceResponse& response, const QByteArray& body, std::unique_ptr<QFile> file,
+                          qint64 bodySize)
 {
-    const QByteArray cacheControl =
-        contentType.startsWith("image/") ? QByteArrayLiteral("public, max-age=86400") : QByteArrayLiteral("no-cache");
-    m_out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\nContent-Type: " + contentType +
-            "\r\nContent-Length: " + QByteArray::number(bodySize) + "\r\nCache-Control: " + cacheControl +
-            "\r\nConnection: " + (m_keepAlive ? "keep-alive" : "close") + "\r\n\r\n";
-    if (!m_head) {
+    const bool notModified = response.status == 304;
+    m_out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) +
+            "\r\nDate: " + currentDate();
+    // A 304 carries the validators and caching of the answer it stands for, and no body.
+    if (!notModified)
+        m_out += "\r\nContent-Type: " + response.contentType + "\r\nContent-Length: " + QByteArray::number(bodySize);
+    if (!response.etag.isEmpty())
+        m_out += "\r\nETag: " + response.etag;
+    if (response.lastModified >= 0)
+        m_out += "\r\nLast-Modified: " + HttpCaching::httpDate(response.lastModified);
+    m_out += "\r\nCache-Control: " +
+             (response.cacheControl.isEmpty() ? HttpCaching::failureCacheControl() : response.cacheControl) +
+             "\r\nConnection: " + (m_keepAlive ? "keep-alive" : "close") + "\r\n\r\n";
+    if (!m_head && !notModified) {
         m_out += body;
         m_file = std::move(file);
         m_fileLeft = m_file ? bodySize : 0;

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class QFile;
 class QSslSocket;
@@ -23,6 +24,10 @@ struct HttpRequest
     QString peer;
     bool head = false;
     QElapsedTimer received;
+    QByteArray ifNoneMatch;
+    QByteArray ifModifiedSince;
+    // The last address of X-Forwarded-For: trusted only from a known proxy.
+    QByteArray forwardedFor;
 };
 
 // The head of a request (request line and headers, without the blank line)
@@ -47,7 +52,8 @@ class HttpConnection : public QObject
     Q_OBJECT
 
 public:
-    HttpConnection(qintptr descriptor, const QSslConfiguration& tls, const ConnectionLimits& limits,
+    // Without tls the connection speaks plain HTTP.
+    HttpConnection(qintptr descriptor, const std::optional<QSslConfiguration>& tls, const ConnectionLimits& limits,
                    QObject* parent = nullptr);
     ~HttpConnection() override;
 
@@ -66,8 +72,7 @@ private:
     void onEncrypted();
     void readRequest();
     void refuse(int status, const QString& error);
-    void send(int status, const QByteArray& contentType, const QByteArray& body, std::unique_ptr<QFile> file,
-              qint64 bodySize);
+    void send(const ServiceResponse& response, const QByteArray& body, std::unique_ptr<QFile> file, qint64 bodySize);
     void pump();
     void answerSent();
     void onTimeout();

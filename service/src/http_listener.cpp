@@ -14,7 +14,7 @@ constexpr int acceptRetryMs = 1000;
 
 } // namespace
 
-HttpListener::HttpListener(const QSslConfiguration& tls, const ConnectionLimits& limits, QObject* parent)
+HttpListener::HttpListener(const std::optional<QSslConfiguration>& tls, const ConnectionLimits& limits, QObject* parent)
     : QTcpServer(parent), m_tls(tls), m_limits(limits), m_limit(std::max(1, limits.maxConnections))
 {
     // A connection may hold two descriptors: its socket and the file it sends.

@@ -7,6 +7,8 @@
 #include <QTcpServer>
 #include <QTimer>
 
+#include <optional>
+
 // Accepts TCP connections and gives each its own HttpConnection at once:
 // nothing waits in a queue of pending connections, and a connection that
 // closes or stalls at any point, the TLS handshake included, is counted out
@@ -18,7 +20,9 @@ class HttpListener : public QTcpServer
     Q_OBJECT
 
 public:
-    HttpListener(const QSslConfiguration& tls, const ConnectionLimits& limits, QObject* parent = nullptr);
+    // Without tls the connections speak plain HTTP (behind a local reverse proxy).
+    HttpListener(const std::optional<QSslConfiguration>& tls, const ConnectionLimits& limits,
+                 QObject* parent = nullptr);
     ~HttpListener() override;
 
     int openConnections() const { return m_open; }
@@ -38,7 +42,7 @@ private:
     void onAcceptError(QAbstractSocket::SocketError error);
     void updateAccepting();
 
-    QSslConfiguration m_tls;
+    std::optional<QSslConfiguration> m_tls;
     ConnectionLimits m_limits;
     int m_limit = 0;
     int m_open = 0;

@@ -1,5 +1,6 @@
 #include "http_service.h"
 
+#include "http_caching.h"
 #include "safe_file.h"
 
 #include <QDateTime>
@@ -32,9 +33,26 @@ HttpService::~HttpService()
     m_listener.reset();
 }
 
-quint16 HttpService::start(const QHostAddress& address, quint16 port, const QSslConfiguration& tls,
+QString HttpService::plainListenRefusal(const QHostAddress& address)
+{
+    if (address.isLoopback())
+        return {};
+    return QStringLiteral("refusing to listen without TLS on %1: plain HTTP is only for a reverse proxy on the same "
+                          "machine; use a loopback address (127.0.0.1 or ::1), or listen over TLS")
+        .arg(address.toString());
+}
+
+quint16 HttpService::start(const QHostAddress& address, quint16 port, const std::optional<QSslConfiguration>& tls,
                            const ConnectionLimits& limits, QString* error)
 {
+    if (!tls) {
+        const QString refusal = plainListenRefusal(address);
+        if (!refusal.isEmpty()) {
+            if (error)
+                *error = refusal;
+            return 0;
+        }
+    }
     // Made before the library is watched, so that its creation is not taken for a change.
     const QString note = m_thumbnails.prepareFolder();
     if (!note.isEmpty())
@@ -92,7 +110,10 @@ void HttpService::apply(LibrarySnapshot snapshot, qint64 scanMs)
     const QStringList folders = snapshot.folders;
     const qsizetype previouslyWatched = m_watcher.watchedCount();
     const qint64 previousStamp = m_catalogue.timestamp();
-    m_catalogue.update(std::move(snapshot), QDateTime::currentMSecsSinceEpoch());
+    // The library's own time, not this process's: replicas started apart
+    // still give the same time stamp, hence the same answers and tags.
+    const qint64 listTime = snapshot.changedMs > 0 ? snapshot.changedMs : QDateTime::currentMSecsSinceEpoch();
+    m_catalogue.update(std::move(snapshot), listTime);
 
     QElapsedTimer timer;
     timer.start();
@@ -116,12 +137,41 @@ void HttpService::apply(LibrarySnapshot snapshot, qint64 scanMs)
                    .arg(timer.elapsed()));
 }
 
+namespace {
+
+// A picture's validators as its file is now: name, size and time only, so
+// that replicas over copies of one library agree.
+void setPictureValidators(ServiceResponse& response, const QByteArray& kind, const FileStamp& stamp)
+{
+    response.etag =
+        HttpCaching::entityTag(kind, response.picture->fileName.toUtf8() + '\n' + QByteArray::number(stamp.size) +
+                                         '\n' + QByteArray::number(stamp.modifiedNs));
+    response.lastModified = stamp.modifiedNs / 1'000'000'000;
+    response.cacheControl = HttpCaching::immutableCacheControl();
+}
+
+bool isNotModified(const HttpRequest& request, const ServiceResponse& response)
+{
+    return response.status == 200 && !response.etag.isEmpty() &&
+           HttpCaching::notModified(request.ifNoneMatch, request.ifModifiedSince, response.etag, response.lastModified);
+}
+
+ServiceResponse notModified(ServiceResponse response)
+{
+    response.status = 304;
+    response.body.clear();
+    response.source = ServiceResponse::Source::Body;
+    return response;
+}
+
+} // namespace
+
 void HttpService::onRequest(HttpConnection* connection, const HttpRequest& request)
 {
-    const ServiceResponse response = m_handler.handle(request.method, request.path, request.query);
+    ServiceResponse response = m_handler.handle(request.method, request.path, request.query);
     switch (response.source) {
     case ServiceResponse::Source::Body:
-        answer(connection, request, response);
+        answer(connection, request, isNotModified(request, response) ? notModified(response) : response);
         return;
     case ServiceResponse::Source::PictureFile: {
         // Sent as it is read; opened without following links, as a regular file only.
@@ -134,24 +184,41 @@ void HttpService::onRequest(HttpConnection* connection, const HttpRequest& reque
                                            QStringLiteral("cannot open ") + error));
             return;
         }
+        setPictureValidators(response, "g", stamp);
+        if (isNotModified(request, response)) {
+            answer(connection, request, notModified(response));
+            return;
+        }
         answer(connection, request, response, std::move(file), stamp.size);
         return;
     }
-    case ServiceResponse::Source::Thumbnail:
+    case ServiceResponse::Source::Thumbnail: {
+        // Derived from the picture: its validators follow the picture's file.
+        const FileStamp stamp = SafeFile::stampOf(m_root, response.picture->relativePath);
+        if (stamp.isValid()) {
+            setPictureValidators(response, "m", stamp);
+            if (isNotModified(request, response)) {
+                answer(connection, request, notModified(response));
+                return;
+            }
+        }
         m_thumbnails.thumbnail(
-            *response.picture, connection, [this, connection, request](const ThumbnailCache::Result& thumbnail) {
+            *response.picture, connection,
+            [this, connection, request, response](const ThumbnailCache::Result& thumbnail) {
                 if (!thumbnail.ok()) {
                     answer(connection, request,
                            RequestHandler::failure(500, QStringLiteral("Miniature impossible"), thumbnail.error));
                     return;
                 }
-                ServiceResponse made;
+                ServiceResponse made = response;
+                made.source = ServiceResponse::Source::Body;
                 made.contentType = thumbnail.mimeType;
                 made.body = thumbnail.data;
                 made.note = thumbnail.note;
                 answer(connection, request, made);
             });
         return;
+    }
     }
 }
 
@@ -161,13 +228,20 @@ void HttpService::answer(HttpConnection* connection, const HttpRequest& request,
     const qint64 size = file ? fileSize : response.body.size();
     connection->respond(response, std::move(file), fileSize);
 
-    QString line = request.peer + QLatin1Char(' ') + QString::fromLatin1(request.method) + QLatin1Char(' ') +
+    QString client = request.peer;
+    if (!m_trustedProxy.isNull() && !request.forwardedFor.isEmpty() &&
+        QHostAddress(request.peer).isEqual(m_trustedProxy)) {
+        const QHostAddress forwarded(QString::fromLatin1(request.forwardedFor));
+        if (!forwarded.isNull())
+            client = forwarded.toString() + QStringLiteral(" via ") + request.peer;
+    }
+    QString line = client + QLatin1Char(' ') + QString::fromLatin1(request.method) + QLatin1Char(' ') +
                    QString::fromLatin1(request.path);
     if (!request.query.isEmpty())
         line += QLatin1Char('?') + QString::fromLatin1(request.query);
     line += QStringLiteral(" %1 %2 B %3 ms")
                 .arg(response.status)
-                .arg(request.head ? 0 : size)
+                .arg(request.head || response.status == 304 ? 0 : size)
                 .arg(double(request.received.nsecsElapsed()) / 1e6, 0, 'f', 2);
     if (!response.note.isEmpty())
         line += QStringLiteral(" (") + response.note + QLatin1Char(')');

@@ -16,6 +16,7 @@
 #include <QSslConfiguration>
 
 #include <memory>
+#include <optional>
 
 // The HTTPS front of the wallpaper service: it indexes the library, keeps the
 // index fresh, and hands each request to RequestHandler, writing one log line
@@ -30,10 +31,17 @@ public:
                          QObject* parent = nullptr);
     ~HttpService() override;
 
-    // Indexes the library and starts listening over TLS. Returns the port, or
-    // 0 with a reason.
-    quint16 start(const QHostAddress& address, quint16 port, const QSslConfiguration& tls,
+    // Indexes the library and starts listening, over TLS when tls is given.
+    // Plain HTTP is for a reverse proxy on the same machine and is refused
+    // on any address but a loopback one. Returns the port, or 0 with a reason.
+    quint16 start(const QHostAddress& address, quint16 port, const std::optional<QSslConfiguration>& tls,
                   const ConnectionLimits& limits, QString* error);
+    // The reason plain HTTP may not listen on address, or "".
+    static QString plainListenRefusal(const QHostAddress& address);
+
+    // Requests from this address (a reverse proxy) are logged under the
+    // client address it names in X-Forwarded-For.
+    void setTrustedProxy(const QHostAddress& proxy) { m_trustedProxy = proxy; }
 
     const Catalogue& catalogue() const { return m_catalogue; }
     LibraryWatcher& watcher() { return m_watcher; }
@@ -56,6 +64,7 @@ private:
     LibraryWatcher m_watcher;
     std::unique_ptr<HttpListener> m_listener;
     QSet<QString> m_reportedProblems;
+    QHostAddress m_trustedProxy;
     QFutureWatcher<LibrarySnapshot> m_scan;
     QElapsedTimer m_scanTimer;
     bool m_scanAgain = false;

@@ -185,6 +185,13 @@ LibrarySnapshot LibraryScanner::scan(const QString& rootPath)
             scan.category(entry);
     }
     scan.resolveThumbnails();
+    for (const QString& folder : std::as_const(snapshot.folders))
+        snapshot.changedMs = std::max(snapshot.changedMs, QFileInfo(folder).lastModified().toMSecsSinceEpoch());
+    for (const LibraryCategory& category : std::as_const(snapshot.categories)) {
+        const QFileInfo meta(snapshot.root + QLatin1Char('/') + category.id + QStringLiteral("/category.json"));
+        if (meta.isFile() && !meta.isSymLink())
+            snapshot.changedMs = std::max(snapshot.changedMs, meta.lastModified().toMSecsSinceEpoch());
+    }
     return snapshot;
 }
 

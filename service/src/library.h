@@ -45,6 +45,10 @@ struct LibrarySnapshot
     QStringList folders;
     // What was skipped and why, one line each.
     QStringList problems;
+    // Latest modification time (ms since the epoch) of the folders above and
+    // the category.json files: a time of the library itself, the same for
+    // every process that reads it; 0 when none could be read.
+    qint64 changedMs = 0;
 };
 
 // Library layout:

@@ -1,6 +1,7 @@
 #include "request_handler.h"
 
 #include "catalogue.h"
+#include "http_caching.h"
 
 #include <QHash>
 #include <QJsonDocument>
@@ -23,6 +24,14 @@ ServiceResponse refusal(const QString& error, int status = 200, const QString& n
 {
     ServiceResponse response = json(Catalogue::failure(error), status);
     response.note = note;
+    return response;
+}
+
+// The lists are as new as the catalogue they come from.
+ServiceResponse listing(ServiceResponse response, const QByteArray& version)
+{
+    response.etag = '"' + version + '"';
+    response.cacheControl = HttpCaching::listCacheControl();
     return response;
 }
 
@@ -71,7 +80,7 @@ ServiceResponse RequestHandler::handle(const QByteArray& method, const QByteArra
         ServiceResponse response;
         response.contentType = jsonType;
         response.body = m_catalogue.categoriesReply();
-        return response;
+        return listing(response, m_catalogue.categoriesVersion());
     }
     if (rest == "wallpapers")
         return wallpapers(encodedQuery);
@@ -116,7 +125,7 @@ ServiceResponse RequestHandler::wallpapers(const QByteArray& encodedQuery) const
     const std::optional<QJsonObject> reply = m_catalogue.wallpapersReply(category, date);
     if (!reply)
         return refusal(QStringLiteral("Catégorie inconnue: ") + quoted(category));
-    return json(*reply);
+    return listing(json(*reply), m_catalogue.version());
 }
 
 ServiceResponse RequestHandler::file(const QByteArray& kind, const QByteArray& encodedName) const

@@ -27,6 +27,10 @@ struct ServiceResponse
     QString note;
     Source source = Source::Body;
     std::optional<LibraryPicture> picture;
+    // Caching: empty or negative when the answer has none.
+    QByteArray etag;
+    qint64 lastModified = -1;
+    QByteArray cacheControl;
 };
 
 // Maps one request to its answer. The path and query arrive as sent, still

@@ -206,11 +206,19 @@ QJsonObject ServiceFixture::Reply::json() const
 
 ServiceFixture::Reply ServiceFixture::get(const QString& pathAndQuery)
 {
+    return request("GET", pathAndQuery);
+}
+
+ServiceFixture::Reply ServiceFixture::request(const QByteArray& method, const QString& pathAndQuery,
+                                              const QList<std::pair<QByteArray, QByteArray>>& headers)
+{
     if (!m_network)
         m_network = std::make_unique<QNetworkAccessManager>();
     QNetworkRequest request(QUrl(apiBase() + pathAndQuery, QUrl::TolerantMode));
     request.setSslConfiguration(clientConfiguration());
-    QNetworkReply* reply = m_network->get(request);
+    for (const auto& [name, value] : headers)
+        request.setRawHeader(name, value);
+    QNetworkReply* reply = m_network->sendCustomRequest(request, method);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(requestTimeoutMs, &loop, &QEventLoop::quit);
@@ -224,6 +232,8 @@ ServiceFixture::Reply ServiceFixture::get(const QString& pathAndQuery)
         result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         result.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
         result.body = reply->readAll();
+        for (const auto& [name, value] : reply->rawHeaderPairs())
+            result.headers.insert(name.toLower(), value);
         if (result.status == 0)
             result.error = reply->errorString();
     }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QDate>
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QSize>
@@ -73,12 +74,17 @@ public:
         int status = 0;
         QByteArray contentType;
         QByteArray body;
+        // Every header of the answer, by lower-case name (filled by get()).
+        QHash<QByteArray, QByteArray> headers;
         // Transport failure; HTTP error statuses are not errors here.
         QString error;
         QJsonObject json() const;
     };
     // GET apiBase() + pathAndQuery, the text parsed by QUrl in tolerant mode.
     Reply get(const QString& pathAndQuery);
+    // The same with another method ("HEAD") and extra request headers.
+    Reply request(const QByteArray& method, const QString& pathAndQuery,
+                  const QList<std::pair<QByteArray, QByteArray>>& headers = {});
     // Sends the request target byte for byte, as no URL parser would.
     Reply rawGet(const QByteArray& target);
 
