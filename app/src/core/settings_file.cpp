@@ -1,5 +1,7 @@
 #include "settings_file.h"
 
+#include "safe_file.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -17,12 +19,13 @@ constexpr qint64 maxCheckedBytes = 16 * 1024 * 1024;
 bool isDamaged(const QString& path)
 {
     const QFileInfo info(path);
-    if (info.isSymLink() || !info.isFile())
+    if (info.isSymLink() || info.isDir() || (!info.exists()))
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray bytes = file.read(maxCheckedBytes);
+    // A FIFO, socket or device would block or never end the settings library's read.
+    const SafeFile::Result file = SafeFile::readHead(path, maxCheckedBytes);
+    if (file.status != SafeFile::Status::Read)
+        return file.status != SafeFile::Status::Missing;
+    const QByteArray& bytes = file.data;
     if (bytes.contains('\0'))
         return true;
     QStringDecoder decoder(QStringDecoder::Utf8);
