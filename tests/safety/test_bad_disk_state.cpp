@@ -7,7 +7,9 @@
 #include "test_main.h"
 #include "test_window.h"
 
+#include "core/settings_file.h"
 #include "utils/path_helper.h"
+#include "utils/settings_store.h"
 
 #include <QDir>
 #include <QFile>
@@ -144,6 +146,25 @@ private Q_SLOTS:
         } else {
             QVERIFY(!QFileInfo::exists(folder));
         }
+    }
+
+    // The settings library would wait forever on a FIFO or device in the
+    // settings file's place: it is set aside first, and start-up finishes.
+    void settingsFifoIsSetAside()
+    {
+        const QString path = SettingsFile::userSettingsPath();
+        QCOMPARE(path, openSettings().fileName());
+        QFile::remove(path);
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        {
+            ModernWindow window(testWindowEnvironment());
+        }
+        const QStringList aside = QFileInfo(path).dir().entryList({QStringLiteral("WallpaperSettings.conf.damaged-*")},
+                                                                  QDir::System | QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QVERIFY(!QFileInfo(path).exists() || QFileInfo(path).isFile());
+        QFile::remove(QFileInfo(path).dir().filePath(aside.first()));
     }
 
     void temporaryFolderIsPrivate_data()

@@ -2,9 +2,12 @@
 
 #include "safe_file.h"
 
+#include "utils/settings_store.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringDecoder>
 
 namespace SettingsFile {
@@ -43,6 +46,17 @@ QString setAsideIfDamaged(const QString& path)
     for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
         target = base + QLatin1Char('-') + QString::number(n);
     return QFile::rename(path, target) ? target : QString();
+}
+
+QString userSettingsPath()
+{
+#ifdef Q_OS_WIN
+    // The registry: opening it reads no file.
+    return openSettings().fileName();
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Velmora/WallpaperSettings.conf");
+#endif
 }
 
 } // namespace SettingsFile

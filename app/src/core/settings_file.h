@@ -19,4 +19,9 @@ bool isDamaged(const QString& path);
 // could not be moved.
 QString setAsideIfDamaged(const QString& path);
 
+// The path of the user's settings file, found without opening the settings:
+// the settings library reads its file as soon as it is opened, and would
+// wait forever on a FIFO there.
+QString userSettingsPath();
+
 } // namespace SettingsFile
