@@ -148,6 +148,32 @@ private Q_SLOTS:
         }
     }
 
+    void linkedMonitorFolderIsNotCleanedThrough_data()
+    {
+        QTest::addColumn<bool>("logged");
+        QTest::newRow("log naming a picture there") << true;
+        QTest::newRow("no log") << false;
+    }
+
+    void linkedMonitorFolderIsNotCleanedThrough()
+    {
+        QFETCH(bool, logged);
+        const QString id = screenId();
+        const QString pictures = QDir::tempPath() + QStringLiteral("/linked-pictures");
+        QDir(pictures).removeRecursively();
+        QVERIFY(writeFile(pictures + QStringLiteral("/current.png"), "current"));
+        QVERIFY(writeFile(pictures + QStringLiteral("/holiday.png"), "the user's"));
+        const QString folder = configLocation() + QStringLiteral("/wallpapers/") + id;
+        QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()) && QFile::link(pictures, folder));
+        if (logged)
+            QVERIFY(writeFile(configLocation() + QStringLiteral("/history/") + id + QStringLiteral(".log"), goodLine));
+        const QMap<QString, QByteArray> before = snapshot(pictures);
+        {
+            ModernWindow window(testWindowEnvironment());
+        }
+        QCOMPARE(snapshot(pictures), before);
+    }
+
     // The settings library would wait forever on a FIFO or device in the
     // settings file's place: it is set aside first, and start-up finishes.
     void settingsFifoIsSetAside()
