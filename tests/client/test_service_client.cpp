@@ -234,7 +234,8 @@ private Q_SLOTS:
         QVERIFY(!ServiceApi::readCategoryList(outcome.body).success);
         const WallpaperListReply reply = ServiceApi::readWallpaperList(outcome.body);
         QVERIFY(!reply.success);
-        QVERIFY(reply.error.isEmpty());
+        // The refusal says what was wrong with the reply.
+        QVERIFY(!reply.error.isEmpty());
     }
 
     void untrustedCertificatesFail_data()

@@ -120,7 +120,8 @@ private Q_SLOTS:
 
         reply = ServiceApi::readWallpaperList("not json at all");
         QVERIFY(!reply.success);
-        QVERIFY(reply.error.isEmpty());
+        QVERIFY2(reply.error.startsWith(QStringLiteral("la réponse du service n'est pas du JSON")),
+                 qPrintable(reply.error));
         QVERIFY(!ServiceApi::readWallpaperList(R"([{"filename":"a.jpg"}])").success);
     }
 

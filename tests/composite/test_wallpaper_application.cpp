@@ -6,6 +6,7 @@
 
 #include "core/wallpaper_builder.h"
 #include "modern_window.h"
+#include "utils/path_helper.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,8 +53,7 @@ Window makeWindow()
 
 QString compositePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::TempLocation) +
-           QStringLiteral("/Velmora/composite_wallpaper.bmp");
+    return PathHelper::getTemporaryDirectory() + QStringLiteral("/composite_wallpaper.bmp");
 }
 
 const QColor red(220, 30, 30);

@@ -3,6 +3,7 @@
 #include "test_screens.h"
 
 #include "core/wallpaper_builder.h"
+#include "utils/path_helper.h"
 
 #include <QDir>
 #include <QFile>
@@ -411,8 +412,7 @@ private Q_SLOTS:
 
     void temporaryPath()
     {
-        const QString folder =
-            QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QStringLiteral("/Velmora");
+        const QString folder = PathHelper::getTemporaryDirectory();
         QDir(folder).removeRecursively();
         const WallpaperBuilder builder;
         QCOMPARE(builder.getTemporaryWallpaperPath(), folder + QStringLiteral("/composite_wallpaper.bmp"));

@@ -127,9 +127,10 @@ private Q_SLOTS:
         w->cleanupTemporary();
         QCOMPARE(fileNames(tempDir()), (QStringList{"composite_wallpaper.bmp", "wallpaper_screen0_123.jpg"}));
 
-        QDir(tempDir()).removeRecursively();
+        const QString folder = tempDir();
+        QDir(folder).removeRecursively();
         w->cleanupTemporary();
-        QVERIFY(!QFileInfo::exists(tempDir()));
+        QVERIFY(!QFileInfo::exists(folder));
     }
 
     void thumbnailCache_data()

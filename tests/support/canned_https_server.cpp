@@ -94,6 +94,7 @@ QByteArray CannedHttpsServer::response(const QByteArray& target) const
         const Answer answer = m_responder(target);
         return "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reasonPhrase(answer.status) +
                "\r\nContent-Type: " + answer.contentType +
+               (answer.location.isEmpty() ? QByteArray() : "\r\nLocation: " + answer.location) +
                "\r\nContent-Length: " + QByteArray::number(answer.body.size()) + "\r\n\r\n" + answer.body;
     }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(m_status) + ' ' + reasonPhrase(m_status) +

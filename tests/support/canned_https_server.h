@@ -46,6 +46,8 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "application/json";
+        // Sent as a Location header when not empty (for redirects).
+        QByteArray location = {};
     };
     // Decides each reply from the request target instead, for a service
     // whose answers depend on the question.

@@ -444,7 +444,8 @@ private Q_SLOTS:
         QVERIFY(waitForChangeEnd(*window));
         QVERIFY(Access::excludedCategories(*window).contains(QStringLiteral("refused")));
         QCOMPARE(Access::lastApiError(*window),
-                 QStringLiteral("Aucun wallpaper disponible dans l'historique pour l'écran 1"));
+                 QStringLiteral("Aucun wallpaper disponible dans l'historique pour "
+                                "l'écran 1 (Erreur API wallpapers: catégorie inconnue)"));
     }
 
     void serviceDownAbortsWithConnectionMessage()

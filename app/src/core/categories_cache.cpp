@@ -1,5 +1,7 @@
 #include "categories_cache.h"
 
+#include "safe_file.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -25,14 +27,11 @@ bool openReplacing(QSaveFile& file)
 
 bool CategoriesCache::read(const QString& path, CategoriesCacheData& data)
 {
-    const QFileInfo info(path);
     // A link could lead out of the cache folder, a device or pipe never ends.
-    if (info.isSymLink() || !info.isFile() || info.size() > maxFileBytes)
+    const SafeFile::Result file = SafeFile::readAll(path, maxFileBytes);
+    if (file.status != SafeFile::Status::Read)
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QJsonObject object = QJsonDocument::fromJson(file.read(maxFileBytes)).object();
+    const QJsonObject object = QJsonDocument::fromJson(file.data).object();
     data.categories = object.value(QLatin1String("categories")).toArray();
     data.timestamp = object.value(QLatin1String("timestamp")).toVariant().toLongLong();
     data.thumbnails.clear();

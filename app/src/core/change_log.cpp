@@ -1,9 +1,11 @@
 #include "change_log.h"
 
+#include "safe_file.h"
 #include "service_file_name.h"
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QStringList>
 
 namespace {
@@ -19,11 +21,46 @@ QByteArrayView lineAt(const QByteArray& data, qsizetype begin, qsizetype end)
 
 bool readAll(const QString& path, QByteArray& data)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    data = file.readAll();
-    return true;
+    SafeFile::Result file = SafeFile::readAll(path, ChangeLog::maxReadBytes);
+    data = std::move(file.data);
+    return file.status == SafeFile::Status::Read;
+}
+
+struct LastLine
+{
+    SafeFile::Status status = SafeFile::Status::Missing;
+    // Set when the tail read ends inside the line: its start lies further back.
+    bool cut = false;
+    QByteArray line;
+};
+
+// Only the end of a log is read for its last line: every line this program
+// writes is far shorter than the tail.
+LastLine lastLineOf(const QString& path)
+{
+    LastLine result;
+    const SafeFile::Result file = SafeFile::readTail(path, ChangeLog::maxLineBytes);
+    result.status = file.status;
+    if (file.status != SafeFile::Status::Read)
+        return result;
+    const QByteArray& data = file.data;
+    const bool startsMidFile = file.size > data.size();
+    qsizetype end = data.size();
+    while (end > 0) {
+        const qsizetype newline = data.lastIndexOf('\n', end - 1);
+        const QByteArrayView line = lineAt(data, newline + 1, end);
+        if (!line.isEmpty()) {
+            result.cut = newline < 0 && startsMidFile;
+            result.line = line.toByteArray();
+            return result;
+        }
+        if (newline < 0)
+            break;
+        end = newline;
+    }
+    // Blank lines to the start of the tail, and more before it.
+    result.cut = startsMidFile;
+    return result;
 }
 
 } // namespace
@@ -90,15 +127,12 @@ QDateTime ChangeLog::parseTimestamp(const QString& text)
 
 bool ChangeLog::append(const QString& path, const QByteArray& line)
 {
-    // A line cut off by a crash must not swallow the next one.
-    bool needsLineBreak = false;
-    {
-        QFile existing(path);
-        if (existing.size() > 0 && existing.open(QIODevice::ReadOnly) && existing.seek(existing.size() - 1)) {
-            char last = '\n';
-            needsLineBreak = existing.getChar(&last) && last != '\n';
-        }
-    }
+    // A line cut off by a crash must not swallow the next one. Anything but a
+    // regular file (a FIFO would block the open for writing) is left alone.
+    const SafeFile::Result existing = SafeFile::readTail(path, 1);
+    if (existing.status != SafeFile::Status::Read && existing.status != SafeFile::Status::Missing)
+        return false;
+    const bool needsLineBreak = !existing.data.isEmpty() && existing.data.back() != '\n';
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
@@ -110,21 +144,37 @@ bool ChangeLog::append(const QString& path, const QByteArray& line)
 
 QString ChangeLog::lastNonEmptyLine(const QString& path)
 {
-    QByteArray data;
-    if (!readAll(path, data))
-        return {};
-    qsizetype end = data.size();
-    while (end > 0) {
-        const qsizetype newline = data.lastIndexOf('\n', end - 1);
-        const qsizetype begin = newline + 1;
-        const QByteArrayView line = lineAt(data, begin, end);
-        if (!line.isEmpty())
-            return QString::fromUtf8(line);
-        if (newline < 0)
-            break;
-        end = newline;
+    const LastLine last = lastLineOf(path);
+    return last.cut ? QString() : QString::fromUtf8(last.line);
+}
+
+LastLogEntry ChangeLog::lastEntry(const QString& path)
+{
+    using State = LastLogEntry::State;
+    const LastLine last = lastLineOf(path);
+    switch (last.status) {
+    case SafeFile::Status::Read:
+        break;
+    case SafeFile::Status::Missing:
+        // Only when the folder could be searched is the log known to be absent.
+        if (SafeFile::presence(path) == SafeFile::Presence::Absent)
+            return {State::NoLog, {}, {}};
+        return {State::Unusable, {}, SafeFile::describe(SafeFile::Status::Unreadable)};
+    default:
+        return {State::Unusable, {}, SafeFile::describe(last.status)};
     }
-    return {};
+    if (last.cut)
+        return {State::Unusable, {}, QStringLiteral("dernière ligne trop longue")};
+    if (last.line.isEmpty())
+        return {State::NoEntry, {}, {}};
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString line = decoder(last.line);
+    if (decoder.hasError())
+        return {State::Unusable, {}, QStringLiteral("dernière ligne pas en UTF-8")};
+    const std::optional<ChangeLogLine> fields = parseLine(line);
+    if (!fields)
+        return {State::Unusable, {}, QStringLiteral("dernière ligne non reconnue")};
+    return {State::Entry, *fields, {}};
 }
 
 bool ChangeLog::hasContent(const QString& path)

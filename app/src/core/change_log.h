@@ -18,12 +18,37 @@ struct ChangeLogLine
     QString adjustment;
 };
 
+// What the last line of a log says of the monitor's current picture.
+struct LastLogEntry
+{
+    enum class State {
+        // There is definitely no log.
+        NoLog,
+        // A log holding no line (empty, or line ends only).
+        NoEntry,
+        // fields hold the last line's.
+        Entry,
+        // A log is there but tells nothing for sure: not a regular file,
+        // unreadable, or a last line that is not one this program writes.
+        Unusable,
+    };
+    State state = State::NoLog;
+    ChangeLogLine fields;
+    // Why it is unusable, for diagnostic lines.
+    QString reason;
+};
+
 // A monitor's change log: one UTF-8 text line per wallpaper change,
 // "[yyyy-MM-dd hh:mm:ss] [file name] [trigger] [adjustment]". Lines are only
 // ever appended.
 class ChangeLog
 {
 public:
+    // Larger logs are not read whole; a last line longer than maxLineBytes is
+    // not one this program wrote.
+    static constexpr qint64 maxReadBytes = 16 * 1024 * 1024;
+    static constexpr qint64 maxLineBytes = 64 * 1024;
+
     static QString timestampFormat() { return QStringLiteral("yyyy-MM-dd hh:mm:ss"); }
 
     // The log's word for an adjustment mode (0 fill ... 4 tile); "Remplir"
@@ -48,6 +73,10 @@ public:
     // The last line holding any character (white space counts), without its
     // line end; empty when there is none or the file cannot be read.
     static QString lastNonEmptyLine(const QString& path);
+
+    // The state of the log's last non-empty line, telling a missing log from
+    // one that cannot be read or understood.
+    static LastLogEntry lastEntry(const QString& path);
 
     // Whether the file exists, can be read and holds more than white space.
     static bool hasContent(const QString& path);

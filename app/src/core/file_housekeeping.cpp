@@ -4,11 +4,31 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+
+// A link in place of one of our folders leads elsewhere: never cleaned through.
+bool isOwnFolder(const QString& directory)
+{
+    const QFileInfo info(directory);
+    return !info.isSymLink() && info.isDir();
+}
+
+} // namespace
+
+void FileHousekeeping::removeFolder(const QString& directory)
+{
+    const QFileInfo info(directory);
+    if (info.isSymLink())
+        QFile::remove(directory);
+    else if (info.isDir())
+        QDir(directory).removeRecursively();
+}
+
 void FileHousekeeping::deleteAllFilesExcept(const QString& directory, const QString& keepPath)
 {
-    QDir dir(directory);
-    if (!dir.exists())
+    if (!isOwnFolder(directory))
         return;
+    QDir dir(directory);
     const QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Unsorted);
     for (const QFileInfo& file : files) {
         if (file.absoluteFilePath() != keepPath)
@@ -18,9 +38,9 @@ void FileHousekeeping::deleteAllFilesExcept(const QString& directory, const QStr
 
 void FileHousekeeping::deleteImagesExcept(const QString& directory, const QString& keepName)
 {
-    QDir dir(directory);
-    if (!dir.exists())
+    if (!isOwnFolder(directory))
         return;
+    QDir dir(directory);
     const QFileInfoList files =
         dir.entryInfoList({QStringLiteral("*.bmp"), QStringLiteral("*.png")}, QDir::Files, QDir::Unsorted);
     for (const QFileInfo& file : files) {
@@ -31,9 +51,9 @@ void FileHousekeeping::deleteImagesExcept(const QString& directory, const QStrin
 
 void FileHousekeeping::keepNewestFiles(const QString& directory, int maxFiles)
 {
-    QDir dir(directory);
-    if (!dir.exists())
+    if (!isOwnFolder(directory))
         return;
+    QDir dir(directory);
     const QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Time);
     for (qsizetype i = maxFiles; i < files.size(); ++i)
         QFile::remove(files[i].absoluteFilePath());
@@ -42,9 +62,9 @@ void FileHousekeeping::keepNewestFiles(const QString& directory, int maxFiles)
 void FileHousekeeping::trimToSize(const QString& directory, qint64 maxBytes,
                                   const std::function<bool(const QString&)>& isKept)
 {
-    QDir dir(directory);
-    if (!dir.exists())
+    if (!isOwnFolder(directory))
         return;
+    QDir dir(directory);
     QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Time);
     qint64 total = 0;
     for (const QFileInfo& file : files)

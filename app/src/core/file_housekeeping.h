@@ -5,11 +5,15 @@
 #include <functional>
 
 // Deletions that keep the program's folders from growing without bound. They
-// work on plain, non-hidden files only, report nothing and skip files that
+// work on plain, non-hidden files only, never inside a folder that is a link, report nothing and skip files that
 // cannot be deleted: the next run tries again.
 class FileHousekeeping
 {
 public:
+    // Deletes the folder with its contents; a link in its place loses the
+    // link only, never what it points to.
+    static void removeFolder(const QString& directory);
+
     // Deletes every file of the folder whose absolute path is not keepPath
     // (exact, case-sensitive). Nothing happens when the folder is missing.
     static void deleteAllFilesExcept(const QString& directory, const QString& keepPath);

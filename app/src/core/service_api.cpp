@@ -95,6 +95,19 @@ ServiceCategory ServiceApi::readCategory(const QJsonValue& value)
             object.value(QLatin1String("thumbnail")).toString()};
 }
 
+QString ServiceApi::notJsonReason(const QByteArray& body)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError)
+        return QStringLiteral("la réponse du service n'est pas du JSON (%1 à l'octet %2)")
+            .arg(error.errorString())
+            .arg(error.offset);
+    if (!document.isObject())
+        return QStringLiteral("la réponse du service n'est pas un objet JSON");
+    return {};
+}
+
 WallpaperListReply ServiceApi::readWallpaperList(const QByteArray& body)
 {
     const QJsonObject object = replyObject(body);
@@ -105,6 +118,11 @@ WallpaperListReply ServiceApi::readWallpaperList(const QByteArray& body)
         reply.fileNames << element.toObject().value(QLatin1String("filename")).toString();
     reply.nearestPreviousDate = object.value(QLatin1String("nearest_previous_date")).toString();
     reply.error = object.value(QLatin1String("error")).toString();
+    if (!reply.success && reply.error.isEmpty()) {
+        reply.error = notJsonReason(body);
+        if (reply.error.isEmpty())
+            reply.error = QStringLiteral("le service a répondu sans \"success\" ni texte d'erreur");
+    }
     return reply;
 }
 

@@ -45,6 +45,7 @@ struct WallpaperListReply
     // "data"[i]."filename" in reply order, "" where missing.
     QStringList fileNames;
     QString nearestPreviousDate;
+    // The service's "error" text, or what was wrong with the reply.
     QString error;
 };
 
@@ -71,7 +72,10 @@ public:
     static QJsonObject replyObject(const QByteArray& body);
     static CategoryListReply readCategoryList(const QByteArray& body);
     static ServiceCategory readCategory(const QJsonValue& value);
+    // A refusal without an "error" text of its own gets one saying what was wrong.
     static WallpaperListReply readWallpaperList(const QByteArray& body);
+    // Why a body is not a JSON object, or "" when it is one.
+    static QString notJsonReason(const QByteArray& body);
     // Format detected from the content; false when the bytes are no image.
     static bool decodeImage(const QByteArray& body, QPixmap& pixmap);
 

@@ -1,8 +1,13 @@
 #include "settings_file.h"
 
+#include "safe_file.h"
+
+#include "utils/settings_store.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringDecoder>
 
 namespace SettingsFile {
@@ -17,12 +22,13 @@ constexpr qint64 maxCheckedBytes = 16 * 1024 * 1024;
 bool isDamaged(const QString& path)
 {
     const QFileInfo info(path);
-    if (info.isSymLink() || !info.isFile())
+    if (info.isSymLink() || info.isDir() || (!info.exists()))
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray bytes = file.read(maxCheckedBytes);
+    // A FIFO, socket or device would block or never end the settings library's read.
+    const SafeFile::Result file = SafeFile::readHead(path, maxCheckedBytes);
+    if (file.status != SafeFile::Status::Read)
+        return file.status != SafeFile::Status::Missing;
+    const QByteArray& bytes = file.data;
     if (bytes.contains('\0'))
         return true;
     QStringDecoder decoder(QStringDecoder::Utf8);
@@ -40,6 +46,17 @@ QString setAsideIfDamaged(const QString& path)
     for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
         target = base + QLatin1Char('-') + QString::number(n);
     return QFile::rename(path, target) ? target : QString();
+}
+
+QString userSettingsPath()
+{
+#ifdef Q_OS_WIN
+    // The registry: opening it reads no file.
+    return openSettings().fileName();
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Velmora/WallpaperSettings.conf");
+#endif
 }
 
 } // namespace SettingsFile

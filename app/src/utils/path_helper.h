@@ -12,5 +12,11 @@ public:
     static QString getHistoryDirectory();
     static QString getCategoriesCachePath();
     static QString getThumbnailsCacheDirectory();
+    // Downloads in progress and the composite. On Linux a folder only this
+    // user can enter: "Velmora" in the session's runtime folder, else
+    // "Velmora-<uid>" in the temporary folder (a fresh private folder when
+    // another user or a link holds that name). Created if missing.
     static QString getTemporaryDirectory();
+    // The same folder when it exists and is ours, else "": nothing is created.
+    static QString existingTemporaryDirectory();
 };

@@ -180,8 +180,10 @@ void ModernWindow::handleWallpaperListReply(QNetworkReply* reply, int screenInde
     const WallpaperListReply list = ServiceApi::readWallpaperList(reply->readAll());
     // A refusal concerns this category only (one the service no longer has,
     // say): it ends the walk like a category with nothing new.
-    if (!list.success)
+    if (!list.success) {
         qDebug() << "[API] Erreur API wallpapers pour écran" << screenNumber << ":" << categoryId << list.error;
+        currentMultiDownload->refusals.insert(screenIndex, list.error);
+    }
     const QStringList fileNames = list.success ? list.fileNames : QStringList();
 
     // What this screen already showed is not new for it.
@@ -225,8 +227,13 @@ void ModernWindow::getRandomWallpaperFromHistory(int screenIndex)
         return;
     const QList<QString> history = screenWallpaperHistory.value(screenIndex);
     if (history.isEmpty()) {
-        handleMultiDownloadError(
-            QStringLiteral("Aucun wallpaper disponible dans l'historique pour l'écran %1").arg(screenIndex + 1));
+        QString message =
+            QStringLiteral("Aucun wallpaper disponible dans l'historique pour l'écran %1").arg(screenIndex + 1);
+        // A service that refused the lists is the likelier cause: say how.
+        const QString refusal = currentMultiDownload->refusals.value(screenIndex);
+        if (!refusal.isEmpty())
+            message += QStringLiteral(" (Erreur API wallpapers: %1)").arg(refusal);
+        handleMultiDownloadError(message);
         return;
     }
 
@@ -311,7 +318,9 @@ void ModernWindow::handleImageReply(QNetworkReply* reply, int screenIndex)
     }
 
     const QByteArray body = reply->readAll();
-    QString fileName = reply->url().fileName(QUrl::FullyDecoded);
+    // The name asked for, not the one of a redirect's target: it is the name
+    // the list gave, and the one history and filters know.
+    QString fileName = reply->request().url().fileName(QUrl::FullyDecoded);
     // The name becomes a local file: anything that is not a plain file name
     // is replaced, as is a missing one.
     if (fileName.isEmpty() || !isSafeServiceFileName(fileName)) {

@@ -395,7 +395,7 @@ void ModernWindow::loadSettings()
     isLoadingSettings = true;
     // A settings file that is no settings text would be overwritten by the
     // next save: it is kept aside, and the program starts from the defaults.
-    const QString setAside = SettingsFile::setAsideIfDamaged(openSettings().fileName());
+    const QString setAside = SettingsFile::setAsideIfDamaged(SettingsFile::userSettingsPath());
     if (!setAside.isEmpty())
         qDebug() << "[INIT] Paramètres illisibles mis de côté:" << setAside;
     {

@@ -2,10 +2,12 @@
 
 #include "modern_window.h"
 
+#include "core/change_log.h"
 #include "core/file_housekeeping.h"
 #include "core/service_file_name.h"
 #include "utils/path_helper.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -58,20 +60,32 @@ void ModernWindow::cleanupAllWallpapers()
     // Folders of monitors that are not connected now are left alone.
     const int screenCount = int(QGuiApplication::screens().size());
     for (int screen = 0; screen < screenCount; ++screen) {
+        const QString screenId = getScreenUniqueId(screen);
+        const QString screenDir = getWallpapersDirectory() + QLatin1Char('/') + screenId;
+        const LastLogEntry last =
+            ChangeLog::lastEntry(getHistoryDirectory() + QLatin1Char('/') + screenId + QStringLiteral(".log"));
+        // A log that is there but cannot be read or understood may still name
+        // the picture on the desktop: its folder stays as it is.
+        if (last.state == LastLogEntry::State::Unusable) {
+            qDebug() << "[INIT] Journal de l'écran" << screenId << "inutilisable (" << last.reason
+                     << "), dossier conservé:" << screenDir;
+            continue;
+        }
         const QString current = getCurrentWallpaperFromLog(screen);
         if (!current.isEmpty()) {
             cleanupOldWallpapers(screen, current);
             continue;
         }
-        QDir screenDir(getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screen));
-        if (screenDir.exists())
-            screenDir.removeRecursively();
+        FileHousekeeping::removeFolder(screenDir);
     }
 }
 
 void ModernWindow::cleanupTemporaryFiles()
 {
-    FileHousekeeping::deleteImagesExcept(PathHelper::getTemporaryDirectory(), compositeFileName);
+    // Only a folder that is ours: a foreign one, or a link, is not cleaned.
+    const QString folder = PathHelper::existingTemporaryDirectory();
+    if (!folder.isEmpty())
+        FileHousekeeping::deleteImagesExcept(folder, compositeFileName);
 }
 
 void ModernWindow::cleanupThumbnailCache()
