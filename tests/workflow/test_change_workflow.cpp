@@ -190,7 +190,9 @@ private Q_SLOTS:
         QCOMPARE(Access::statusLabel(*window)->text(), QStringLiteral("Succès !"));
 
         const FakePlatformServices& platform = Access::platform(*window);
+        // One composite, and one log line per screen.
         QCOMPARE(platform.spannedWallpapers.size(), 1);
+        QCOMPARE(Access::history(*window).size(), 3);
         const QString composite = platform.spannedWallpapers.first();
         const QList<QRect> rects = platform.spannedScreenRects.first();
         QCOMPARE(rects.size(), 3);
