@@ -2,6 +2,7 @@
 
 #include "core/history_entry.h"
 #include "core/service_api.h"
+#include "core/work_queue.h"
 #include "window_environment.h"
 
 #include <QByteArray>
@@ -16,6 +17,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class CountdownWidget;
@@ -100,6 +102,10 @@ private:
         quint64 changeId = 0;
         // Why the service refused a screen's last wallpaper list, for the message when nothing is left.
         QMap<int, QString> refusals;
+
+        // Every screen is in and the desktop is being set; the trigger mode is fixed.
+        bool applying = false;
+        QString triggerMode;
     };
 
     void setupUI();
@@ -160,6 +166,7 @@ private:
     void requestCategoryWallpapers(const QString& categoryId, const QString& date, int daysBack, int screenIndex);
     void downloadAndApplyWallpaper(const QString& filename, int screenIndex);
     void applyCategoryImage(QNetworkReply* reply, const QString& filename, int screenIndex);
+    void showCategoryApplied();
     // The multi-screen switch of the settings tab; off while it does not exist.
     bool isMultiScreenSwitchOn() const;
 
@@ -240,6 +247,10 @@ private:
     void downloadWallpaperForScreen(const QString& filename, int screenIndex);
     void downloadImageForScreen(const QString& imageUrl, int screenIndex);
     void applyMultipleWallpapers();
+    // The desktop's answer: files the pictures and ends the change.
+    void finishChange(quint64 changeId, bool accepted);
+    // A change asked for while another was being applied starts now.
+    void startChangeAskedWhileApplying();
     void handleMultiDownloadError(const QString& error);
     void restoreButton(const QString& message);
     bool isChangeInFlight(quint64 changeId) const;
@@ -258,14 +269,18 @@ private:
     // Certificate errors are never ignored: they fail the request, and are logged and named in its error text.
     void setupSslErrorHandling(QNetworkReply* reply);
 
-    // Desktop wallpaper (window/wallpaper_application.cpp).
-    bool setWallpaperWithSmoothTransition(const QString& imagePath);
-    bool setMultipleWallpapers(const QMap<int, QString>& imagePaths);
+    // Desktop wallpaper (window/wallpaper_application.cpp). Composing and
+    // setting run on wallpaperJobs; done gets the desktop's answer on the GUI thread.
+    void setWallpaperWithSmoothTransition(const QString& imagePath, std::function<void(bool)> done = {});
+    void setMultipleWallpapers(const QMap<int, QString>& imagePaths, std::function<void(bool)> done);
+    // Runs on the wallpaper jobs' thread.
     bool setSpanWallpaperMode();
-    void rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers);
+    void rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers, std::function<void()> done = {});
 
     std::unique_ptr<MultiWallpaperDownload> currentMultiDownload;
     quint64 lastChangeId = 0;
+    // The trigger mode of a change asked for while another was being applied.
+    QString changeAskedWhileApplying;
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
     QNetworkAccessManager* networkManager = nullptr;
@@ -315,6 +330,11 @@ private:
     QMap<ServiceReplyKind, ServiceRequestLimits> serviceRequestLimits;
 
     WindowEnvironment environment;
+    // Declared after environment, so that they are gone, their jobs done,
+    // before the platform goes. Composing and setting the wallpaper, one job
+    // after another; received pictures' BMP copies, side by side.
+    WorkQueue wallpaperJobs{1};
+    WorkQueue pictureJobs{0};
 
     friend class ModernWindowTestAccess;
 };

@@ -6,6 +6,11 @@
 // BMP copy, the composite, the set and the filing. The workflow itself is not
 // instrumented; the difference between the whole and the sum of the steps is
 // printed as its own row.
+//
+// Beside it: the floor of a change (the same downloads, one JPEG decode of
+// each into memory and one write of the composite's size), and the GUI
+// thread's longest stall during the whole change, seen by a 10 ms repeating
+// timer on the GUI thread as the largest gap between two of its ticks.
 
 #include "fake_platform.h"
 #include "modern_window.h"
@@ -13,6 +18,10 @@
 #include "test_environment.h"
 #include "test_screens.h"
 
+#include "core/area_scaler.h"
+#include "core/bitmap_copy.h"
+#include "core/bitmap_file.h"
+#include "core/jpeg_stream.h"
 #include "core/service_api.h"
 #include "core/service_file_name.h"
 #include "core/wallpaper_builder.h"
@@ -26,6 +35,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -78,6 +88,8 @@ const QSize pictureSize(2560, 1440);
 const QStringList categories{QStringLiteral("nature"), QStringLiteral("city"), QStringLiteral("space")};
 
 enum Phase { ListQuery, Download, BmpCopy, Composite, Set, Filing, PhaseCount };
+// The floor's own parts, timed after the phases.
+enum FloorPart { FloorDecode, FloorWrite, FloorPartCount };
 const char* const phaseNames[PhaseCount] = {"list query", "download", "BMP copy", "composite", "set", "filing"};
 
 struct Case
@@ -254,8 +266,30 @@ void closeConnections(ModernWindow& window)
     Access::network(window)->clearConnectionCache();
 }
 
+// The largest gap between two ticks of a 10 ms timer on the GUI thread.
+class StallWatcher
+{
+public:
+    StallWatcher()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, elapsedMs(m_sinceTick));
+            m_sinceTick.start();
+        });
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_sinceTick.start();
+        m_timer.start(10);
+    }
+    double longestMs() const { return std::max(m_longest, elapsedMs(m_sinceTick)); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_sinceTick;
+    double m_longest = 0;
+};
+
 // Milliseconds of one change from the click to the button at rest; < 0 with error set on failure.
-double wholeChange(ModernWindow& window, QString& error)
+double wholeChange(ModernWindow& window, QString& error, double& stallMs)
 {
     closeConnections(window);
     const FakePlatformServices& platform = Access::platform(window);
@@ -265,10 +299,12 @@ double wholeChange(ModernWindow& window, QString& error)
     QEventLoop loop;
     ChangeEndWatcher watcher(Access::changeNowButton(window), loop);
     QTimer::singleShot(changeTimeoutMs, &loop, &QEventLoop::quit);
+    StallWatcher stalls;
     watcher.clock.start();
     Access::changeNowButton(window)->click();
     if (!watcher.ended)
         loop.exec();
+    stallMs = stalls.longestMs();
 
     if (!watcher.ended) {
         error = QStringLiteral("the change did not end within %1 ms").arg(changeTimeoutMs);
@@ -319,9 +355,11 @@ bool fetchAll(ModernWindow& window, const QList<QUrl>& urls, ServiceReplyKind ki
 }
 
 using PhaseTimes = std::array<double, PhaseCount>;
+using FloorTimes = std::array<double, FloorPartCount>;
 
-// Times each step of a change for every screen; false with error set on failure.
-bool changeStepByStep(ModernWindow& window, int screenCount, PhaseTimes& times, QString& error)
+// Times each step of a change for every screen, then the floor's own parts;
+// false with error set on failure.
+bool changeStepByStep(ModernWindow& window, int screenCount, PhaseTimes& times, FloorTimes& floor, QString& error)
 {
     closeConnections(window);
     const QString origin = Access::serviceOrigin(window);
@@ -385,14 +423,13 @@ bool changeStepByStep(ModernWindow& window, int screenCount, PhaseTimes& times, 
     if (!downloaded)
         return false;
 
-    // BMP copy: the body decoded and saved beside it as BMP.
+    // BMP copy: the body decoded once and written beside it as BMP, one screen after another.
     QMap<int, QString> bmpCopies;
     clock.start();
     for (int screen = 0; screen < screenCount; ++screen) {
-        QImage image;
         const QString bmp = temporaryFolder + QLatin1Char('/') + chosen[screen].section(QLatin1Char('.'), 0, 0) +
                             QStringLiteral("_screen%1.bmp").arg(screen);
-        if (!image.loadFromData(bodies[screen]) || !image.save(bmp, "BMP")) {
+        if (writeBitmapCopy(bodies[screen], bmp) != BitmapCopyResult::Written) {
             error = QStringLiteral("cannot make the BMP copy %1").arg(bmp);
             return false;
         }
@@ -424,6 +461,30 @@ bool changeStepByStep(ModernWindow& window, int screenCount, PhaseTimes& times, 
         Access::addToScreenHistory(window, screen, received[screen]);
     Access::cleanupTemporaryFiles(window);
     times[Filing] = elapsedMs(clock);
+
+    // The floor: each download decoded once into memory, and one file of the composite's size.
+    clock.start();
+    for (int screen = 0; screen < screenCount; ++screen) {
+        QImage decoded;
+        if (!decodeJpeg(bodies[screen], [&](const QSize& size) {
+                decoded = QImage(size, QImage::Format_BGR888);
+                return BgrCanvas::of(decoded);
+            })) {
+            error = QStringLiteral("cannot decode %1").arg(chosen[screen]);
+            return false;
+        }
+    }
+    floor[FloorDecode] = elapsedMs(clock);
+    const QImage composite(QImageReader(compositePath).size(), QImage::Format_BGR888);
+    const QString floorFile = temporaryFolder + QStringLiteral("/floor.bmp");
+    clock.start();
+    const bool floorWritten = writeBitmap(composite, floorFile);
+    floor[FloorWrite] = elapsedMs(clock);
+    QFile::remove(floorFile);
+    if (!floorWritten) {
+        error = QStringLiteral("cannot write %1").arg(floorFile);
+        return false;
+    }
     for (int screen = 0; screen < screenCount; ++screen) {
         if (Access::screenHistory(window, screen).value(0).isEmpty() || QFileInfo::exists(received[screen])) {
             error = QStringLiteral("screen %1's picture was not filed").arg(screen + 1);
@@ -450,8 +511,15 @@ QString layoutText(const QList<TestScreen>& screens)
     return parts.join(QStringLiteral(", "));
 }
 
-// The median whole change in ms, or < 0 after printing why it failed.
-double runCase(const ServiceFixture& service, const Case& c, int runs)
+struct CaseResult
+{
+    double whole = -1;
+    double floor = 0;
+    double stall = 0;
+};
+
+// The medians of one case; whole < 0 after printing why it failed.
+CaseResult runCase(const ServiceFixture& service, const Case& c, int runs)
 {
     TestScreens::apply(c.screens);
     ModernWindow window(service.windowEnvironment());
@@ -460,19 +528,25 @@ double runCase(const ServiceFixture& service, const Case& c, int runs)
     const int screenCount = int(c.screens.size());
 
     std::vector<double> wholes;
+    std::vector<double> stalls;
+    std::vector<double> floors;
     std::array<std::vector<double>, PhaseCount> phases;
     // The first round warms the connections' TLS set-up, the image plugins and the page cache.
     for (int run = 0; run <= runs; ++run) {
         QString error;
-        const double whole = wholeChange(window, error);
+        double stall = 0;
+        const double whole = wholeChange(window, error, stall);
         PhaseTimes times{};
-        if (whole < 0 || !changeStepByStep(window, screenCount, times, error)) {
+        FloorTimes floor{};
+        if (whole < 0 || !changeStepByStep(window, screenCount, times, floor, error)) {
             std::fprintf(stderr, "change: %s: %s\n", c.name, qPrintable(error));
-            return -1;
+            return {};
         }
         if (run == 0)
             continue;
         wholes.push_back(whole);
+        stalls.push_back(stall);
+        floors.push_back(times[Download] + floor[FloorDecode] + floor[FloorWrite]);
         for (int phase = 0; phase < PhaseCount; ++phase)
             phases[size_t(phase)].push_back(times[size_t(phase)]);
     }
@@ -491,8 +565,14 @@ double runCase(const ServiceFixture& service, const Case& c, int runs)
     std::printf("  (rest: the change's own overhead, less the overlap of one screen's local work with another's\n"
                 "  download; whole change min %.1f ms, max %.1f ms)\n",
                 *std::min_element(wholes.begin(), wholes.end()), *std::max_element(wholes.begin(), wholes.end()));
+    const CaseResult result{whole, median(floors), median(stalls)};
+    std::printf("  %-24s %10.1f   (download + one JPEG decode per picture + one composite-sized write)\n", "floor",
+                result.floor);
+    std::printf("  %-24s %10.2fx\n", "whole / floor", whole / result.floor);
+    std::printf("  %-24s %10.1f   (largest gap of a 10 ms GUI timer; worst run %.1f ms)\n", "longest GUI stall",
+                result.stall, *std::max_element(stalls.begin(), stalls.end()));
     std::fflush(stdout);
-    return whole;
+    return result;
 }
 
 } // namespace
@@ -541,12 +621,14 @@ int main(int argc, char** argv)
     const Case oneScreen{"1 screen", {{QStringLiteral("A"), 0, 0, 2560, 1440}}};
     const Case threeScreens{"3 screens",
                             {{QStringLiteral("A"), 0, 0, 2560, 1440},
-                             {QStringLiteral("B"), 2560, 0, 1920, 1080},
-                             {QStringLiteral("C"), 4480, 0, 1920, 1080}}};
-    const double one = runCase(service, oneScreen, runs);
-    const double three = one < 0 ? -1 : runCase(service, threeScreens, runs);
-    if (one < 0 || three < 0)
+                             {QStringLiteral("B"), 2560, 0, 2560, 1440},
+                             {QStringLiteral("C"), 5120, 0, 2560, 1440}}};
+    const CaseResult one = runCase(service, oneScreen, runs);
+    const CaseResult three = one.whole < 0 ? CaseResult{} : runCase(service, threeScreens, runs);
+    if (one.whole < 0 || three.whole < 0)
         return 1;
-    std::printf("\nchange: 1 screen %.1f ms, 3 screens %.1f ms\n", one, three);
+    std::printf(
+        "\nchange: 1 screen %.1f ms (%.2fx floor), 3 screens %.1f ms (%.2fx floor), longest GUI stall %.1f ms\n",
+        one.whole, one.whole / one.floor, three.whole, three.whole / three.floor, std::max(one.stall, three.stall));
     return 0;
 }

@@ -32,6 +32,14 @@ public:
     }
     // A rebuild of the tab, as a new catalogue brings it.
     static void clearTiles(ModernWindow& w) { w.clearCategoriesDisplay(); }
+    // Waits until the desktop has answered every wallpaper job asked for so far.
+    static bool settle(ModernWindow& w)
+    {
+        bool answered = false;
+        w.wallpaperJobs.run(
+            &w, [] { return true; }, [&](bool) { answered = true; });
+        return QTest::qWaitFor([&] { return answered; }, 30000);
+    }
 };
 
 namespace categories_test {

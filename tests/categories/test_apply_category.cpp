@@ -151,6 +151,7 @@ private Q_SLOTS:
         applyFromTile(*window, action);
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), replies, timeoutMs);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(Access::settle(*window));
         // Nothing more is on its way, nothing was applied or asked for by that name.
         QVERIFY(network->findChildren<QNetworkReply*>().isEmpty());
         QCOMPARE(Access::statusLabel(*window)->text(), status);

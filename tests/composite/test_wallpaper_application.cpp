@@ -14,23 +14,38 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <optional>
+
 using namespace TestPictures;
 
+// The setters answer later, on the GUI thread; these wait for the answer.
 class ModernWindowTestAccess
 {
 public:
     static bool setWallpaperWithSmoothTransition(ModernWindow& w, const QString& path)
     {
-        return w.setWallpaperWithSmoothTransition(path);
+        std::optional<bool> answer;
+        w.setWallpaperWithSmoothTransition(path, [&](bool accepted) { answer = accepted; });
+        return waitFor(answer);
     }
     static bool setMultipleWallpapers(ModernWindow& w, const QMap<int, QString>& paths)
     {
-        return w.setMultipleWallpapers(paths);
+        std::optional<bool> answer;
+        w.setMultipleWallpapers(paths, [&](bool accepted) { answer = accepted; });
+        return waitFor(answer);
     }
     static bool setSpanWallpaperMode(ModernWindow& w) { return w.setSpanWallpaperMode(); }
     static void rebuildCompositeWallpaper(ModernWindow& w, const QMap<int, QString>& paths)
     {
-        w.rebuildCompositeWallpaper(paths);
+        std::optional<bool> answer;
+        w.rebuildCompositeWallpaper(paths, [&] { answer = true; });
+        waitFor(answer);
+    }
+
+private:
+    static bool waitFor(const std::optional<bool>& answer)
+    {
+        return QTest::qWaitFor([&] { return answer.has_value(); }, 30000) && *answer;
     }
 };
 

@@ -19,6 +19,15 @@ public:
     static QTimer* debounce(ModernWindow& w) { return w.m_displayChangeTimer; }
     static bool changeInFlight(ModernWindow& w) { return w.currentMultiDownload != nullptr; }
     static QPushButton* changeNowButton(ModernWindow& w) { return w.changeNowButton; }
+    // Waits until the desktop has answered every wallpaper job asked for so far:
+    // they run one after another and answer in order.
+    static bool settle(ModernWindow& w)
+    {
+        bool answered = false;
+        w.wallpaperJobs.run(
+            &w, [] { return true; }, [&](bool) { answered = true; });
+        return QTest::qWaitFor([&] { return answered; }, 30000);
+    }
 };
 
 namespace {
@@ -158,6 +167,7 @@ private Q_SLOTS:
             fileCurrentPicture(connector, connector == "B" ? Qt::green : Qt::red);
         Window window;
         QVERIFY(QMetaObject::invokeMethod(window.w.get(), "onDisplayConfigurationChanged"));
+        QVERIFY(Access::settle(*window.w));
         QCOMPARE(window.platform->wallpapers.size(), single.size());
         if (!single.isEmpty())
             QVERIFY(window.platform->wallpapers.first().endsWith(single.first()));
@@ -181,6 +191,7 @@ private Q_SLOTS:
         QVERIFY(QMetaObject::invokeMethod(window.w.get(), "onDisplayConfigurationChanged"));
         QCOMPARE(window.reapplications(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!Access::changeInFlight(*window.w), 30000);
+        QVERIFY(Access::settle(*window.w));
         QCOMPARE(window.reapplications(), 2);
         QVERIFY(window.showsColours({Qt::yellow, Qt::yellow}));
     }

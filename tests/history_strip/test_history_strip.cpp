@@ -30,6 +30,15 @@ public:
     static QString screenId(ModernWindow& w, int screen) { return w.getScreenUniqueId(screen); }
     static QString status(ModernWindow& w) { return w.statusLabel->text(); }
     static QNetworkAccessManager* network(ModernWindow& w) { return w.networkManager; }
+    // Waits until the desktop has answered every wallpaper job asked for so far:
+    // they run one after another and answer in order.
+    static bool settle(ModernWindow& w)
+    {
+        bool answered = false;
+        w.wallpaperJobs.run(
+            &w, [] { return true; }, [&](bool) { answered = true; });
+        return QTest::qWaitFor([&] { return answered; }, 30000);
+    }
 };
 
 namespace {
@@ -256,6 +265,7 @@ private Q_SLOTS:
         onNextBox(&said, [](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
         window.click("historyApplyButton");
         QCOMPARE(said, QStringLiteral("Применение на несколько экранов|Обои будут применены к 2 выбранным экранам."));
+        QVERIFY(Access::settle(*window.w));
         QVERIFY(window.showsColours({Qt::red, Qt::blue, Qt::blue}));
         QCOMPARE((QStringList{window.lastTrigger(0), window.lastTrigger(1), window.lastTrigger(2)}),
                  (QStringList{"Manuel", "Historique", "Historique"}));
@@ -266,12 +276,14 @@ private Q_SLOTS:
             box->button(QMessageBox::No)->click();
         });
         window.click("historyApplyButton");
+        QVERIFY(Access::settle(*window.w));
         QCOMPARE(window.platform->spannedWallpapers.size(), 1);
         QCOMPARE(openSettings().value("dontShowMultiScreenWarning").toBool(), true);
         said.clear();
         onNextBox(&said, [](QMessageBox* box) { box->reject(); });
         window.click("historyApplyButton");
         QVERIFY(said.isEmpty());
+        QVERIFY(Access::settle(*window.w));
         QCOMPARE(window.platform->spannedWallpapers.size(), 2);
 
         // A restart remembers the answer: all three monitors, and no question.
@@ -287,6 +299,7 @@ private Q_SLOTS:
         onNextBox(&said, [](QMessageBox* box) { box->reject(); });
         restarted.click("historyApplyButton");
         QVERIFY(said.isEmpty());
+        QVERIFY(Access::settle(*restarted.w));
         QCOMPARE(restarted.platform->spannedWallpapers.size(), 1);
     }
 };

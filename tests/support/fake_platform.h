@@ -2,11 +2,14 @@
 
 #include "platform/platform_services.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QMap>
+#include <QMetaObject>
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 
 class QWidget;
 
@@ -24,22 +27,26 @@ public:
 
     bool hasSystemTray() const override { return trayAvailable; }
 
+    // The window sets wallpapers from a thread of its own; what it asked is
+    // recorded on the GUI thread, before the window hears the answer.
     bool setWallpaper(const QString& imagePath) override
     {
-        wallpapers.append(imagePath);
+        record([this, imagePath] { wallpapers.append(imagePath); });
         return wallpaperResult;
     }
 
     bool setSpanStyle() override
     {
-        ++spanStyleRequests;
+        record([this] { ++spanStyleRequests; });
         return spanStyleResult;
     }
 
     bool setSpannedWallpaper(const QString& compositePath, const QList<QRect>& screenRects) override
     {
-        spannedWallpapers.append(compositePath);
-        spannedScreenRects.append(screenRects);
+        record([this, compositePath, screenRects] {
+            spannedWallpapers.append(compositePath);
+            spannedScreenRects.append(screenRects);
+        });
         return spannedResult;
     }
 
@@ -80,4 +87,13 @@ public:
     // Start-up entries by name: the program and its arguments.
     bool startupEntryResult = true;
     QMap<QString, QStringList> startupEntries;
+
+private:
+    template <typename Record> static void record(Record record)
+    {
+        if (QThread::currentThread() == QCoreApplication::instance()->thread())
+            record();
+        else
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(record), Qt::QueuedConnection);
+    }
 };

@@ -57,6 +57,21 @@ auto installInfoIcon()
 
 } // namespace
 
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(int& paints) : m_paints(paints) {}
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++m_paints;
+        return false;
+    }
+
+private:
+    int& m_paints;
+};
+
 class TestCountdownWidget : public QObject
 {
     Q_OBJECT

@@ -190,7 +190,13 @@ private Q_SLOTS:
         QCOMPARE(Access::statusLabel(*window)->text(), QStringLiteral("Succès !"));
 
         const FakePlatformServices& platform = Access::platform(*window);
+        // One composite, and one log line per screen.
         QCOMPARE(platform.spannedWallpapers.size(), 1);
+        for (int screen = 0; screen < 3; ++screen) {
+            QFile log(window->getHistoryDirectory() + '/' + Access::screenId(*window, screen) + ".log");
+            QVERIFY(log.open(QIODevice::ReadOnly));
+            QCOMPARE(log.readAll().trimmed().count('\n'), 0);
+        }
         const QString composite = platform.spannedWallpapers.first();
         const QList<QRect> rects = platform.spannedScreenRects.first();
         QCOMPARE(rects.size(), 3);

@@ -61,6 +61,86 @@ bool MappedBitmap::open(const QString& path)
     return true;
 }
 
+BitmapWriter::~BitmapWriter()
+{
+    discard();
+}
+
+BgrCanvas BitmapWriter::open(const QString& path, const QSize& size, int dotsPerMeterX, int dotsPerMeterY)
+{
+    discard();
+    if (size.isEmpty())
+        return {};
+    const qint64 rowBytes = (qint64(size.width()) * 3 + 3) & ~qint64(3);
+    constexpr int headerBytes = fileHeaderBytes + infoHeaderBytes;
+    const qint64 fileBytes = headerBytes + rowBytes * size.height();
+    if (fileBytes > std::numeric_limits<quint32>::max())
+        return {};
+
+    // Written beside the target and renamed over it: a failed write leaves the
+    // previous file whole, and nobody reads a half-written one.
+    m_path = path;
+    m_file.setFileName(path + QStringLiteral(".partial.bmp"));
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Truncate) || !m_file.resize(fileBytes)) {
+        discard();
+        return {};
+    }
+    // The file grows with zeros, so the rows' padding is already in place.
+    m_data = m_file.map(0, fileBytes);
+    if (!m_data) {
+        discard();
+        return {};
+    }
+    uchar* header = m_data;
+    header[0] = 'B';
+    header[1] = 'M';
+    qToLittleEndian(quint32(fileBytes), header + 2);
+    qToLittleEndian(quint32(headerBytes), header + 10);
+    qToLittleEndian(quint32(infoHeaderBytes), header + 14);
+    qToLittleEndian(quint32(size.width()), header + 18);
+    qToLittleEndian(quint32(size.height()), header + 22);
+    qToLittleEndian(quint16(1), header + 26);
+    qToLittleEndian(quint16(24), header + 28);
+    qToLittleEndian(quint32(fileBytes - headerBytes), header + 34);
+    qToLittleEndian(quint32(dotsPerMeterX), header + 38);
+    qToLittleEndian(quint32(dotsPerMeterY), header + 42);
+    // Bottom row first in the file: the top row is the last.
+    m_canvas = {m_data + headerBytes + rowBytes * (size.height() - 1), -rowBytes, size};
+    return m_canvas;
+}
+
+bool BitmapWriter::commit()
+{
+    if (!m_data)
+        return false;
+    // No sync to disk is waited for; the desktop reads the file right away.
+    bool written = m_file.unmap(m_data);
+    m_data = nullptr;
+    m_canvas = {};
+    m_file.close();
+    written = written && m_file.error() == QFileDevice::NoError;
+    std::error_code error;
+    if (written)
+        std::filesystem::rename(m_file.fileName().toStdU16String(), m_path.toStdU16String(), error);
+    if (!written || error) {
+        QFile::remove(m_file.fileName());
+        return false;
+    }
+    return true;
+}
+
+void BitmapWriter::discard()
+{
+    m_canvas = {};
+    if (m_data)
+        m_file.unmap(m_data);
+    m_data = nullptr;
+    if (m_file.isOpen()) {
+        m_file.close();
+        QFile::remove(m_file.fileName());
+    }
+}
+
 bool writeBitmap(const QImage& image, const QString& path)
 {
     if (image.isNull())
@@ -68,53 +148,12 @@ bool writeBitmap(const QImage& image, const QString& path)
     // BGR888 rows are already the file's pixel layout.
     const QImage pixels =
         image.format() == QImage::Format_BGR888 ? image : image.convertToFormat(QImage::Format_BGR888);
-    const qint64 pixelRowBytes = qint64(pixels.width()) * 3;
-    const qint64 rowBytes = (pixelRowBytes + 3) & ~qint64(3);
-    constexpr int headerBytes = fileHeaderBytes + infoHeaderBytes;
-    const qint64 fileBytes = headerBytes + rowBytes * pixels.height();
-    if (fileBytes > std::numeric_limits<quint32>::max())
+    BitmapWriter writer;
+    const BgrCanvas canvas = writer.open(path, pixels.size(), pixels.dotsPerMeterX(), pixels.dotsPerMeterY());
+    if (!canvas.bits)
         return false;
-
-    uchar header[headerBytes] = {};
-    header[0] = 'B';
-    header[1] = 'M';
-    qToLittleEndian(quint32(fileBytes), header + 2);
-    qToLittleEndian(quint32(headerBytes), header + 10);
-    qToLittleEndian(quint32(infoHeaderBytes), header + 14);
-    qToLittleEndian(quint32(pixels.width()), header + 18);
-    qToLittleEndian(quint32(pixels.height()), header + 22);
-    qToLittleEndian(quint16(1), header + 26);
-    qToLittleEndian(quint16(24), header + 28);
-    qToLittleEndian(quint32(fileBytes - headerBytes), header + 34);
-    qToLittleEndian(quint32(pixels.dotsPerMeterX()), header + 38);
-    qToLittleEndian(quint32(pixels.dotsPerMeterY()), header + 42);
-
-    // Written beside the target and renamed over it: a failed write leaves the
-    // previous file whole, and nobody reads a half-written one. No sync to disk
-    // is waited for; the desktop reads the file right away.
-    const QString partial = path + QStringLiteral(".partial.bmp");
-    QFile file(partial);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return false;
-    bool written = file.write(reinterpret_cast<const char*>(header), headerBytes) == headerBytes;
-    // Bottom row first, one write per row; padding goes out as zeros.
-    QByteArray padded(pixelRowBytes == rowBytes ? 0 : qsizetype(rowBytes), '\0');
-    for (int y = pixels.height() - 1; written && y >= 0; --y) {
-        const char* row = reinterpret_cast<const char*>(pixels.constScanLine(y));
-        if (!padded.isEmpty()) {
-            std::memcpy(padded.data(), row, size_t(pixelRowBytes));
-            row = padded.constData();
-        }
-        written = file.write(row, rowBytes) == rowBytes;
-    }
-    file.close();
-    written = written && file.error() == QFileDevice::NoError;
-    std::error_code error;
-    if (written)
-        std::filesystem::rename(partial.toStdU16String(), path.toStdU16String(), error);
-    if (!written || error) {
-        QFile::remove(partial);
-        return false;
-    }
-    return true;
+    const size_t rowBytes = size_t(pixels.width()) * 3;
+    for (int y = 0; y < pixels.height(); ++y)
+        std::memcpy(canvas.row(y), pixels.constScanLine(y), rowBytes);
+    return writer.commit();
 }

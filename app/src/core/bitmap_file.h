@@ -22,6 +22,30 @@ private:
     BgrRows m_rows;
 };
 
-// Writes image as a 24-bit uncompressed BMP, rows bottom-up, replacing path
-// only once the whole file is written (a "<path>.partial.bmp" meanwhile).
+// Writes a 24-bit uncompressed BMP, rows bottom-up, row by row straight into
+// the mapped file, replacing path only once the whole file is written (a
+// "<path>.partial.bmp" meanwhile; dropped unless committed).
+class BitmapWriter
+{
+public:
+    BitmapWriter() = default;
+    ~BitmapWriter();
+    BitmapWriter(const BitmapWriter&) = delete;
+    BitmapWriter& operator=(const BitmapWriter&) = delete;
+
+    // The picture's rows, top row first, to fill before commit(); empty when
+    // the file cannot be made.
+    BgrCanvas open(const QString& path, const QSize& size, int dotsPerMeterX = 3780, int dotsPerMeterY = 3780);
+    bool commit();
+
+private:
+    void discard();
+
+    QFile m_file;
+    QString m_path;
+    uchar* m_data = nullptr;
+    BgrCanvas m_canvas;
+};
+
+// Writes image as a 24-bit uncompressed BMP through BitmapWriter.
 bool writeBitmap(const QImage& image, const QString& path);

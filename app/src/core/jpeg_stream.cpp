@@ -170,9 +170,39 @@ bool drawJpegPart(const QString& path, const QRectF& window, const BgrCanvas& ca
     return shrinkInto(rows, canvas, shown, scaled.translated(-part.topLeft()));
 }
 
+bool decodeJpeg(QByteArrayView data, const std::function<BgrCanvas(const QSize&)>& canvasFor)
+{
+    if (data.isEmpty())
+        return false;
+    JpegDecoder decoder;
+    if (!decoder.open(reinterpret_cast<const uchar*>(data.data()), data.size()))
+        return false;
+    jpeg_decompress_struct& info = decoder.info();
+    if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK)
+        return false;
+    info.out_color_space = JCS_EXT_BGR;
+    if (!decoder.start())
+        return false;
+    const QSize size(int(info.output_width), int(info.output_height));
+    const BgrCanvas canvas = canvasFor(size);
+    if (!canvas.bits || canvas.size != size)
+        return false;
+    // Straight into the caller's rows: no buffer of the whole picture.
+    for (int y = 0; y < size.height(); ++y) {
+        if (!decoder.readRow(canvas.row(y)))
+            return false;
+    }
+    return true;
+}
+
 #else
 
-bool drawJpegPart(const QString&, const QRect&, const BgrCanvas&, const QRect&)
+bool drawJpegPart(const QString&, const QRectF&, const BgrCanvas&, const QRect&)
+{
+    return false;
+}
+
+bool decodeJpeg(QByteArrayView, const std::function<BgrCanvas(const QSize&)>&)
 {
     return false;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QRect>
 #include <QRectF>
 #include <QString>
+
+#include <functional>
 
 struct BgrCanvas;
 
@@ -13,3 +16,10 @@ struct BgrCanvas;
 // held. False when this cannot be done (built without libjpeg-turbo, a CMYK
 // picture, a decoding error); the caller then reads the picture otherwise.
 bool drawJpegPart(const QString& path, const QRectF& window, const BgrCanvas& canvas, const QRect& shown);
+
+// Decodes a whole JPEG row by row into blue-green-red rows: canvasFor is
+// told the picture's size once the header is read and gives the rows to fill
+// (a BMP file's, say), so that no copy of the whole picture is made. The
+// picture's orientation is not applied. False when this cannot be done (built
+// without libjpeg-turbo, a CMYK picture, a decoding error, no canvas).
+bool decodeJpeg(QByteArrayView data, const std::function<BgrCanvas(const QSize&)>& canvasFor);

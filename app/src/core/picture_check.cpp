@@ -1,5 +1,7 @@
 #include "picture_check.h"
 
+#include "core/decode_limit.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QImageReader>
@@ -25,6 +27,15 @@ bool pngIsComplete(const QByteArray& body)
 
 } // namespace
 
+bool hasPictureEnd(const QByteArray& body, const QByteArray& format)
+{
+    if (format == "jpeg" || format == "jpg")
+        return jpegIsComplete(body);
+    if (format == "png")
+        return pngIsComplete(body);
+    return true;
+}
+
 bool isCompletePicture(const QByteArray& body)
 {
     QByteArray data = body;
@@ -32,12 +43,9 @@ bool isCompletePicture(const QByteArray& body)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QByteArray format = reader.format();
-    if (format.isEmpty())
+    if (format.isEmpty() || !hasPictureEnd(body, format))
         return false;
-    if ((format == "jpeg" || format == "jpg") && !jpegIsComplete(body))
-        return false;
-    if (format == "png" && !pngIsComplete(body))
-        return false;
+    const DecodeLimitLift lift;
     const QImage image = reader.read();
     return !image.isNull();
 }

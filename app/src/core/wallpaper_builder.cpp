@@ -2,6 +2,7 @@
 
 #include "core/area_scaler.h"
 #include "core/bitmap_file.h"
+#include "core/decode_limit.h"
 #include "core/jpeg_stream.h"
 #include "core/thread_joiner.h"
 #include "utils/path_helper.h"
@@ -29,13 +30,6 @@ constexpr int fitMode = 1;
 constexpr int spanMode = 2;
 constexpr int stretchMode = 3;
 constexpr int tileMode = 4;
-
-// Qt refuses to decode beyond QImageReader::allocationLimit() (128 MB by
-// default: an 8000 x 6000 photo needs 192 MB). A picture may use up to this
-// much; anything larger is treated as unreadable.
-constexpr qint64 decodeCeilingBytes = qint64(1) << 30;
-// Upper bound of the bytes per pixel any image handler decodes into.
-constexpr qint64 decodedBytesPerPixel = 8;
 
 const QString compositeFileName = QStringLiteral("composite_wallpaper.bmp");
 
@@ -133,45 +127,6 @@ QRect alignedTo(const QRect& rect, int step, const QSize& bounds)
     return QRect(left, top, right - left, bottom - top);
 }
 
-// Lifts Qt's process-wide decode limit for one read that needs more, and
-// puts it back afterwards. Only used while no other thread reads pictures.
-class AllocationLimitLift
-{
-public:
-    explicit AllocationLimitLift(qint64 bytes) : m_previous(QImageReader::allocationLimit())
-    {
-        const qint64 megabytes = (bytes >> 20) + 1;
-        // 0 means no limit at all: nothing to lift.
-        if (m_previous != 0 && megabytes > m_previous) {
-            QImageReader::setAllocationLimit(int(std::min<qint64>(megabytes, std::numeric_limits<int>::max())));
-            m_lifted = true;
-        }
-    }
-    ~AllocationLimitLift()
-    {
-        if (m_lifted)
-            QImageReader::setAllocationLimit(m_previous);
-    }
-    AllocationLimitLift(const AllocationLimitLift&) = delete;
-    AllocationLimitLift& operator=(const AllocationLimitLift&) = delete;
-
-private:
-    int m_previous;
-    bool m_lifted = false;
-};
-
-// Whether reading the picture at path may need Qt's decode limit lifted.
-bool mayNeedLiftedLimit(const QString& path)
-{
-    if (path.isEmpty())
-        return false;
-    const qint64 limit = QImageReader::allocationLimit();
-    if (limit == 0)
-        return false;
-    const QSize size = QImageReader(path).size();
-    return size.isEmpty() || qint64(size.width()) * size.height() * decodedBytesPerPixel > (limit << 20);
-}
-
 // A decoded picture, or part of one, and where the wanted window lies in it.
 struct Decoded
 {
@@ -212,7 +167,7 @@ Decoded readVisible(QImageReader& reader, const QSize& stored, const Visible& vi
     if (bytes > decodeCeilingBytes)
         return {};
     {
-        const AllocationLimitLift lift(bytes);
+        const DecodeLimitLift lift;
         if (!reader.read(&decodeBuffer))
             return {};
     }
@@ -448,7 +403,7 @@ void WallpaperBuilder::drawPicture(const BgrCanvas& canvas, const QString& path,
         // A format that cannot tell its size up front: decode it whole.
         QImage whole;
         {
-            const AllocationLimitLift lift(decodeCeilingBytes);
+            const DecodeLimitLift lift;
             whole = reader.read();
         }
         drawInto(canvas, applyAdjustmentMode(whole, target.size(), adjustmentMode), target.topLeft());
@@ -498,11 +453,9 @@ QImage WallpaperBuilder::createCompositeImageFromMappings(const QList<ScreenMapp
         return {};
     const BgrCanvas rows = BgrCanvas::of(canvas);
     // Screens are drawn side by side on a few threads, unless they overlap
-    // (later screens paint over earlier ones) or a picture may need Qt's
-    // process-wide decode limit lifted while it is read.
+    // (later screens paint over earlier ones).
     bool serial = false;
     for (qsizetype i = 0; i < mappings.size() && !serial; ++i) {
-        serial = mayNeedLiftedLimit(mappings[i].imagePath);
         for (qsizetype j = i + 1; j < mappings.size() && !serial; ++j)
             serial = mappings[i].destRect.intersects(mappings[j].destRect);
     }

@@ -112,7 +112,10 @@ void CountdownWidget::updateCountdown()
     } else {
         --m_remainingSeconds;
     }
-    update();
+    // Hidden in the tray, or behind another tab, the dial keeps counting but
+    // is not painted; it is painted afresh when it shows again.
+    if (isVisible())
+        update();
 }
 
 void CountdownWidget::paintEvent(QPaintEvent*)

@@ -122,11 +122,18 @@ void ModernWindow::applyCategoryImage(QNetworkReply* reply, const QString& filen
             if (i != screenIndex && !history.isEmpty())
                 wallpapers.insert(i, history.first());
         }
-        rebuildCompositeWallpaper(wallpapers);
-    } else if (!setWallpaperWithSmoothTransition(path)) {
-        // A desktop that refused the picture is no success.
+        rebuildCompositeWallpaper(wallpapers, [this] { showCategoryApplied(); });
         return;
     }
+    setWallpaperWithSmoothTransition(path, [this](bool accepted) {
+        // A desktop that refused the picture is no success.
+        if (accepted)
+            showCategoryApplied();
+    });
+}
+
+void ModernWindow::showCategoryApplied()
+{
     statusLabel->setText(QStringLiteral("Обои успешно применены!"));
     statusLabel->setStyleSheet(QStringLiteral("color: #2196F3; font-weight: bold;"));
 }

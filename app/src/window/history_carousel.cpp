@@ -273,12 +273,13 @@ void ModernWindow::applyHistoryImageToScreens(const QList<int>& screens)
                 wallpapers.insert(screen, current);
         }
     }
-    if (!setMultipleWallpapers(wallpapers))
-        return;
-
-    for (int screen : screens)
-        addToScreenHistory(screen, picked, historyTrigger);
-    statusLabel->setText(QStringLiteral("Обои успешно применены!"));
+    setMultipleWallpapers(wallpapers, [this, screens, picked](bool accepted) {
+        if (!accepted)
+            return;
+        for (int screen : screens)
+            addToScreenHistory(screen, picked, historyTrigger);
+        statusLabel->setText(QStringLiteral("Обои успешно применены!"));
+    });
 }
 
 void ModernWindow::redownloadHistoryImage(const QString& filename)

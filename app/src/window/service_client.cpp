@@ -1,5 +1,6 @@
 #include "modern_window.h"
 
+#include "core/bitmap_copy.h"
 #include "core/service_file_name.h"
 #include "utils/date_helper.h"
 #include "utils/path_helper.h"
@@ -11,13 +12,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPushButton>
 #include <QRandomGenerator>
+
+#include <utility>
 
 QString ModernWindow::serviceApiBase() const
 {
@@ -51,19 +53,47 @@ namespace {
 
 constexpr int maxDateWalkSteps = 400;
 
-QString temporaryFolder()
-{
-    const QString folder = PathHelper::getTemporaryDirectory();
-    QDir().mkpath(folder);
-    return folder;
-}
-
-// temporary folder + "/" + name up to its first dot + "_screen" + index + ".bmp"
-QString bmpCopyPath(const QString& fileName, int screenIndex)
+// folder + "/" + name up to its first dot + "_screen" + index + ".bmp"
+QString bmpCopyPath(const QString& folder, const QString& fileName, int screenIndex)
 {
     const QString baseName = fileName.section(QLatin1Char('.'), 0, 0);
-    return temporaryFolder() + QLatin1Char('/') + baseName + QStringLiteral("_screen") + QString::number(screenIndex) +
+    return folder + QLatin1Char('/') + baseName + QStringLiteral("_screen") + QString::number(screenIndex) +
            QStringLiteral(".bmp");
+}
+
+// What became of a received picture on its way to the composite.
+struct ReceivedPicture
+{
+    enum Outcome { Ready, NotSaved, NotAPicture };
+    Outcome outcome = NotSaved;
+    QString imageForScreen;
+};
+
+// Saves the body as received and makes its BMP copy, off the GUI thread.
+ReceivedPicture savePicture(const QByteArray& body, const QString& receivedPath, const QString& bmpPath)
+{
+    QDir().mkpath(QFileInfo(receivedPath).path());
+    QFile file(receivedPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    const bool written = file.write(body) == body.size();
+    file.close();
+    if (!written) {
+        file.remove();
+        return {};
+    }
+    // The one decoding is also the test that this is a picture.
+    switch (writeBitmapCopy(body, bmpPath)) {
+    case BitmapCopyResult::Written:
+        return {ReceivedPicture::Ready, bmpPath};
+    case BitmapCopyResult::NotWritten:
+        return {ReceivedPicture::Ready, receivedPath};
+    case BitmapCopyResult::NotAPicture:
+        break;
+    }
+    // Something that is no picture must never become the wallpaper.
+    QFile::remove(receivedPath);
+    return {ReceivedPicture::NotAPicture, {}};
 }
 
 } // namespace
@@ -75,6 +105,13 @@ bool ModernWindow::isChangeInFlight(quint64 changeId) const
 
 void ModernWindow::onChangeNowClicked()
 {
+    // A change whose pictures are being applied is not cut short: what asks
+    // for a new one meanwhile gets it as soon as the desktop has answered.
+    if (currentMultiDownload && currentMultiDownload->applying) {
+        changeAskedWhileApplying = currentTriggerMode.isEmpty() ? QStringLiteral("Manuel") : currentTriggerMode;
+        currentTriggerMode = currentMultiDownload->triggerMode;
+        return;
+    }
     // In multi-screen mode the change goes to the selected screens; with none selected there is nothing to do.
     const bool multiScreen = isMultiScreenMode();
     if (multiScreen && screenSelector->getSelectedScreens().isEmpty()) {
@@ -244,14 +281,19 @@ void ModernWindow::getRandomWallpaperFromHistory(int screenIndex)
         return;
     }
 
-    QString imageForScreen = entry;
-    QImage image;
-    if (image.load(entry)) {
-        const QString bmp = bmpCopyPath(fileName, screenIndex);
-        if (image.save(bmp, "BMP"))
-            imageForScreen = bmp;
-    }
-    recordScreenImage(screenIndex, imageForScreen, entry);
+    const quint64 changeId = currentMultiDownload->changeId;
+    const QString bmp = bmpCopyPath(PathHelper::getTemporaryDirectory(), fileName, screenIndex);
+    pictureJobs.run(
+        this,
+        [entry, bmp] {
+            QDir().mkpath(QFileInfo(bmp).path());
+            return writeBitmapCopyOfFile(entry, bmp) == BitmapCopyResult::Written;
+        },
+        [this, changeId, screenIndex, entry, bmp](bool converted) {
+            // A picture of a change that has ended is not counted into another.
+            if (isChangeInFlight(changeId))
+                recordScreenImage(screenIndex, converted ? bmp : entry, entry);
+        });
 }
 
 void ModernWindow::recordScreenImage(int screenIndex, const QString& imageForScreen, const QString& originalPath)
@@ -327,67 +369,72 @@ void ModernWindow::handleImageReply(QNetworkReply* reply, int screenIndex)
         fileName =
             QStringLiteral("wallpaper_screen%1_%2.jpg").arg(screenIndex).arg(QDateTime::currentMSecsSinceEpoch());
     }
-    const QString receivedPath = temporaryFolder() + QLatin1Char('/') + fileName;
-
-    QFile file(receivedPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        handleMultiDownloadError(QStringLiteral("Erreur de sauvegarde pour écran %1").arg(screenNumber));
-        return;
-    }
-    const bool written = file.write(body) == body.size();
-    file.close();
-    if (!written) {
-        file.remove();
-        handleMultiDownloadError(QStringLiteral("Erreur de sauvegarde pour écran %1").arg(screenNumber));
-        return;
-    }
-
-    // Something that is no picture must never become the wallpaper.
-    QImage image;
-    if (!image.loadFromData(body)) {
-        QFile::remove(receivedPath);
-        handleMultiDownloadError(QStringLiteral("Erreur de téléchargement d'image pour écran %1: %2")
-                                     .arg(screenNumber)
-                                     .arg(QStringLiteral("le fichier reçu n'est pas une image")));
-        return;
-    }
-    QString imageForScreen = receivedPath;
-    const QString bmp = bmpCopyPath(fileName, screenIndex);
-    if (image.save(bmp, "BMP"))
-        imageForScreen = bmp;
-
-    recordScreenImage(screenIndex, imageForScreen, receivedPath);
+    const QString folder = PathHelper::getTemporaryDirectory();
+    const QString receivedPath = folder + QLatin1Char('/') + fileName;
+    const QString bmp = bmpCopyPath(folder, fileName, screenIndex);
+    const quint64 changeId = currentMultiDownload->changeId;
+    pictureJobs.run(
+        this, [body, receivedPath, bmp] { return savePicture(body, receivedPath, bmp); },
+        [this, changeId, screenIndex, receivedPath](const ReceivedPicture& picture) {
+            if (!isChangeInFlight(changeId))
+                return;
+            const int screenNumber = screenIndex + 1;
+            switch (picture.outcome) {
+            case ReceivedPicture::NotSaved:
+                handleMultiDownloadError(QStringLiteral("Erreur de sauvegarde pour écran %1").arg(screenNumber));
+                return;
+            case ReceivedPicture::NotAPicture:
+                handleMultiDownloadError(QStringLiteral("Erreur de téléchargement d'image pour écran %1: %2")
+                                             .arg(screenNumber)
+                                             .arg(QStringLiteral("le fichier reçu n'est pas une image")));
+                return;
+            case ReceivedPicture::Ready:
+                recordScreenImage(screenIndex, picture.imageForScreen, receivedPath);
+                return;
+            }
+        });
 }
 
 void ModernWindow::applyMultipleWallpapers()
 {
-    if (!currentMultiDownload)
+    if (!currentMultiDownload || currentMultiDownload->applying)
         return;
     statusLabel->setText(QStringLiteral("Применение обоев..."));
 
-    // The record goes whatever happens below.
-    const std::unique_ptr<MultiWallpaperDownload> change = std::move(currentMultiDownload);
-    QMap<int, QString> images = change->downloadedImages;
+    // The change stays in flight until the desktop has answered.
+    MultiWallpaperDownload& change = *currentMultiDownload;
+    change.applying = true;
+    change.triggerMode = currentTriggerMode.isEmpty() ? QStringLiteral("Manuel") : currentTriggerMode;
+    QMap<int, QString> images = change.downloadedImages;
     // The screens left out of the change keep their newest picture in the composite.
     if (isMultiScreenMode()) {
         for (int screen = 0; screen < screenSelector->screenCount(); ++screen) {
             const QList<QString> history = screenWallpaperHistory.value(screen);
-            if (!change->targetScreens.contains(screen) && !history.isEmpty())
+            if (!change.targetScreens.contains(screen) && !history.isEmpty())
                 images.insert(screen, history.first());
         }
     }
+    const quint64 changeId = change.changeId;
+    setMultipleWallpapers(images, [this, changeId](bool accepted) { finishChange(changeId, accepted); });
+}
 
-    if (!setMultipleWallpapers(images)) {
+void ModernWindow::finishChange(quint64 changeId, bool accepted)
+{
+    if (!isChangeInFlight(changeId))
+        return;
+    // The record goes whatever happens below.
+    const std::unique_ptr<MultiWallpaperDownload> change = std::move(currentMultiDownload);
+    if (!accepted) {
         restoreButton(QStringLiteral("Erreur lors de l'application"));
+        startChangeAskedWhileApplying();
         return;
     }
-    const QString triggerMode = currentTriggerMode.isEmpty() ? QStringLiteral("Manuel") : currentTriggerMode;
     // Two screens may have received the same file: filing moves it out of the
     // temporary folder, so later screens file the first screen's copy.
     QMap<QString, QString> filedCopies;
     for (auto it = change->originalImages.cbegin(); it != change->originalImages.cend(); ++it) {
         const QString source = filedCopies.value(it.value(), it.value());
-        addToScreenHistory(it.key(), source, triggerMode);
+        addToScreenHistory(it.key(), source, change->triggerMode);
         const QString filed = getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(it.key()) +
                               QLatin1Char('/') + QFileInfo(source).fileName();
         if (!filedCopies.contains(it.value()) && QFileInfo::exists(filed))
@@ -396,6 +443,15 @@ void ModernWindow::applyMultipleWallpapers()
     cleanupTemporaryFiles();
     hideApiErrorAlert();
     restoreButton(QStringLiteral("Succès !"));
+    startChangeAskedWhileApplying();
+}
+
+void ModernWindow::startChangeAskedWhileApplying()
+{
+    if (changeAskedWhileApplying.isEmpty())
+        return;
+    currentTriggerMode = std::exchange(changeAskedWhileApplying, QString());
+    onChangeNowClicked();
 }
 
 void ModernWindow::handleMultiDownloadError(const QString& error)

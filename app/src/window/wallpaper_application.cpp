@@ -5,47 +5,77 @@
 
 #include <QFileInfo>
 
-bool ModernWindow::setWallpaperWithSmoothTransition(const QString& imagePath)
+// Composing and setting run on wallpaperJobs, one job after another, so that
+// the window keeps painting while a desktop takes its time; the screens are
+// read here, on the GUI thread, and each job is told of them.
+
+void ModernWindow::setWallpaperWithSmoothTransition(const QString& imagePath, std::function<void(bool)> done)
 {
-    // The desktop keeps its position style; no transition is drawn.
-    return environment.platform->setWallpaper(imagePath);
+    PlatformServices* platform = environment.platform.get();
+    wallpaperJobs.run(
+        this,
+        // The desktop keeps its position style; no transition is drawn.
+        [platform, imagePath] { return platform->setWallpaper(imagePath); },
+        [done = std::move(done)](bool accepted) {
+            if (done)
+                done(accepted);
+        });
 }
 
 bool ModernWindow::setSpanWallpaperMode()
 {
+    // Called on the wallpaper jobs' thread; it touches the platform only.
     return environment.platform->setSpanStyle();
 }
 
-bool ModernWindow::setMultipleWallpapers(const QMap<int, QString>& imagePaths)
+void ModernWindow::setMultipleWallpapers(const QMap<int, QString>& imagePaths, std::function<void(bool)> done)
 {
     const WallpaperBuilder builder;
-    const QString compositePath = builder.getTemporaryWallpaperPath();
-    // Nothing on the desktop changes unless the composite was written.
-    if (!builder.createMultiScreenWallpaper(imagePaths, compositePath))
-        return false;
-    // A desktop that refuses the span style still gets the picture.
-    setSpanWallpaperMode();
-    return environment.platform->setSpannedWallpaper(compositePath, builder.getScreenRectsInComposite());
+    wallpaperJobs.run(
+        this,
+        [this, builder, imagePaths] {
+            const QString compositePath = builder.getTemporaryWallpaperPath();
+            // Nothing on the desktop changes unless the composite was written.
+            if (!builder.createMultiScreenWallpaper(imagePaths, compositePath))
+                return false;
+            // A desktop that refuses the span style still gets the picture.
+            setSpanWallpaperMode();
+            return environment.platform->setSpannedWallpaper(compositePath, builder.getScreenRectsInComposite());
+        },
+        [done = std::move(done)](bool accepted) {
+            if (done)
+                done(accepted);
+        });
 }
 
-void ModernWindow::rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers)
+void ModernWindow::rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers, std::function<void()> done)
 {
-    if (wallpapers.isEmpty())
-        return;
-    // All or nothing: a partial composite would blacken a screen.
-    for (const QString& path : wallpapers) {
-        if (!QFileInfo::exists(path))
-            return;
-    }
-    try {
-        const WallpaperBuilder builder;
-        const QString compositePath = builder.getTemporaryWallpaperPath();
-        // The style stays as the desktop holds it. The composite goes through
-        // the spanning setter all the same: desktops without a span style
-        // need each monitor's part of it.
-        if (builder.createMultiScreenWallpaper(wallpapers, compositePath))
-            environment.platform->setSpannedWallpaper(compositePath, builder.getScreenRectsInComposite());
-    } catch (...) {
-        // The desktop simply stays as it was.
-    }
+    const WallpaperBuilder builder;
+    PlatformServices* platform = environment.platform.get();
+    wallpaperJobs.run(
+        this,
+        [platform, builder, wallpapers] {
+            if (wallpapers.isEmpty())
+                return false;
+            // All or nothing: a partial composite would blacken a screen.
+            for (const QString& path : wallpapers) {
+                if (!QFileInfo::exists(path))
+                    return false;
+            }
+            try {
+                const QString compositePath = builder.getTemporaryWallpaperPath();
+                // The style stays as the desktop holds it. The composite goes through
+                // the spanning setter all the same: desktops without a span style
+                // need each monitor's part of it.
+                if (builder.createMultiScreenWallpaper(wallpapers, compositePath))
+                    return platform->setSpannedWallpaper(compositePath, builder.getScreenRectsInComposite());
+            } catch (...) {
+                // The desktop simply stays as it was.
+            }
+            return false;
+        },
+        [done = std::move(done)](bool) {
+            if (done)
+                done();
+        });
 }

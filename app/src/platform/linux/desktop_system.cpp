@@ -3,28 +3,46 @@
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QEventLoop>
 #include <QProcess>
 #include <QStandardPaths>
-
-namespace {
-// A desktop that has not answered by then is not going to; the caller runs on
-// the GUI thread.
-constexpr int kTimeoutMs = 15000;
-} // namespace
+#include <QTimer>
 
 DesktopSystem::~DesktopSystem() = default;
 
+HostDesktopSystem::HostDesktopSystem(int timeLimitMs) : m_timeLimitMs(timeLimitMs) {}
+
 DesktopSystem::Result HostDesktopSystem::run(const QString& program, const QStringList& arguments)
 {
+    // Waits on the process's signals in a loop of its own, on the thread that
+    // sets the wallpaper (never the GUI thread), with the time limit as a timer.
     Result result;
     QProcess process;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    bool failedToStart = false;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            failedToStart = true;
+            loop.quit();
+        }
+    });
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
     process.start(program, arguments);
-    if (!process.waitForStarted(kTimeoutMs)) {
+    process.closeWriteChannel();
+    limit.start(m_timeLimitMs);
+    if (!failedToStart && process.state() != QProcess::NotRunning)
+        loop.exec();
+
+    if (failedToStart) {
         result.error = process.errorString();
         return result;
     }
-    process.closeWriteChannel();
-    if (!process.waitForFinished(kTimeoutMs)) {
+    if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished();
         result.error = QStringLiteral("timed out");
@@ -55,7 +73,14 @@ DesktopSystem::Result HostDesktopSystem::evaluatePlasmaScript(const QString& scr
         QDBusMessage::createMethodCall(QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
                                        QStringLiteral("org.kde.PlasmaShell"), QStringLiteral("evaluateScript"));
     call << script;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, kTimeoutMs);
+    // An asynchronous call, awaited like a program; D-Bus ends it at the limit.
+    QDBusPendingCallWatcher watcher(bus.asyncCall(call, m_timeLimitMs));
+    if (!watcher.isFinished()) {
+        QEventLoop loop;
+        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    const QDBusMessage reply = watcher.reply();
     result.ok = reply.type() == QDBusMessage::ReplyMessage;
     if (result.ok && !reply.arguments().isEmpty())
         result.output = reply.arguments().constFirst().toString();

@@ -24,11 +24,17 @@ public:
     virtual Result evaluatePlasmaScript(const QString& script) = 0;
 };
 
-// The real programs and the real session bus.
+// The real programs and the real session bus. A program or call that has not
+// answered within the time limit fails; meanwhile only the calling thread waits.
 class HostDesktopSystem final : public DesktopSystem
 {
 public:
+    explicit HostDesktopSystem(int timeLimitMs = 15000);
+
     Result run(const QString& program, const QStringList& arguments) override;
     bool hasProgram(const QString& program) const override;
     Result evaluatePlasmaScript(const QString& script) override;
+
+private:
+    int m_timeLimitMs;
 };

@@ -1,0 +1,95 @@
+#include "bitmap_copy.h"
+
+#include "core/area_scaler.h"
+#include "core/bitmap_file.h"
+#include "core/decode_limit.h"
+#include "core/jpeg_stream.h"
+#include "core/picture_check.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QTransform>
+
+namespace {
+
+// Mirror, then flip, then a quarter turn clockwise: the stored picture as displayed.
+QImage oriented(const QImage& stored, QImageIOHandler::Transformations transformation)
+{
+    QImage image = stored.mirrored(transformation.testFlag(QImageIOHandler::TransformationMirror),
+                                   transformation.testFlag(QImageIOHandler::TransformationFlip));
+    if (transformation.testFlag(QImageIOHandler::TransformationRotate90))
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
+
+// The libjpeg-turbo path; false when it cannot take this picture, so that Qt
+// reads it instead. written tells whether the copy was made.
+bool copyJpeg(const QByteArray& body, QImageIOHandler::Transformations transformation, const QString& bmpPath,
+              bool& written)
+{
+    if (transformation == QImageIOHandler::TransformationNone) {
+        BitmapWriter writer;
+        if (!decodeJpeg(body, [&](const QSize& size) { return writer.open(bmpPath, size); }))
+            return false;
+        written = writer.commit();
+        return true;
+    }
+    // Turned pictures are decoded whole, then turned.
+    QImage stored;
+    const bool decoded = decodeJpeg(body, [&](const QSize& size) {
+        if (qint64(size.width()) * size.height() * 3 > decodeCeilingBytes)
+            return BgrCanvas{};
+        stored = QImage(size, QImage::Format_BGR888);
+        return BgrCanvas::of(stored);
+    });
+    if (!decoded)
+        return false;
+    written = writeBitmap(oriented(stored, transformation), bmpPath);
+    return true;
+}
+
+} // namespace
+
+BitmapCopyResult writeBitmapCopy(const QByteArray& body, const QString& bmpPath)
+{
+    QByteArray data = body;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    // The header tells the format, size and orientation without decoding.
+    const QByteArray format = reader.format();
+    if (format.isEmpty() || !hasPictureEnd(body, format))
+        return BitmapCopyResult::NotAPicture;
+    const QSize stored = reader.size();
+    if (!stored.isEmpty() && qint64(stored.width()) * stored.height() * decodedBytesPerPixel > decodeCeilingBytes)
+        return BitmapCopyResult::NotAPicture;
+
+    bool written = false;
+    if (format == "jpeg" && copyJpeg(body, reader.transformation(), bmpPath, written))
+        return written ? BitmapCopyResult::Written : BitmapCopyResult::NotWritten;
+
+    QImage image;
+    {
+        const DecodeLimitLift lift;
+        image = reader.read();
+    }
+    if (image.isNull())
+        return BitmapCopyResult::NotAPicture;
+    return writeBitmap(image, bmpPath) ? BitmapCopyResult::Written : BitmapCopyResult::NotWritten;
+}
+
+BitmapCopyResult writeBitmapCopyOfFile(const QString& sourcePath, const QString& bmpPath)
+{
+    QFile file(sourcePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return BitmapCopyResult::NotAPicture;
+    const qint64 size = file.size();
+    const uchar* mapped = size > 0 ? file.map(0, size) : nullptr;
+    if (!mapped)
+        return BitmapCopyResult::NotAPicture;
+    // Read in place; the mapping lives as long as the file is open.
+    return writeBitmapCopy(QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(size)), bmpPath);
+}
