@@ -102,7 +102,6 @@ private:
         quint64 changeId = 0;
         // Why the service refused a screen's last wallpaper list, for the message when nothing is left.
         QMap<int, QString> refusals;
-
         // Every screen is in and the desktop is being set; the trigger mode is fixed.
         bool applying = false;
         QString triggerMode;
