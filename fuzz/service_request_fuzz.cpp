@@ -6,7 +6,6 @@
 #include "catalogue.h"
 #include "library.h"
 #include "request_handler.h"
-#include "thumbnail_cache.h"
 
 #include <QImage>
 
@@ -15,7 +14,6 @@ namespace {
 struct Service
 {
     Catalogue catalogue;
-    std::unique_ptr<ThumbnailCache> thumbnails;
     std::unique_ptr<RequestHandler> handler;
 };
 
@@ -31,8 +29,7 @@ Service& service()
         fuzz::writeScratch(library + QStringLiteral("/nature/category.json"),
                            R"({"name":"Nature","thumbnail":"lake.png"})");
         made.catalogue.update(LibraryScanner::scan(library), 1);
-        made.thumbnails = std::make_unique<ThumbnailCache>(fuzz::scratchFolder() + QStringLiteral("/thumbnails"));
-        made.handler = std::make_unique<RequestHandler>(made.catalogue, *made.thumbnails);
+        made.handler = std::make_unique<RequestHandler>(made.catalogue);
         return made;
     }();
     return s;
