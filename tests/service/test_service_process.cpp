@@ -13,28 +13,7 @@ namespace {
 
 const QDate mar5(2026, 3, 5);
 
-struct Run
-{
-    int exitCode = -1;
-    QString output;
-};
-
-// Runs the service binary to its end (for command lines that must not start it).
-Run runService(const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(ServiceFixture::binaryPath(), arguments);
-    Run run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.output = QString::fromUtf8(process.readAll());
-    return run;
-}
+using Run = ServiceFixture::Run;
 
 int requestLines(const QString& log)
 {
@@ -54,7 +33,7 @@ class TestServiceProcess : public QObject
 private Q_SLOTS:
     void helpDocumentsEveryOption()
     {
-        const Run run = runService({QStringLiteral("--help")});
+        const Run run = ServiceFixture::runToEnd({QStringLiteral("--help")});
         QCOMPARE(run.exitCode, 0);
         for (const char* option :
              {"--library <DIR>", "--demo", "--address <ADDR>", "--port <N>", "--cert <FILE>", "--key <FILE>",
@@ -97,7 +76,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
-        const Run run = runService(arguments);
+        const Run run = ServiceFixture::runToEnd(arguments);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.output.contains(message), qPrintable(run.output));
         QVERIFY(!run.output.contains("listening"));
@@ -108,8 +87,9 @@ private Q_SLOTS:
         ServiceFixture first;
         QVERIFY2(first.start(), qPrintable(first.errorString()));
         const TestCertificate certificate = TestPki::shared().serverCertificate();
-        const Run run = runService({"--library", first.libraryPath(), "--port", QString::number(first.port()), "--cert",
-                                    certificate.certificatePath, "--key", certificate.keyPath});
+        const Run run =
+            ServiceFixture::runToEnd({"--library", first.libraryPath(), "--port", QString::number(first.port()),
+                                      "--cert", certificate.certificatePath, "--key", certificate.keyPath});
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.output.contains("cannot listen"), qPrintable(run.output));
     }

@@ -10,27 +10,7 @@ namespace {
 const QDate mar5(2026, 3, 5);
 using Headers = QList<std::pair<QByteArray, QByteArray>>;
 
-struct Run
-{
-    int exitCode = -1;
-    QString output;
-};
-
-Run runService(const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(ServiceFixture::binaryPath(), arguments);
-    Run run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.output = QString::fromUtf8(process.readAll());
-    return run;
-}
+using Run = ServiceFixture::Run;
 
 } // namespace
 
@@ -155,11 +135,12 @@ private Q_SLOTS:
     void plainHttpOnlyOnLoopback()
     {
         QFETCH(QString, address);
-        const Run run = runService({"--library", TestEnvironment::root(), "--plain", "--address", address});
+        const Run run =
+            ServiceFixture::runToEnd({"--library", TestEnvironment::root(), "--plain", "--address", address});
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.output.contains("refusing to listen without TLS on " + address), qPrintable(run.output));
         QVERIFY(run.output.contains("loopback"));
-        const Run help = runService({"--help"});
+        const Run help = ServiceFixture::runToEnd({"--help"});
         QVERIFY(help.output.contains("--plain") && help.output.contains("--trusted-proxy <ADDR>"));
     }
 

@@ -294,3 +294,19 @@ qint64 ServiceFixture::waitForCatalogueChange(qint64 previous, int timeoutMs)
     }
     return previous;
 }
+
+ServiceFixture::Run ServiceFixture::runToEnd(const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(binaryPath(), arguments);
+    Run run;
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.output = QString::fromUtf8(process.readAll());
+    return run;
+}

@@ -33,6 +33,14 @@ public:
     // The velmora-service program under test; "" when it was not built.
     static QString binaryPath();
 
+    // Runs the service binary to its end, for command lines that must not start it.
+    struct Run
+    {
+        int exitCode = -1;
+        QString output;
+    };
+    static Run runToEnd(const QStringList& arguments);
+
     // Starts the service and waits until it listens. extraArguments go on
     // its command line (for example "--demo"). False with errorString() on failure.
     bool start(const QStringList& extraArguments = {});
