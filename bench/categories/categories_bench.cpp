@@ -4,6 +4,7 @@
 // Each run times the window's construction until every tile shows its
 // picture, and counts the requests by kind and the peak resident memory.
 
+#include "../support/bench_support.h"
 #include "modern_window.h"
 #include "service_fixture.h"
 #include "test_environment.h"
@@ -27,20 +28,13 @@
 
 namespace {
 
+using bench::elapsedMs;
+using bench::median;
+
 constexpr int categoryCount = 100;
 constexpr int distinctPictures = 10;
 constexpr int timeoutMs = 120000;
 const QSize pictureSize(1920, 1080);
-
-void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
-    if (type == QtDebugMsg || type == QtInfoMsg || message.contains(QLatin1String("systemTrayWindowChanged")) ||
-        message.contains(QLatin1String("propagateSizeHints")))
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(message));
-    if (type == QtFatalMsg)
-        std::abort();
-}
 
 // Pictures of today, one per category, which are also the categories' thumbnails.
 bool fillLibrary(ServiceFixture& service)
@@ -142,27 +136,15 @@ void forgetCaches()
     QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).removeRecursively();
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     TestEnvironment environment;
-    qInstallMessageHandler(messageHandler);
+    qInstallMessageHandler(bench::messageHandler);
     QApplication app(argc, argv);
 
-    int runs = 5;
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--runs"))
-            runs = std::max(1, args[i + 1].toInt());
-    }
+    const int runs = bench::runsArgument(app.arguments(), 5);
 
     ServiceFixture service;
     if (!fillLibrary(service) || !service.start()) {

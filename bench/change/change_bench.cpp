@@ -12,6 +12,7 @@
 // thread's longest stall during the whole change, seen by a 10 ms repeating
 // timer on the GUI thread as the largest gap between two of its ticks.
 
+#include "../support/bench_support.h"
 #include "fake_platform.h"
 #include "modern_window.h"
 #include "service_fixture.h"
@@ -79,6 +80,9 @@ public:
 
 namespace {
 
+using bench::elapsedMs;
+using bench::median;
+
 using Access = ModernWindowTestAccess;
 
 constexpr int changeTimeoutMs = 60000;
@@ -108,19 +112,7 @@ void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& me
 {
     if (message.startsWith(QLatin1String("[ERROR]")))
         g_errorLines.append(message);
-    if (type == QtDebugMsg || type == QtInfoMsg)
-        return;
-    // The offscreen platform has no tray window to follow; said once per window.
-    if (message.contains(QLatin1String("systemTrayWindowChanged")))
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(message));
-    if (type == QtFatalMsg)
-        std::abort();
-}
-
-double elapsedMs(const QElapsedTimer& timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
+    bench::printMessage(type, message);
 }
 
 // ---- pictures ----
@@ -496,13 +488,6 @@ bool changeStepByStep(ModernWindow& window, int screenCount, PhaseTimes& times, 
 
 // ---- one case ----
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
-}
-
 QString layoutText(const QList<TestScreen>& screens)
 {
     QStringList parts;
@@ -585,12 +570,7 @@ int main(int argc, char** argv)
     qInstallMessageHandler(messageHandler);
     QApplication app(argc, argv);
 
-    int runs = 15;
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--runs"))
-            runs = std::max(1, args[i + 1].toInt());
-    }
+    const int runs = bench::runsArgument(app.arguments(), 15);
 
     ServiceFixture service;
     QElapsedTimer making;

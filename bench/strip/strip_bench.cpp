@@ -13,6 +13,7 @@
 // Reapply: one display-change handling on three screens, each monitor's
 // logged 2560 x 1440 JPEG composed into one image and handed to the recorder.
 
+#include "../support/bench_support.h"
 #include "fake_platform.h"
 #include "modern_window.h"
 #include "service_fixture.h"
@@ -57,26 +58,15 @@ public:
 
 namespace {
 
+using bench::elapsedMs;
+using bench::median;
+
 using Access = ModernWindowTestAccess;
 
 constexpr int screenCount = 3;
 constexpr qint64 fullLogBytes = 3 * 1024 * 1024;
 constexpr int thumbnailTimeoutMs = 30000;
 const QSize pictureSize(2560, 1440);
-
-void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
-    if (type == QtDebugMsg || type == QtInfoMsg || message.contains(QLatin1String("systemTrayWindowChanged")))
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(message));
-    if (type == QtFatalMsg)
-        std::abort();
-}
-
-double elapsedMs(const QElapsedTimer& timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
 
 // A picture with texture at several scales, so that JPEG spends about as much on it as on a photograph.
 QImage texturedPicture(const QSize& size, quint32 seed)
@@ -204,13 +194,9 @@ int fail(const char* what)
 int main(int argc, char** argv)
 {
     TestEnvironment environment;
-    qInstallMessageHandler(messageHandler);
+    qInstallMessageHandler(bench::messageHandler);
     QApplication app(argc, argv);
-    int runs = 7;
-    const QStringList arguments = QCoreApplication::arguments();
-    const qsizetype runsAt = arguments.indexOf(QStringLiteral("--runs"));
-    if (runsAt >= 0 && runsAt + 1 < arguments.size())
-        runs = std::max(1, arguments.at(runsAt + 1).toInt());
+    const int runs = bench::runsArgument(QCoreApplication::arguments(), 7);
 
     TestScreens::apply({{QStringLiteral("A"), 0, 0, 2560, 1440},
                         {QStringLiteral("B"), 2560, 0, 1920, 1080},
