@@ -1,7 +1,6 @@
 #pragma once
 
-#include "fake_platform.h"
-#include "modern_window.h"
+#include "workflow_access.h"
 
 #include "core/categories_cache.h"
 #include "utils/path_helper.h"
@@ -14,33 +13,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
-
-// What the categories tests cannot read from the window's widgets.
-class ModernWindowTestAccess
-{
-public:
-    static QString lastApiError(ModernWindow& w) { return w.lastApiError; }
-    static QWidget* errorBanner(ModernWindow& w) { return w.errorAlertWidget; }
-    static QLabel* statusLabel(ModernWindow& w) { return w.statusLabel; }
-    static QPushButton* changeNowButton(ModernWindow& w) { return w.changeNowButton; }
-    static bool changeInFlight(ModernWindow& w) { return w.currentMultiDownload != nullptr; }
-    static QMap<int, QList<QString>>& screenHistory(ModernWindow& w) { return w.screenWallpaperHistory; }
-    static QString screenId(ModernWindow& w, int screen) { return w.getScreenUniqueId(screen); }
-    static FakePlatformServices& platform(ModernWindow& w)
-    {
-        return static_cast<FakePlatformServices&>(*w.environment.platform);
-    }
-    // A rebuild of the tab, as a new catalogue brings it.
-    static void clearTiles(ModernWindow& w) { w.clearCategoriesDisplay(); }
-    // Waits until the desktop has answered every wallpaper job asked for so far.
-    static bool settle(ModernWindow& w)
-    {
-        bool answered = false;
-        w.wallpaperJobs.run(
-            &w, [] { return true; }, [&](bool) { answered = true; });
-        return QTest::qWaitFor([&] { return answered; }, 30000);
-    }
-};
 
 namespace categories_test {
 

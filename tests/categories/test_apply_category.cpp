@@ -68,14 +68,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("screens");
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("expectedFile");
-        QTest::newRow("1 screen, preview") << 1 << "applyThumbnailBtn"
-                                           << "preview.png";
-        QTest::newRow("1 screen, random four days back") << 1 << "applyRandomBtn"
-                                                         << "old.png";
-        QTest::newRow("3 screens, preview") << 3 << "applyThumbnailBtn"
-                                            << "preview.png";
-        QTest::newRow("3 screens, random four days back") << 3 << "applyRandomBtn"
-                                                          << "old.png";
+        for (int screens : {1, 3}) {
+            QTest::addRow("%d screen(s), preview", screens) << screens << "applyThumbnailBtn"
+                                                            << "preview.png";
+            QTest::addRow("%d screen(s), random four days back", screens) << screens << "applyRandomBtn"
+                                                                          << "old.png";
+        }
     }
 
     void appliesToTheChosenScreen()

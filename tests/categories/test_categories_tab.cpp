@@ -151,7 +151,7 @@ private Q_SLOTS:
         QVERIFY2(Access::lastApiError(window).startsWith("Ошибка API: ") && Access::lastApiError(window).size() > 12,
                  qPrintable(Access::lastApiError(window)));
 
-        auto* grid = qobject_cast<QGridLayout*>(window.findChild<QWidget*>("categoriesWidget")->layout());
+        auto* grid = qobject_cast<QGridLayout*>(child(window, "categoriesWidget")->layout());
         QCOMPARE(grid->count(), 7);
         for (int i = 0; i < 7; ++i) {
             int row, column, rowSpan, columnSpan;
@@ -161,9 +161,8 @@ private Q_SLOTS:
                      QStringLiteral("c%1").arg(i));
         }
         // The stored -1 shows the mark and no stars.
-        QTRY_VERIFY(window.findChild<QWidget*>("disableIcon_c3"));
-        QVERIFY(window.findChild<QWidget*>("currentRating_c3")->isHidden());
-        QCOMPARE(window.findChild<QWidget*>("currentRating_c0")->findChildren<QLabel*>().size(), 3);
+        QTRY_VERIFY(child(window, "disableIcon_c3"));
+        QVERIFY(child(window, "currentRating_c3")->isHidden());
         // A thumbnail that is no plain file name is never asked for nor cached.
         for (const QByteArray& request : server.requests())
             QVERIFY2(!request.contains("evil"), request.constData());
@@ -239,14 +238,12 @@ private Q_SLOTS:
         QWidget* disable = child(*window, "disable_sea");
 
         // Pointing previews a rating without setting it.
-        send(star3, QEvent::Enter);
-        QCOMPARE(litStars(*window), 3);
-        send(star3, QEvent::Leave);
-        QCOMPARE(litStars(*window), 1);
-        send(disable, QEvent::Enter);
-        QCOMPARE(litStars(*window), 0);
-        send(disable, QEvent::Leave);
-        QCOMPARE(litStars(*window), 1);
+        for (auto [target, previewed] : {std::pair{star3, 3}, {disable, 0}}) {
+            send(target, QEvent::Enter);
+            QCOMPARE(litStars(*window), previewed);
+            send(target, QEvent::Leave);
+            QCOMPARE(litStars(*window), 1);
+        }
         QVERIFY(!openSettings().contains("categoryRatings/sea"));
 
         QTest::mouseClick(child(*window, "star_sea_2"), Qt::LeftButton);

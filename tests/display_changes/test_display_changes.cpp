@@ -2,6 +2,7 @@
 #include "test_main.h"
 #include "test_screens.h"
 #include "test_window.h"
+#include "workflow_access.h"
 
 #include "core/change_log.h"
 #include "modern_window.h"
@@ -10,25 +11,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QGuiApplication>
-#include <QPushButton>
-#include <QTimer>
-
-class ModernWindowTestAccess
-{
-public:
-    static QTimer* debounce(ModernWindow& w) { return w.m_displayChangeTimer; }
-    static bool changeInFlight(ModernWindow& w) { return w.currentMultiDownload != nullptr; }
-    static QPushButton* changeNowButton(ModernWindow& w) { return w.changeNowButton; }
-    // Waits until the desktop has answered every wallpaper job asked for so far:
-    // they run one after another and answer in order.
-    static bool settle(ModernWindow& w)
-    {
-        bool answered = false;
-        w.wallpaperJobs.run(
-            &w, [] { return true; }, [&](bool) { answered = true; });
-        return QTest::qWaitFor([&] { return answered; }, 30000);
-    }
-};
 
 namespace {
 
@@ -60,20 +42,7 @@ struct Window
         w = std::make_unique<ModernWindow>(std::move(env));
     }
     int reapplications() const { return int(platform->spannedWallpapers.size() + platform->wallpapers.size()); }
-    // Whether the last composite shows these colours in the middle of each screen.
-    bool showsColours(const QList<QColor>& colours) const
-    {
-        const QImage composite(platform->spannedWallpapers.last());
-        const QList<QRect> rects = platform->spannedScreenRects.last();
-        bool same = rects.size() == colours.size();
-        for (int i = 0; same && i < colours.size(); ++i) {
-            const QColor c = composite.pixelColor(rects[i].center());
-            same = qAbs(c.red() - colours[i].red()) + qAbs(c.green() - colours[i].green()) +
-                       qAbs(c.blue() - colours[i].blue()) <
-                   30;
-        }
-        return same;
-    }
+    bool showsColours(const QList<QColor>& colours) const { return lastCompositeShows(*platform, colours); }
 };
 
 // Every file the history code owns, with its contents.

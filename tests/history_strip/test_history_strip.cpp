@@ -4,6 +4,7 @@
 #include "test_pki.h"
 #include "test_screens.h"
 #include "test_window.h"
+#include "workflow_access.h"
 
 #include "core/change_log.h"
 #include "modern_window.h"
@@ -21,25 +22,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
-
-class ModernWindowTestAccess
-{
-public:
-    // At start the settings load the history; here the tests do.
-    static void loadHistory(ModernWindow& w) { w.populateHistoryScreenCombo(); }
-    static QString screenId(ModernWindow& w, int screen) { return w.getScreenUniqueId(screen); }
-    static QString status(ModernWindow& w) { return w.statusLabel->text(); }
-    static QNetworkAccessManager* network(ModernWindow& w) { return w.networkManager; }
-    // Waits until the desktop has answered every wallpaper job asked for so far:
-    // they run one after another and answer in order.
-    static bool settle(ModernWindow& w)
-    {
-        bool answered = false;
-        w.wallpaperJobs.run(
-            &w, [] { return true; }, [&](bool) { answered = true; });
-        return QTest::qWaitFor([&] { return answered; }, 30000);
-    }
-};
 
 namespace {
 
@@ -85,18 +67,7 @@ struct Window
     {
         return ChangeLog::parseLine(ChangeLog::lastNonEmptyLine(log(screen))).value_or(ChangeLogLine{}).trigger;
     }
-    bool showsColours(const QList<QColor>& colours) const
-    {
-        const QImage composite(platform->spannedWallpapers.last());
-        for (int i = 0; i < colours.size(); ++i) {
-            const QColor c = composite.pixelColor(platform->spannedScreenRects.last().at(i).center());
-            if (qAbs(c.red() - colours[i].red()) + qAbs(c.green() - colours[i].green()) +
-                    qAbs(c.blue() - colours[i].blue()) >
-                30)
-                return false;
-        }
-        return true;
-    }
+    bool showsColours(const QList<QColor>& colours) const { return lastCompositeShows(*platform, colours); }
 };
 
 // Notes what the next modal box says, from inside its own loop, then acts on it.

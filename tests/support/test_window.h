@@ -3,6 +3,8 @@
 #include "fake_platform.h"
 #include "window_environment.h"
 
+#include <QColor>
+#include <QImage>
 #include <QList>
 #include <QSslCertificate>
 #include <QString>
@@ -25,4 +27,24 @@ inline WindowEnvironment testWindowEnvironment(const QString& origin = QStringLi
     environment.platform = std::move(fake);
     environment.arguments = QStringList{QStringLiteral("velmora")};
     return environment;
+}
+
+// Whether the last composite the platform was given shows these colours, one
+// per screen, in the middle of each screen.
+inline bool lastCompositeShows(const FakePlatformServices& platform, const QList<QColor>& colours)
+{
+    if (platform.spannedWallpapers.isEmpty())
+        return false;
+    const QImage composite(platform.spannedWallpapers.last());
+    const QList<QRect> rects = platform.spannedScreenRects.last();
+    if (rects.size() != colours.size())
+        return false;
+    for (int i = 0; i < colours.size(); ++i) {
+        const QColor c = composite.pixelColor(rects[i].center());
+        if (qAbs(c.red() - colours[i].red()) + qAbs(c.green() - colours[i].green()) +
+                qAbs(c.blue() - colours[i].blue()) >=
+            30)
+            return false;
+    }
+    return true;
 }

@@ -4,9 +4,12 @@
 #include "modern_window.h"
 
 #include <QLabel>
+#include <QNetworkAccessManager>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
-// Reaches the main window's private state from the workflow and settings tests.
+// Reaches the main window's private state from the tests.
 class ModernWindowTestAccess
 {
 public:
@@ -28,6 +31,24 @@ public:
     static QList<HistoryEntry> history(ModernWindow& w) { return w.getAllHistoryEntriesMerged(); }
     static QString currentWallpaper(ModernWindow& w, int screen) { return w.getCurrentWallpaperFromLog(screen); }
     static QString screenId(ModernWindow& w, int screen) { return w.getScreenUniqueId(screen); }
+
+    static QString status(ModernWindow& w) { return w.statusLabel->text(); }
+    static QTimer* debounce(ModernWindow& w) { return w.m_displayChangeTimer; }
+    static QNetworkAccessManager* network(ModernWindow& w) { return w.networkManager; }
+    // At start the settings load the history; here the tests do.
+    static void loadHistory(ModernWindow& w) { w.populateHistoryScreenCombo(); }
+    // Waits until the desktop has answered every wallpaper job asked for so far:
+    // they run one after another and answer in order.
+    static bool settle(ModernWindow& w)
+    {
+        bool answered = false;
+        w.wallpaperJobs.run(
+            &w, [] { return true; }, [&](bool) { answered = true; });
+        return QTest::qWaitFor([&] { return answered; }, 30000);
+    }
+
+    // A rebuild of the categories tab, as a new catalogue brings it.
+    static void clearTiles(ModernWindow& w) { w.clearCategoriesDisplay(); }
 
     static void onRetryTimerTick(ModernWindow& w) { w.onRetryTimerTick(); }
     static void onCountdownExpired(ModernWindow& w) { w.onCountdownExpired(); }
