@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/history_entry.h"
+#include "core/history_filing.h"
 #include "core/service_api.h"
 #include "core/work_queue.h"
 #include "window_environment.h"
@@ -228,6 +229,16 @@ private:
     void loadHistoryFromSettings();
     QList<HistoryEntry> getAllHistoryEntriesMerged() const;
     void loadMergedHistory();
+    // Filing a change's pictures: the file work runs on filingJobs, then the
+    // lists, the settings and the strip are brought up to date on the GUI
+    // thread, then done runs.
+    FilingRequest filingRequest(int screenIndex, const QString& imagePath, const QString& triggerMode) const;
+    void fileIntoHistory(const QList<FilingRequest>& requests, std::function<void()> done);
+    void recordFiledPictures(const QList<FilingRequest>& requests, const QList<QString>& filed);
+    // Every connected monitor's change log, in screen order.
+    QList<QString> screenLogPaths() const;
+    // Shows these entries in the strip from its start, with nothing picked.
+    void showHistory(const QList<HistoryEntry>& entries);
     QString getLastWallpaperFromHistory(int screenIndex) const;
 
     // Filing applied images and wallpaper file housekeeping (window/wallpaper_files.cpp).
@@ -235,6 +246,8 @@ private:
     void cleanupOldWallpapers(int screenIndex, const QString& currentFilePath);
     void cleanupAllWallpapers();
     void cleanupTemporaryFiles();
+    // The same on filingJobs, then done on the GUI thread.
+    void cleanupTemporaryFilesThen(std::function<void()> done);
     void cleanupThumbnailCache();
 
     // The change workflow (window/service_client.cpp).
@@ -334,6 +347,8 @@ private:
     // after another; received pictures' BMP copies, side by side.
     WorkQueue wallpaperJobs{1};
     WorkQueue pictureJobs{0};
+    // Filing into the history and clean-ups after a change, in order.
+    WorkQueue filingJobs{1};
 
     friend class ModernWindowTestAccess;
 };

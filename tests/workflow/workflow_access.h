@@ -37,14 +37,18 @@ public:
     static QNetworkAccessManager* network(ModernWindow& w) { return w.networkManager; }
     // At start the settings load the history; here the tests do.
     static void loadHistory(ModernWindow& w) { w.populateHistoryScreenCombo(); }
-    // Waits until the desktop has answered every wallpaper job asked for so far:
-    // they run one after another and answer in order.
+    // Waits until the desktop has answered and what follows its answer (the
+    // filing, then the clean-up) has run.
     static bool settle(ModernWindow& w)
     {
-        bool answered = false;
-        w.wallpaperJobs.run(
-            &w, [] { return true; }, [&](bool) { answered = true; });
-        return QTest::qWaitFor([&] { return answered; }, 30000);
+        for (WorkQueue* queue : {&w.wallpaperJobs, &w.filingJobs, &w.filingJobs}) {
+            bool answered = false;
+            queue->run(
+                &w, [] { return true; }, [&](bool) { answered = true; });
+            if (!QTest::qWaitFor([&] { return answered; }, 30000))
+                return false;
+        }
+        return true;
     }
 
     // A rebuild of the categories tab, as a new catalogue brings it.

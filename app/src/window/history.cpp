@@ -10,6 +10,7 @@
 #include "core/recent_files.h"
 #include "core/screen_unique_id.h"
 #include "core/service_file_name.h"
+#include "utils/path_helper.h"
 #include "platform/platform_services.h"
 #include "widgets/screen_selector.h"
 
@@ -19,6 +20,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+
+#include <algorithm>
 
 namespace {
 
@@ -90,24 +93,77 @@ void ModernWindow::addToScreenHistory(int screenIndex, const QString& imagePath,
 {
     if (screenIndex < 0)
         return;
-    const QString copyPath = copyImageToWallpapers(imagePath, screenIndex);
-    if (copyPath.isEmpty())
+    const QList<FilingRequest> requests{filingRequest(screenIndex, imagePath, triggerMode)};
+    const QList<QString> filed = fileChangedPictures(requests, PathHelper::getTemporaryDirectory());
+    if (filed.value(0).isEmpty())
         return;
-
-    const QString adjustment = ChangeLog::adjustmentWord(adjustmentCombo ? adjustmentCombo->currentIndex() : 0);
-    const QString fileName = QFileInfo(imagePath).fileName();
-    logWallpaperChange(screenIndex, fileName, triggerMode, adjustment);
-    cleanupOldWallpapers(screenIndex, copyPath);
-
-    const QString dropped = RecentFiles::prepend(screenWallpaperHistory[screenIndex], copyPath);
-    if (!dropped.isEmpty())
-        removeUnusedHistoryFile(dropped);
-
+    recordFiledPictures(requests, filed);
     cleanupHistoryDirectory();
     saveHistoryToSettings();
     loadMergedHistory();
-    if (screenSelector)
-        screenSelector->setScreenCanBeDeselected(screenIndex, true);
+}
+
+FilingRequest ModernWindow::filingRequest(int screenIndex, const QString& imagePath, const QString& triggerMode) const
+{
+    const QString screenId = getScreenUniqueId(screenIndex);
+    const QString fileName = QFileInfo(imagePath).fileName();
+    const QString adjustment = ChangeLog::adjustmentWord(adjustmentCombo ? adjustmentCombo->currentIndex() : 0);
+    FilingRequest request;
+    request.screenIndex = screenIndex;
+    request.sourcePath = imagePath;
+    request.screenFolder = getWallpapersDirectory() + QLatin1Char('/') + screenId;
+    request.logPath = getHistoryDirectory() + QLatin1Char('/') + screenId + QStringLiteral(".log");
+    // A name with a line break or a path in it would not read back as one line
+    // naming a file of the monitor's folder.
+    if (isSafeServiceFileName(fileName))
+        request.logLine = ChangeLog::formatLine(QDateTime::currentDateTime(), fileName, triggerMode, adjustment);
+    return request;
+}
+
+void ModernWindow::fileIntoHistory(const QList<FilingRequest>& requests, std::function<void()> done)
+{
+    struct Filed
+    {
+        QList<QString> copies;
+        QList<HistoryEntry> history;
+    };
+    const QString temporaryFolder = PathHelper::getTemporaryDirectory();
+    const QString historyDirectory = getHistoryDirectory();
+    const QList<QString> logs = screenLogPaths();
+    const RecentFilesLists listed = screenWallpaperHistory;
+    filingJobs.run(
+        this,
+        [requests, temporaryFolder, historyDirectory, logs, listed] {
+            Filed filed{fileChangedPictures(requests, temporaryFolder), {}};
+            FileHousekeeping::trimToSize(historyDirectory, maxHistoryDirectoryBytes, [&](const QString& path) {
+                return RecentFiles::isListed(listed, path);
+            });
+            filed.history = readMergedHistory(logs);
+            return filed;
+        },
+        [this, requests, done = std::move(done)](const Filed& filed) {
+            if (std::any_of(filed.copies.cbegin(), filed.copies.cend(), [](const QString& c) { return !c.isEmpty(); })) {
+                recordFiledPictures(requests, filed.copies);
+                saveHistoryToSettings();
+                showHistory(filed.history);
+            }
+            if (done)
+                done();
+        });
+}
+
+void ModernWindow::recordFiledPictures(const QList<FilingRequest>& requests, const QList<QString>& filed)
+{
+    for (qsizetype i = 0; i < requests.size() && i < filed.size(); ++i) {
+        if (filed[i].isEmpty())
+            continue;
+        const int screen = requests[i].screenIndex;
+        const QString dropped = RecentFiles::prepend(screenWallpaperHistory[screen], filed[i]);
+        if (!dropped.isEmpty())
+            removeUnusedHistoryFile(dropped);
+        if (screenSelector)
+            screenSelector->setScreenCanBeDeselected(screen, true);
+    }
 }
 
 void ModernWindow::removeUnusedHistoryFile(const QString& filePath)
@@ -147,24 +203,32 @@ void ModernWindow::loadHistoryFromSettings()
     }
 }
 
-QList<ModernWindow::HistoryEntry> ModernWindow::getAllHistoryEntriesMerged() const
+QList<QString> ModernWindow::screenLogPaths() const
 {
     const int screenCount = screenSelector ? screenSelector->screenCount() : 1;
     const QString historyDirectory = getHistoryDirectory();
-    QList<HistoryEntry> entries;
-    for (int screen = 0; screen < screenCount; ++screen) {
-        const QString path = historyDirectory + QLatin1Char('/') + getScreenUniqueId(screen) + QStringLiteral(".log");
-        entries.append(ChangeLog::readEntries(path, screen));
-    }
-    return mergeHistoryEntries(entries);
+    QList<QString> paths;
+    for (int screen = 0; screen < screenCount; ++screen)
+        paths.append(historyDirectory + QLatin1Char('/') + getScreenUniqueId(screen) + QStringLiteral(".log"));
+    return paths;
+}
+
+QList<ModernWindow::HistoryEntry> ModernWindow::getAllHistoryEntriesMerged() const
+{
+    return readMergedHistory(screenLogPaths());
 }
 
 void ModernWindow::loadMergedHistory()
 {
+    showHistory(getAllHistoryEntriesMerged());
+}
+
+void ModernWindow::showHistory(const QList<HistoryEntry>& entries)
+{
     selectedHistoryImagePath.clear();
     selectedHistoryScreenIndex = -1;
     historyScrollOffset = 0;
-    currentHistoryEntries = getAllHistoryEntriesMerged();
+    currentHistoryEntries = entries;
     refreshHistoryCarousel();
 }
 

@@ -276,9 +276,10 @@ void ModernWindow::applyHistoryImageToScreens(const QList<int>& screens)
     setMultipleWallpapers(wallpapers, [this, screens, picked](bool accepted) {
         if (!accepted)
             return;
+        QList<FilingRequest> requests;
         for (int screen : screens)
-            addToScreenHistory(screen, picked, historyTrigger);
-        statusLabel->setText(QStringLiteral("Обои успешно применены!"));
+            requests.append(filingRequest(screen, picked, historyTrigger));
+        fileIntoHistory(requests, [this] { statusLabel->setText(QStringLiteral("Обои успешно применены!")); });
     });
 }
 

@@ -422,28 +422,28 @@ void ModernWindow::finishChange(quint64 changeId, bool accepted)
 {
     if (!isChangeInFlight(changeId))
         return;
-    // The record goes whatever happens below.
-    const std::unique_ptr<MultiWallpaperDownload> change = std::move(currentMultiDownload);
     if (!accepted) {
+        currentMultiDownload.reset();
         restoreButton(QStringLiteral("Erreur lors de l'application"));
         startChangeAskedWhileApplying();
         return;
     }
-    // Two screens may have received the same file: filing moves it out of the
-    // temporary folder, so later screens file the first screen's copy.
-    QMap<QString, QString> filedCopies;
-    for (auto it = change->originalImages.cbegin(); it != change->originalImages.cend(); ++it) {
-        const QString source = filedCopies.value(it.value(), it.value());
-        addToScreenHistory(it.key(), source, change->triggerMode);
-        const QString filed = getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(it.key()) +
-                              QLatin1Char('/') + QFileInfo(source).fileName();
-        if (!filedCopies.contains(it.value()) && QFileInfo::exists(filed))
-            filedCopies.insert(it.value(), filed);
-    }
-    cleanupTemporaryFiles();
-    hideApiErrorAlert();
-    restoreButton(QStringLiteral("Succès !"));
-    startChangeAskedWhileApplying();
+    // The change stays in flight while it is filed and cleaned up, so that no
+    // other change's downloads meet the clean-up of the temporary folder.
+    QList<FilingRequest> requests;
+    const MultiWallpaperDownload& change = *currentMultiDownload;
+    for (auto it = change.originalImages.cbegin(); it != change.originalImages.cend(); ++it)
+        requests.append(filingRequest(it.key(), it.value(), change.triggerMode));
+    fileIntoHistory(requests, [this, changeId] {
+        cleanupTemporaryFilesThen([this, changeId] {
+            if (!isChangeInFlight(changeId))
+                return;
+            currentMultiDownload.reset();
+            hideApiErrorAlert();
+            restoreButton(QStringLiteral("Succès !"));
+            startChangeAskedWhileApplying();
+        });
+    });
 }
 
 void ModernWindow::startChangeAskedWhileApplying()

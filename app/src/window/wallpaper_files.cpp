@@ -4,6 +4,7 @@
 
 #include "core/change_log.h"
 #include "core/file_housekeeping.h"
+#include "core/history_filing.h"
 #include "core/service_file_name.h"
 #include "utils/path_helper.h"
 
@@ -23,30 +24,8 @@ const QString compositeFileName = QStringLiteral("composite_wallpaper.bmp");
 
 QString ModernWindow::copyImageToWallpapers(const QString& sourcePath, int screenIndex)
 {
-    const QFileInfo source(sourcePath);
-    if (!source.exists())
-        return {};
-    const QString fileName = source.fileName();
-    if (!isSafeServiceFileName(fileName))
-        return {};
-
-    const QString screenDir = getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex);
-    QDir().mkpath(screenDir);
-    const QString localPath = screenDir + QLatin1Char('/') + fileName;
-
-    // Already filed here (a history image reused for its own monitor): leave it be.
-    const QFileInfo local(localPath);
-    if (local.exists() && local.canonicalFilePath() == source.canonicalFilePath())
-        return localPath;
-    if (local.exists())
-        QFile::remove(localPath);
-    if (!QFile::copy(sourcePath, localPath))
-        return {};
-
-    // A download is moved out of the temporary folder; anything else stays.
-    if (sourcePath.startsWith(PathHelper::getTemporaryDirectory() + QLatin1Char('/')))
-        QFile::remove(sourcePath);
-    return localPath;
+    return fileIntoScreenFolder(sourcePath, getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex),
+                                PathHelper::getTemporaryDirectory());
 }
 
 void ModernWindow::cleanupOldWallpapers(int screenIndex, const QString& currentFilePath)
@@ -86,6 +65,19 @@ void ModernWindow::cleanupTemporaryFiles()
     const QString folder = PathHelper::existingTemporaryDirectory();
     if (!folder.isEmpty())
         FileHousekeeping::deleteImagesExcept(folder, compositeFileName);
+}
+
+void ModernWindow::cleanupTemporaryFilesThen(std::function<void()> done)
+{
+    const QString folder = PathHelper::existingTemporaryDirectory();
+    filingJobs.run(
+        this,
+        [folder] {
+            if (!folder.isEmpty())
+                FileHousekeeping::deleteImagesExcept(folder, compositeFileName);
+            return true;
+        },
+        [done = std::move(done)](bool) { done(); });
 }
 
 void ModernWindow::cleanupThumbnailCache()
