@@ -2,6 +2,7 @@
 #include "test_main.h"
 #include "test_screens.h"
 
+#include "core/history_filing.h"
 #include "core/history_merge.h"
 
 #include <QComboBox>
@@ -108,6 +109,27 @@ private Q_SLOTS:
         w->adjustmentCombo() = nullptr;
         QVERIFY(readFile(historyDir() + "/" + w->screenId(0) + ".log")
                     .endsWith(QByteArray("[Manuel] [" + word.toUtf8() + "]\n")));
+    }
+
+    // Both screens of one download get it, though the first moves it out of
+    // the temporary folder; a dangling link at a filed place is replaced, never written through.
+    void oneDownloadFiledForTwoScreens()
+    {
+        const QString outside = tempDir() + "/../outside.jpg";
+        QDir().mkpath(wallpapersDir() + "/B");
+        QVERIFY(QFile::link(outside, wallpapersDir() + "/B/a.jpg"));
+        const QString source = download("a.jpg");
+        QList<FilingRequest> requests;
+        for (const char* id : {"A", "B"})
+            requests.append({0, source, wallpapersDir() + "/" + id, historyDir() + "/" + id + ".log", "line\n"});
+
+        const QList<QString> filed = fileChangedPictures(requests, tempDir());
+        QCOMPARE(filed, (QList<QString>{wallpapersDir() + "/A/a.jpg", wallpapersDir() + "/B/a.jpg"}));
+        QVERIFY(!QFileInfo::exists(source));
+        QVERIFY(!QFileInfo(filed[1]).isSymLink());
+        QCOMPARE(readFile(filed[1]), QByteArray("a.jpg"));
+        QVERIFY(!QFileInfo::exists(outside));
+        QCOMPARE(readFile(historyDir() + "/B.log"), QByteArray("line\n"));
     }
 
     void failedRecordingChangesNothing()

@@ -14,8 +14,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QNetworkAccessManager>
-#include <QSettings>
 #include <QNetworkReply>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QUrlQuery>

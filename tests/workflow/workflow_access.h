@@ -38,10 +38,10 @@ public:
     // At start the settings load the history; here the tests do.
     static void loadHistory(ModernWindow& w) { w.populateHistoryScreenCombo(); }
     // Waits until the desktop has answered and what follows its answer (the
-    // filing, then the clean-up) has run.
+    // filing, the saving of the lists, then the clean-up) has run.
     static bool settle(ModernWindow& w)
     {
-        for (WorkQueue* queue : {&w.wallpaperJobs, &w.filingJobs, &w.filingJobs}) {
+        for (WorkQueue* queue : {&w.wallpaperJobs, &w.filingJobs, &w.filingJobs, &w.filingJobs}) {
             bool answered = false;
             queue->run(
                 &w, [] { return true; }, [&](bool) { answered = true; });

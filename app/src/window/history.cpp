@@ -10,8 +10,8 @@
 #include "core/recent_files.h"
 #include "core/screen_unique_id.h"
 #include "core/service_file_name.h"
-#include "utils/path_helper.h"
 #include "platform/platform_services.h"
+#include "utils/path_helper.h"
 #include "widgets/screen_selector.h"
 
 #include <QComboBox>
@@ -135,20 +135,33 @@ void ModernWindow::fileIntoHistory(const QList<FilingRequest>& requests, std::fu
         this,
         [requests, temporaryFolder, historyDirectory, logs, listed] {
             Filed filed{fileChangedPictures(requests, temporaryFolder), {}};
-            FileHousekeeping::trimToSize(historyDirectory, maxHistoryDirectoryBytes, [&](const QString& path) {
-                return RecentFiles::isListed(listed, path);
-            });
+            FileHousekeeping::trimToSize(historyDirectory, maxHistoryDirectoryBytes,
+                                         [&](const QString& path) { return RecentFiles::isListed(listed, path); });
             filed.history = readMergedHistory(logs);
             return filed;
         },
-        [this, requests, done = std::move(done)](const Filed& filed) {
-            if (std::any_of(filed.copies.cbegin(), filed.copies.cend(), [](const QString& c) { return !c.isEmpty(); })) {
-                recordFiledPictures(requests, filed.copies);
-                saveHistoryToSettings();
-                showHistory(filed.history);
+        [this, requests, done = std::move(done)](const Filed& filed) mutable {
+            if (std::none_of(filed.copies.cbegin(), filed.copies.cend(),
+                             [](const QString& c) { return !c.isEmpty(); })) {
+                if (done)
+                    done();
+                return;
             }
-            if (done)
-                done();
+            recordFiledPictures(requests, filed.copies);
+            // Saved on the filing queue too: a settings file is written whole and
+            // flushed to the disk, which would hold the window up.
+            filingJobs.run(
+                this,
+                [lists = screenWallpaperHistory] {
+                    QSettings settings = openSettings();
+                    RecentFiles::save(settings, lists);
+                    return true;
+                },
+                [this, history = filed.history, done = std::move(done)](bool) {
+                    showHistory(history);
+                    if (done)
+                        done();
+                });
         });
 }
 

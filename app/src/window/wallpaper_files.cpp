@@ -24,7 +24,8 @@ const QString compositeFileName = QStringLiteral("composite_wallpaper.bmp");
 
 QString ModernWindow::copyImageToWallpapers(const QString& sourcePath, int screenIndex)
 {
-    return fileIntoScreenFolder(sourcePath, getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex),
+    return fileIntoScreenFolder(sourcePath,
+                                getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex),
                                 PathHelper::getTemporaryDirectory());
 }
 
