@@ -273,7 +273,7 @@ private Q_SLOTS:
 
     void xfceSetsEveryMonitorAndCreatesWhatIsMissing()
     {
-        TestScreens::apply({{"A", 0, 0, 1920, 1080, 1.0}, {"B", 1920, 0, 1280, 1024, 1.0}});
+        TestScreens::apply({{"A", 0, 0, 1920, 1080, 1.0}});
         qputenv("XDG_CURRENT_DESKTOP", "XFCE");
         RecordingDesktopSystem system;
         system.answer = [](const QString&, const QStringList& arguments) {
@@ -285,6 +285,9 @@ private Q_SLOTS:
             return result;
         };
         LinuxWallpaperSetter setter(system, m_store);
+        // A monitor plugged in after start: the setter, on its own thread, learns of it too.
+        TestScreens::apply({{"A", 0, 0, 1920, 1080, 1.0}, {"B", 1920, 0, 1280, 1024, 1.0}});
+        QCoreApplication::processEvents();
 
         QVERIFY(setter.setWallpaper(source(QStringLiteral("xfce.png"))));
         const QString shown = storeFiles().value(0);

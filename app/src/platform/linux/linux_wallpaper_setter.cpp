@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMutexLocker>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -60,17 +62,6 @@ QString sessionDesktopName()
     return QStringLiteral("(inconnu)");
 }
 
-QStringList monitorNames()
-{
-    QStringList names;
-    if (qGuiApp) {
-        const QList<QScreen*> screens = QGuiApplication::screens();
-        for (const QScreen* screen : screens)
-            names.append(screen->name());
-    }
-    return names;
-}
-
 void logFailure(const QString& what)
 {
     qDebug().noquote() << QStringLiteral("[ERROR] Fond d'écran : ") + what;
@@ -81,6 +72,29 @@ void logFailure(const QString& what)
 LinuxWallpaperSetter::LinuxWallpaperSetter(DesktopSystem& system, const QString& storeDirectory)
     : m_system(system), m_store(storeDirectory)
 {
+    if (!qGuiApp)
+        return;
+    refreshMonitorNames();
+    // Later than the signal itself, so that the list no longer holds a screen being removed.
+    const auto refreshSoon = [this] { QTimer::singleShot(0, &m_screenWatch, [this] { refreshMonitorNames(); }); };
+    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, &m_screenWatch, refreshSoon);
+    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, &m_screenWatch, refreshSoon);
+}
+
+void LinuxWallpaperSetter::refreshMonitorNames()
+{
+    QStringList names;
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    for (const QScreen* screen : screens)
+        names.append(screen->name());
+    const QMutexLocker locker(&m_monitorNamesMutex);
+    m_monitorNames = names;
+}
+
+QStringList LinuxWallpaperSetter::monitorNames() const
+{
+    const QMutexLocker locker(&m_monitorNamesMutex);
+    return m_monitorNames;
 }
 
 LinuxDesktop LinuxWallpaperSetter::sessionDesktop()

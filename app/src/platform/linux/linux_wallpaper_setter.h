@@ -4,8 +4,11 @@
 #include "wallpaper_store.h"
 
 #include <QList>
+#include <QMutex>
+#include <QObject>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 class DesktopSystem;
 
@@ -40,7 +43,15 @@ private:
     // Runs a program; a failure is logged.
     bool runLogged(const QString& program, const QStringList& arguments);
     QStringList xfceFolders();
+    // The monitors' connector names as Qt last listed them. The setter runs on
+    // a worker thread, where Qt's screens must not be read: the list is kept
+    // up to date on the GUI thread as monitors come and go.
+    void refreshMonitorNames();
+    QStringList monitorNames() const;
 
     DesktopSystem& m_system;
     WallpaperStore m_store;
+    QObject m_screenWatch;
+    mutable QMutex m_monitorNamesMutex;
+    QStringList m_monitorNames;
 };
