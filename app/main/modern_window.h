@@ -166,6 +166,8 @@ private:
     void requestCategoryWallpapers(const QString& categoryId, const QString& date, int daysBack, int screenIndex);
     void downloadAndApplyWallpaper(const QString& filename, int screenIndex);
     void applyCategoryImage(QNetworkReply* reply, const QString& filename, int screenIndex);
+    // The picture is in the screen's folder: put it on the desktop.
+    void applySavedCategoryImage(const QString& path, int screenIndex);
     void showCategoryApplied();
     // The multi-screen switch of the settings tab; off while it does not exist.
     bool isMultiScreenSwitchOn() const;

@@ -104,15 +104,28 @@ void ModernWindow::downloadAndApplyWallpaper(const QString& filename, int screen
 
 void ModernWindow::applyCategoryImage(QNetworkReply* reply, const QString& filename, int screenIndex)
 {
-    QImage image;
-    if (!ServiceApi::succeeded(reply) || !image.loadFromData(reply->readAll()))
+    if (!ServiceApi::succeeded(reply))
         return;
     const QString folder = getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex);
-    QDir().mkpath(folder);
     const QString path = folder + QLatin1Char('/') + filename;
-    if (!saveImageFile(image, path))
-        return;
+    // Decoding and writing a full-size picture would hold the window up.
+    pictureJobs.run(
+        this,
+        [body = reply->readAll(), folder, path] {
+            QImage image;
+            if (!image.loadFromData(body))
+                return false;
+            QDir().mkpath(folder);
+            return saveImageFile(image, path);
+        },
+        [this, path, screenIndex](bool saved) {
+            if (saved)
+                applySavedCategoryImage(path, screenIndex);
+        });
+}
 
+void ModernWindow::applySavedCategoryImage(const QString& path, int screenIndex)
+{
     if (isMultiScreenSwitchOn() && QGuiApplication::screens().size() > 1) {
         // The other screens keep their latest picture.
         QMap<int, QString> wallpapers{{screenIndex, path}};
