@@ -71,11 +71,17 @@ public:
     }
     static QList<QString> screenHistory(ModernWindow& w, int screen) { return w.screenWallpaperHistory.value(screen); }
     static bool setSpanStyle(ModernWindow& w) { return w.setSpanWallpaperMode(); }
-    static void addToScreenHistory(ModernWindow& w, int screen, const QString& path)
+    // Files the pictures (screen -> download) and cleans up as a change does,
+    // off the GUI thread; returns once the window has shown the result.
+    static void fileChange(ModernWindow& w, const QStringList& received)
     {
-        w.addToScreenHistory(screen, path, QStringLiteral("Manuel"));
+        QList<FilingRequest> requests;
+        for (int screen = 0; screen < received.size(); ++screen)
+            requests.append(w.filingRequest(screen, received[screen], QStringLiteral("Manuel")));
+        QEventLoop loop;
+        w.fileIntoHistory(requests, [&] { w.cleanupTemporaryFilesThen([&] { loop.quit(); }); });
+        loop.exec();
     }
-    static void cleanupTemporaryFiles(ModernWindow& w) { w.cleanupTemporaryFiles(); }
 };
 
 namespace {
@@ -449,9 +455,7 @@ bool changeStepByStep(ModernWindow& window, int screenCount, PhaseTimes& times, 
     }
 
     clock.start();
-    for (int screen = 0; screen < screenCount; ++screen)
-        Access::addToScreenHistory(window, screen, received[screen]);
-    Access::cleanupTemporaryFiles(window);
+    Access::fileChange(window, received);
     times[Filing] = elapsedMs(clock);
 
     // The floor: each download decoded once into memory, and one file of the composite's size.
