@@ -57,6 +57,9 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
     cleanupTemporaryFiles();
     watchScreenChanges();
     handleStartupBehavior();
+    // Started at log-on, the window begins its life in the tray.
+    if (isStartupLaunch(commandLine()))
+        enterTray();
 }
 
 ModernWindow::~ModernWindow() = default;
@@ -87,7 +90,8 @@ void ModernWindow::setupUI()
 
 void ModernWindow::setupSystemTray()
 {
-    trayIcon = new QSystemTrayIcon(QIcon(getImagePath(QStringLiteral("icon.png"))), this);
+    // The window's own "icon.png": one decoded copy serves both.
+    trayIcon = new QSystemTrayIcon(windowIcon(), this);
     trayIcon->setToolTip(QStringLiteral("Velmora"));
 
     trayMenu = new QMenu(this);

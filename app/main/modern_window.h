@@ -2,6 +2,7 @@
 
 #include "core/history_entry.h"
 #include "core/history_filing.h"
+#include "core/second_ticks.h"
 #include "core/service_api.h"
 #include "core/work_queue.h"
 #include "window_environment.h"
@@ -27,6 +28,7 @@ class QComboBox;
 class QEvent;
 class QGridLayout;
 class QHBoxLayout;
+class QHideEvent;
 class QLabel;
 class QMenu;
 class QNetworkAccessManager;
@@ -35,6 +37,7 @@ class QPixmap;
 class QPushButton;
 class QScreen;
 class QScrollArea;
+class QShowEvent;
 class QSpinBox;
 class QTabWidget;
 class QTimer;
@@ -67,6 +70,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private Q_SLOTS:
@@ -208,6 +213,20 @@ private:
     bool m_isHandlingDisplayChange = false;
     // A display change came while a wallpaper change was in flight.
     bool m_displayChangeDeferred = false;
+
+    // Idle in the tray (window/tray_idle.cpp): hidden, the window wakes only
+    // when something is due, not once a second for the dial and the retry
+    // countdown; both are brought up to date when it shows again.
+    void enterTray();
+    void leaveTray();
+    // A running retry countdown, while in the tray, waits for its last tick only.
+    void sleepRetryCountdown();
+    void catchUpRetryCountdown();
+    void scheduleRetryWake();
+    void onRetryWakeDue();
+    bool inTray = false;
+    SecondTicks retryTicks;
+    QTimer* retryWakeTimer = nullptr;
 
     // Category ratings (window/categories.cpp).
     void saveCategoryRating(const QString& categoryId, int rating);

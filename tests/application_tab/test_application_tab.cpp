@@ -2,6 +2,7 @@
 #include "test_main.h"
 #include "test_window.h"
 
+#include "core/second_ticks.h"
 #include "modern_window.h"
 #include "widgets/countdown_widget.h"
 
@@ -11,6 +12,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -60,6 +62,9 @@ private:
 };
 
 namespace {
+
+// The clock of the counts that sleep in the tray, moved by hand.
+qint64 fakeNowMs = 0;
 
 std::unique_ptr<ModernWindow> makeWindow()
 {
@@ -410,6 +415,28 @@ private Q_SLOTS:
         QVERIFY(QMetaObject::invokeMethod(dial, "updateCountdown"));
         QCOMPARE(a.lastApiError(), noPictureError);
         QCOMPARE(a.currentTriggerMode(), QStringLiteral("Manuel"));
+    }
+
+    void inTheTrayNoTimerWakesEachSecond()
+    {
+        fakeNowMs = 1'000'000;
+        SecondTicks::setClockForTests([] { return fakeNowMs; });
+        const auto restore = qScopeGuard([] { SecondTicks::setClockForTests(nullptr); });
+        WindowEnvironment environment = testWindowEnvironment();
+        environment.arguments = QStringList{QStringLiteral("velmora"), QStringLiteral("--startup")};
+        ModernWindow window(std::move(environment));
+        ModernWindowTestAccess a(window);
+        a.countdownWidget()->setDuration(3600);
+        a.fail(QStringLiteral("Ошибка API: Connection refused"));
+        for (QTimer* timer : window.findChildren<QTimer*>())
+            QVERIFY2(!timer->isActive() || timer->isSingleShot(), qPrintable(timer->objectName()));
+
+        // Shown after a minute and a half, the banner has counted every second.
+        fakeNowMs += 90'500;
+        QVERIFY(QMetaObject::invokeMethod(&window, "restoreWindow"));
+        QCOMPARE(a.errorAlertLabel()->text(), bannerText("13:30"));
+        QVERIFY(a.retryTimer()->isActive());
+        QCOMPARE(a.countdownWidget()->displayText(), QStringLiteral("58m 30s"));
     }
 };
 

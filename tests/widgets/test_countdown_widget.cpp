@@ -1,5 +1,6 @@
 #include "test_main.h"
 
+#include "core/second_ticks.h"
 #include "utils/utils.h"
 #include "widgets/countdown_widget.h"
 
@@ -13,6 +14,9 @@
 namespace {
 
 const QPoint kCentre(119, 99);
+
+// The dial's clock while asleep, moved by hand.
+qint64 fakeNowMs = 0;
 const QColor kDialColour(0x40, 0x40, 0x40);
 const QColor kSectorColour(0x00, 0x78, 0xd4);
 
@@ -336,6 +340,47 @@ private Q_SLOTS:
         tick(widget, 3);
         QCOMPARE(widget.displayText(), QStringLiteral("7s"));
         QCOMPARE(spy.count(), 0);
+    }
+
+    void asleepKeepsTheCountAndExpiresOnTheSameTick()
+    {
+        fakeNowMs = 1'000'000;
+        SecondTicks::setClockForTests([] { return fakeNowMs; });
+        const auto restore = qScopeGuard([] { SecondTicks::setClockForTests(nullptr); });
+        CountdownWidget widget;
+        QSignalSpy spy(&widget, &CountdownWidget::countdownExpired);
+        widget.setDuration(5);
+        auto* clock = widget.findChild<QTimer*>();
+        widget.setSleeping(true);
+        QVERIFY(!clock->isActive());
+
+        // Two ticks came while asleep; then ten paused ones change nothing.
+        fakeNowMs += 2500;
+        QCOMPARE(widget.displayText(), QStringLiteral("3s"));
+        widget.pauseCountdown();
+        fakeNowMs += 10'000;
+        widget.resumeCountdown();
+        QCOMPARE(widget.displayText(), QStringLiteral("3s"));
+
+        // Three ticks down to 0, and the fourth expires: the one wake-up of the sleep.
+        QTimer* expiry = nullptr;
+        for (QTimer* timer : widget.findChildren<QTimer*>())
+            expiry = timer->isSingleShot() ? timer : expiry;
+        QVERIFY(expiry && expiry->isActive());
+        fakeNowMs += 3000;
+        QVERIFY(QMetaObject::invokeMethod(expiry, "timeout"));
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(widget.displayText(), QStringLiteral("0s"));
+        fakeNowMs += 1000;
+        QVERIFY(QMetaObject::invokeMethod(expiry, "timeout"));
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(widget.displayText(), QStringLiteral("5s"));
+
+        // Awake, it ticks each second again, in the same phase.
+        fakeNowMs += 1200;
+        widget.setSleeping(false);
+        QCOMPARE(widget.displayText(), QStringLiteral("4s"));
+        QVERIFY(clock->isActive() && clock->interval() <= 1000 && !expiry->isActive());
     }
 };
 

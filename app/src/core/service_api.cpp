@@ -140,10 +140,15 @@ ServiceRequestLimits ServiceApi::defaultLimits(ServiceReplyKind kind)
 
 QSslConfiguration ServiceApi::sslConfiguration(const QList<QSslCertificate>& extraCa)
 {
-    // Read once: the system store does not change while the program runs.
-    static const QList<QSslCertificate> systemRoots = QSslConfiguration::systemCaCertificates();
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setCaCertificates(systemRoots + extraCa);
+    // The default trusts the system's roots, which the TLS back-end looks up
+    // one by one as handshakes need them; reading the whole store into memory
+    // is only needed to add roots of our own. Read once: the store does not
+    // change while the program runs.
+    if (!extraCa.isEmpty()) {
+        static const QList<QSslCertificate> systemRoots = QSslConfiguration::systemCaCertificates();
+        configuration.setCaCertificates(systemRoots + extraCa);
+    }
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
     return configuration;
 }

@@ -7,6 +7,9 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 constexpr int kTickMs = 1000;
 constexpr int kCircleSize = 160;
@@ -38,28 +41,36 @@ void CountdownWidget::setDuration(int seconds)
         qDebug() << "[ERROR] Durée du compte à rebours invalide ignorée:" << seconds;
         return;
     }
+    catchUp();
     m_totalSeconds = seconds;
     m_remainingSeconds = seconds;
     m_isStartupMode = (seconds == 0);
     m_isNeverMode = (seconds == -1);
+    scheduleExpiry();
     update();
 }
 
 void CountdownWidget::setRemainingTime(int seconds)
 {
+    catchUp();
     m_remainingSeconds = seconds;
+    scheduleExpiry();
     update();
 }
 
 void CountdownWidget::pauseCountdown()
 {
+    catchUp();
     m_isPaused = true;
+    scheduleExpiry();
     update();
 }
 
 void CountdownWidget::resumeCountdown()
 {
+    catchUp();
     m_isPaused = false;
+    scheduleExpiry();
     update();
 }
 
@@ -76,7 +87,7 @@ QString CountdownWidget::displayText() const
         return startupText();
     if (m_isPaused)
         return QStringLiteral("PAUSE");
-    return formatRemaining(m_remainingSeconds);
+    return formatRemaining(m_remainingSeconds - ticksBeforeExpiry());
 }
 
 QString CountdownWidget::formatRemaining(int seconds)
@@ -101,9 +112,54 @@ int CountdownWidget::sectorSpan(int totalSeconds, int remainingSeconds)
     return -int(elapsedFraction(totalSeconds, remainingSeconds) * 360 * 16);
 }
 
+void CountdownWidget::setSleeping(bool sleeping)
+{
+    if (sleeping == m_isSleeping)
+        return;
+    const qint64 now = SecondTicks::now();
+    if (sleeping) {
+        m_sleepTicks.start(now + (m_timer->isActive() ? m_timer->remainingTime() : kTickMs));
+        m_timer->stop();
+        m_isSleeping = true;
+        scheduleExpiry();
+        return;
+    }
+    catchUp();
+    m_isSleeping = false;
+    if (m_expiryTimer)
+        m_expiryTimer->stop();
+    // The next tick comes when it would have come; one that is due (the
+    // expiring one, say) comes at once.
+    m_timer->start(m_sleepTicks.untilNext(now));
+    update();
+}
+
+bool CountdownWidget::isCounting() const
+{
+    return !m_isStartupMode && !m_isNeverMode && !m_isPaused;
+}
+
 void CountdownWidget::updateCountdown()
 {
-    if (m_isStartupMode || m_isNeverMode || m_isPaused)
+    // The first tick after waking keeps the old phase; every second from there on.
+    if (!m_isSleeping && m_timer->isActive() && m_timer->interval() != kTickMs)
+        m_timer->start(kTickMs);
+    if (!isCounting())
+        return;
+    tick();
+    if (m_isSleeping) {
+        scheduleExpiry();
+        return;
+    }
+    // Behind another tab the dial keeps counting but is not painted; it is
+    // painted afresh when it shows again.
+    if (isVisible())
+        update();
+}
+
+void CountdownWidget::tick()
+{
+    if (!isCounting())
         return;
     // The interval ends on the tick after the one that showed 0, and starts over by itself.
     if (m_remainingSeconds <= 0) {
@@ -112,10 +168,56 @@ void CountdownWidget::updateCountdown()
     } else {
         --m_remainingSeconds;
     }
-    // Hidden in the tray, or behind another tab, the dial keeps counting but
-    // is not painted; it is painted afresh when it shows again.
-    if (isVisible())
-        update();
+}
+
+int CountdownWidget::ticksBeforeExpiry() const
+{
+    if (!m_isSleeping)
+        return 0;
+    const int due = m_sleepTicks.due(SecondTicks::now());
+    // Ticks change nothing unless counting.
+    return isCounting() ? std::min(due, std::max(m_remainingSeconds, 0)) : due;
+}
+
+void CountdownWidget::catchUp()
+{
+    const int ticks = ticksBeforeExpiry();
+    if (ticks == 0)
+        return;
+    if (isCounting())
+        m_remainingSeconds -= ticks;
+    m_sleepTicks.take(ticks);
+}
+
+void CountdownWidget::scheduleExpiry()
+{
+    if (!m_isSleeping || !isCounting()) {
+        if (m_expiryTimer)
+            m_expiryTimer->stop();
+        return;
+    }
+    if (!m_expiryTimer) {
+        m_expiryTimer = new QTimer(this);
+        m_expiryTimer->setSingleShot(true);
+        // Never early: the expiring tick must have come when it fires.
+        m_expiryTimer->setTimerType(Qt::PreciseTimer);
+        connect(m_expiryTimer, &QTimer::timeout, this, [this] { onExpiryDue(); });
+    }
+    const qint64 expiry = m_sleepTicks.moment(std::max(m_remainingSeconds, 0) + 1);
+    // Intervals of weeks are waited for in parts.
+    m_expiryTimer->start(int(std::clamp<qint64>(expiry - SecondTicks::now(), 0, std::numeric_limits<int>::max())));
+}
+
+void CountdownWidget::onExpiryDue()
+{
+    catchUp();
+    const int due = m_sleepTicks.due(SecondTicks::now());
+    if (isCounting() && due > 0) {
+        // Ticks that came together are one late tick, as with a timer.
+        m_sleepTicks.take(due);
+        tick();
+    }
+    scheduleExpiry();
 }
 
 void CountdownWidget::paintEvent(QPaintEvent*)
@@ -162,12 +264,13 @@ void CountdownWidget::paintDial(QPainter& painter)
     painter.setBrush(QColor(0x40, 0x40, 0x40));
     painter.drawEllipse(circleRect);
 
-    if (elapsedFraction(m_totalSeconds, m_remainingSeconds) > 0) {
+    const int remaining = m_remainingSeconds - ticksBeforeExpiry();
+    if (elapsedFraction(m_totalSeconds, remaining) > 0) {
         const QColor blue(0x00, 0x78, 0xd4);
         painter.setPen(QPen(blue, 3));
         painter.setBrush(blue);
         // From 12 o'clock, clockwise.
-        painter.drawPie(circleRect, 90 * 16, sectorSpan(m_totalSeconds, m_remainingSeconds));
+        painter.drawPie(circleRect, 90 * 16, sectorSpan(m_totalSeconds, remaining));
     }
 
     painter.setFont(QFont(QStringLiteral("Segoe UI"), 12, 700));

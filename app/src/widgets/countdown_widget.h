@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/second_ticks.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -21,6 +23,12 @@ public:
     void pauseCountdown();
     void resumeCountdown();
     bool isPaused() const;
+
+    // While nothing can see the dial (the window is in the tray), it need not
+    // wake each second: asleep, it keeps its count from the clock, in the
+    // phase of its one-second tick, and wakes once on the tick that expires.
+    // Waking brings the count up to date and ticks each second again.
+    void setSleeping(bool sleeping);
 
     // The text the widget shows now: a panel text, "PAUSE" or the time left.
     QString displayText() const;
@@ -45,10 +53,24 @@ private:
     void paintPanel(QPainter& painter, int bottomTrim, const QString& text);
     void paintDial(QPainter& painter);
 
+    bool isCounting() const;
+    // One tick of the count (expiry included) when counting.
+    void tick();
+    // Asleep: the ticks that have come by now, short of the one that expires,
+    // which stays due until it is delivered as a tick of its own.
+    int ticksBeforeExpiry() const;
+    void catchUp();
+    void scheduleExpiry();
+    void onExpiryDue();
+
     int m_totalSeconds = 3600;
     int m_remainingSeconds = 3600;
     bool m_isStartupMode = false;
     bool m_isNeverMode = false;
     bool m_isPaused = false;
     QTimer* m_timer = nullptr;
+    bool m_isSleeping = false;
+    SecondTicks m_sleepTicks;
+    // Asleep only: wakes the dial on the tick that expires.
+    QTimer* m_expiryTimer = nullptr;
 };

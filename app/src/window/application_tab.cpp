@@ -371,6 +371,8 @@ void ModernWindow::hideApiErrorAlert()
 {
     errorAlertWidget->hide();
     retryTimer->stop();
+    if (retryWakeTimer)
+        retryWakeTimer->stop();
     retryCountdownSeconds = 0;
 }
 
@@ -379,10 +381,14 @@ void ModernWindow::startRetryTimer()
     retryCountdownSeconds = kRetryDelaySeconds;
     updateErrorAlertMessage();
     retryTimer->start(kRetryTickMs);
+    sleepRetryCountdown();
 }
 
 void ModernWindow::onRetryTimerTick()
 {
+    // Back from the tray, the first tick kept the old phase.
+    if (retryTimer->isActive() && retryTimer->interval() != kRetryTickMs)
+        retryTimer->start(kRetryTickMs);
     --retryCountdownSeconds;
     if (retryCountdownSeconds > 0) {
         updateErrorAlertMessage();
