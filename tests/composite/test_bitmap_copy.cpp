@@ -98,6 +98,28 @@ private Q_SLOTS:
         QCOMPARE(writeBitmapCopy(png, bmp), BitmapCopyResult::Written);
     }
 
+    // Rows go out in bands, the last one short; the file replaces an older
+    // one only once whole.
+    void writerReplacesOnlyWhenWhole()
+    {
+        const QString path = m_folder.filePath(QStringLiteral("w.bmp"));
+        const QImage first = gradient(QSize(2001, 150));
+        QVERIFY(writeBitmap(first, path));
+        QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), first);
+
+        BitmapWriter writer;
+        QVERIFY(writer.open(path, first.size()));
+        for (int y = 0; y < first.height() - 1; ++y)
+            QVERIFY(writer.nextRow());
+        QVERIFY(!writer.commit());
+        QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), first);
+
+        const QImage second = first.mirrored(true, true).convertToFormat(QImage::Format_BGR888);
+        QVERIFY(writeBitmap(second, path));
+        QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), second.convertToFormat(QImage::Format_RGB32));
+        QVERIFY(!QFile::exists(path + QStringLiteral(".partial.bmp")));
+    }
+
 private:
     QTemporaryDir m_folder;
 };

@@ -367,6 +367,37 @@ private Q_SLOTS:
         QVERIFY(near(file.pixel(40, 10), blue));
     }
 
+    // BMP copies of their screens' own size, read in place,
+    // give byte for byte the file that their originals give.
+    void sameSizeBitmapsComposeLikeTheirOriginals_data()
+    {
+        QTest::addColumn<QList<DesktopScreen>>("screens");
+        QTest::newRow("side by side") << QList<DesktopScreen>{screen(0, 0, 160, 90, true), screen(160, 0, 120, 90),
+                                                              screen(-100, 0, 100, 90)};
+        QTest::newRow("gaps and overlap")
+            << QList<DesktopScreen>{screen(0, 0, 160, 90, true), screen(120, 30, 100, 80), screen(-50, -40, 50, 40)};
+    }
+
+    void sameSizeBitmapsComposeLikeTheirOriginals()
+    {
+        QFETCH(QList<DesktopScreen>, screens);
+        QMap<int, QString> bitmaps;
+        QMap<int, QString> originals;
+        for (int i = 0; i < screens.size(); ++i) {
+            const QImage image = gradient(screens[i].geometry.size()).mirrored(i == 1, i == 2);
+            bitmaps.insert(i, save(m_folder.path(), QStringLiteral("s%1.bmp").arg(i), image));
+            originals.insert(i, save(m_folder.path(), QStringLiteral("s%1.png").arg(i), image));
+        }
+        const WallpaperBuilder builder(screens, windows10);
+        const QString fromOriginals = m_folder.filePath(QStringLiteral("originals.bmp"));
+        QVERIFY(builder.createMultiScreenWallpaper(originals, fromOriginals));
+        QVERIFY(builder.createMultiScreenWallpaper(bitmaps, output()));
+        QFile a(output());
+        QFile b(fromOriginals);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QVERIFY(a.readAll() == b.readAll());
+    }
+
     // A plain 24-bit BMP, bottom-up, rows padded to four bytes.
     void fileIsA24BitBmp()
     {

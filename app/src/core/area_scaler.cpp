@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -187,6 +188,30 @@ QRectF windowOrWhole(const QRectF& window, const QSize& source)
     return window.isNull() ? QRectF(QPointF(), QSizeF(source)) : window;
 }
 
+// The window's top-left when it is whole pixels of rect's own size: each
+// output pixel is then one source pixel, which area averaging gives back
+// exactly, so the rows are simply copied.
+std::optional<QPoint> oneToOne(const QSize& source, const QRectF& window, const QRect& rect)
+{
+    const QPoint at(int(window.x()), int(window.y()));
+    if (window != QRectF(QPointF(at), QSizeF(rect.size())) || !QRect(QPoint(), source).contains(QRect(at, rect.size())))
+        return std::nullopt;
+    return at;
+}
+
+void copyRow(const uchar* source, int bytesPerPixel, int width, uchar* target)
+{
+    if (bytesPerPixel == 3) {
+        std::memcpy(target, source, size_t(width) * 3);
+        return;
+    }
+    for (int x = 0; x < width; ++x) {
+        std::memcpy(target, source, 3);
+        source += bytesPerPixel;
+        target += 3;
+    }
+}
+
 } // namespace
 
 BgrRows BgrRows::of(const QImage& image)
@@ -218,6 +243,12 @@ void shrinkInto(const BgrRows& source, const BgrCanvas& target, const QRect& rec
     const QRectF window = windowOrWhole(sourceWindow, source.size);
     if (!fits(source.size, window, target, rect))
         return;
+    if (const auto at = oneToOne(source.size, window, rect)) {
+        for (int y = 0; y < rect.height(); ++y)
+            copyRow(source.row(at->y() + y) + qsizetype(at->x()) * source.bytesPerPixel, source.bytesPerPixel,
+                    rect.width(), target.row(rect.top() + y) + qsizetype(rect.left()) * 3);
+        return;
+    }
     const Taps columns = tapsFor(window.x(), window.width(), source.size.width(), rect.width());
     const Taps rows = tapsFor(window.y(), window.height(), source.size.height(), rect.height());
     const Job job{source.size, source.bytesPerPixel, &columns, &rows, target, rect};
@@ -248,6 +279,16 @@ bool shrinkInto(RowStream& source, const BgrCanvas& target, const QRect& rect, c
     const QRectF window = windowOrWhole(sourceWindow, size);
     if (!fits(size, window, target, rect))
         return false;
+    if (const auto at = oneToOne(size, window, rect)) {
+        for (int y = 0; y < rect.height(); ++y) {
+            const uchar* row = source.row(at->y() + y);
+            if (!row)
+                return false;
+            copyRow(row + qsizetype(at->x()) * source.bytesPerPixel(), source.bytesPerPixel(), rect.width(),
+                    target.row(rect.top() + y) + qsizetype(rect.left()) * 3);
+        }
+        return true;
+    }
     const Taps columns = tapsFor(window.x(), window.width(), size.width(), rect.width());
     const Taps rows = tapsFor(window.y(), window.height(), size.height(), rect.height());
     const Job job{size, source.bytesPerPixel(), &columns, &rows, target, rect};

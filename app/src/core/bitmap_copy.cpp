@@ -31,7 +31,9 @@ bool copyJpeg(const QByteArray& body, QImageIOHandler::Transformations transform
 {
     if (transformation == QImageIOHandler::TransformationNone) {
         BitmapWriter writer;
-        if (!decodeJpeg(body, [&](const QSize& size) { return writer.open(bmpPath, size); }))
+        if (!decodeJpegRows(
+                body, [&](const QSize& size) { return writer.open(bmpPath, size); },
+                [&](int) { return writer.nextRow(); }))
             return false;
         written = writer.commit();
         return true;

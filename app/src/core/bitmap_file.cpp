@@ -5,6 +5,14 @@
 #include <QtEndian>
 #include <cstring>
 
+#ifdef Q_OS_LINUX
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -22,6 +30,28 @@ quint32 read32(const uchar* at)
 quint16 read16(const uchar* at)
 {
     return qFromLittleEndian<quint16>(at);
+}
+
+// Puts the finished file in place of target in one step. On Linux an
+// existing file is swapped with it, then dropped: replacing a file by renaming
+// makes ext4 write the new file's blocks out at once (a guard for programs
+// that forget to sync), which costs more than writing the whole picture.
+bool replaceFile(const QString& finished, const QString& target)
+{
+#ifdef Q_OS_LINUX
+    const QByteArray from = QFile::encodeName(finished);
+    const QByteArray to = QFile::encodeName(target);
+    struct stat existing;
+    if (::lstat(to.constData(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
+        ::unlink(from.constData());
+        return true;
+    }
+    // No such file, or a file system that cannot swap: a plain rename.
+#endif
+    std::error_code error;
+    std::filesystem::rename(finished.toStdU16String(), target.toStdU16String(), error);
+    return !error;
 }
 
 } // namespace
@@ -66,32 +96,26 @@ BitmapWriter::~BitmapWriter()
     discard();
 }
 
-BgrCanvas BitmapWriter::open(const QString& path, const QSize& size, int dotsPerMeterX, int dotsPerMeterY)
+bool BitmapWriter::open(const QString& path, const QSize& size, int dotsPerMeterX, int dotsPerMeterY)
 {
     discard();
     if (size.isEmpty())
-        return {};
+        return false;
     const qint64 rowBytes = (qint64(size.width()) * 3 + 3) & ~qint64(3);
     constexpr int headerBytes = fileHeaderBytes + infoHeaderBytes;
     const qint64 fileBytes = headerBytes + rowBytes * size.height();
     if (fileBytes > std::numeric_limits<quint32>::max())
-        return {};
+        return false;
 
     // Written beside the target and renamed over it: a failed write leaves the
     // previous file whole, and nobody reads a half-written one.
     m_path = path;
     m_file.setFileName(path + QStringLiteral(".partial.bmp"));
-    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Truncate) || !m_file.resize(fileBytes)) {
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)) {
         discard();
-        return {};
+        return false;
     }
-    // The file grows with zeros, so the rows' padding is already in place.
-    m_data = m_file.map(0, fileBytes);
-    if (!m_data) {
-        discard();
-        return {};
-    }
-    uchar* header = m_data;
+    uchar header[headerBytes] = {};
     header[0] = 'B';
     header[1] = 'M';
     qToLittleEndian(quint32(fileBytes), header + 2);
@@ -104,56 +128,103 @@ BgrCanvas BitmapWriter::open(const QString& path, const QSize& size, int dotsPer
     qToLittleEndian(quint32(fileBytes - headerBytes), header + 34);
     qToLittleEndian(quint32(dotsPerMeterX), header + 38);
     qToLittleEndian(quint32(dotsPerMeterY), header + 42);
-    // Bottom row first in the file: the top row is the last.
-    m_canvas = {m_data + headerBytes + rowBytes * (size.height() - 1), -rowBytes, size};
-    return m_canvas;
+    if (m_file.write(reinterpret_cast<const char*>(header), headerBytes) != headerBytes) {
+        discard();
+        return false;
+    }
+    m_size = size;
+    m_rowBytes = rowBytes;
+    // A quarter of a megabyte: large writes, yet a buffer that stays in the cache.
+    constexpr qint64 bandBytes = 256 * 1024;
+    m_bandRows = int(std::clamp<qint64>(bandBytes / rowBytes, 1, size.height()));
+    // Zeroed once: the rows' padding stays zero, as nobody writes it.
+    m_band.assign(size_t(m_bandRows) * size_t(rowBytes), 0);
+    return true;
+}
+
+uchar* BitmapWriter::nextRow()
+{
+    if (m_failed || m_band.empty() || m_nextRow >= m_size.height())
+        return nullptr;
+    if (m_nextRow == m_bandFirst + m_bandCount) {
+        if (m_bandCount > 0 && !flushBand())
+            return nullptr;
+        m_bandFirst = m_nextRow;
+        m_bandCount = std::min(m_bandRows, m_size.height() - m_nextRow);
+    }
+    // The file holds the bottom row first, so a band's rows go in reverse.
+    const int position = m_bandCount - 1 - (m_nextRow++ - m_bandFirst);
+    return m_band.data() + qsizetype(position) * m_rowBytes;
+}
+
+bool BitmapWriter::flushBand()
+{
+    constexpr int headerBytes = fileHeaderBytes + infoHeaderBytes;
+    const qint64 firstFileRow = m_size.height() - m_bandFirst - m_bandCount;
+    const qint64 bytes = qint64(m_bandCount) * m_rowBytes;
+    m_failed = !m_file.seek(headerBytes + firstFileRow * m_rowBytes) ||
+               m_file.write(reinterpret_cast<const char*>(m_band.data()), bytes) != bytes;
+    return !m_failed;
 }
 
 bool BitmapWriter::commit()
 {
-    if (!m_data)
-        return false;
-    // No sync to disk is waited for; the desktop reads the file right away.
-    bool written = m_file.unmap(m_data);
-    m_data = nullptr;
-    m_canvas = {};
-    m_file.close();
-    written = written && m_file.error() == QFileDevice::NoError;
-    std::error_code error;
-    if (written)
-        std::filesystem::rename(m_file.fileName().toStdU16String(), m_path.toStdU16String(), error);
-    if (!written || error) {
-        QFile::remove(m_file.fileName());
+    if (!m_file.isOpen() || m_failed || m_nextRow < m_size.height() || !flushBand()) {
+        discard();
         return false;
     }
+    // No sync to disk is waited for; the desktop reads the file right away.
+    m_file.close();
+    const bool written = m_file.error() == QFileDevice::NoError;
+    if (!written || !replaceFile(m_file.fileName(), m_path)) {
+        QFile::remove(m_file.fileName());
+        discard();
+        return false;
+    }
+    discard();
     return true;
 }
 
 void BitmapWriter::discard()
 {
-    m_canvas = {};
-    if (m_data)
-        m_file.unmap(m_data);
-    m_data = nullptr;
     if (m_file.isOpen()) {
         m_file.close();
         QFile::remove(m_file.fileName());
     }
+    m_band = {};
+    m_size = {};
+    m_rowBytes = 0;
+    m_bandRows = m_bandFirst = m_bandCount = m_nextRow = 0;
+    m_failed = false;
 }
 
 bool writeBitmap(const QImage& image, const QString& path)
 {
     if (image.isNull())
         return false;
-    // BGR888 rows are already the file's pixel layout.
-    const QImage pixels =
-        image.format() == QImage::Format_BGR888 ? image : image.convertToFormat(QImage::Format_BGR888);
+    // BGR888 rows are already the file's pixel layout, and RGB32 rows are
+    // taken apart row by row; anything else is converted first.
+    const bool direct = image.format() == QImage::Format_BGR888 || image.format() == QImage::Format_RGB32;
+    const QImage pixels = direct ? image : image.convertToFormat(QImage::Format_BGR888);
     BitmapWriter writer;
-    const BgrCanvas canvas = writer.open(path, pixels.size(), pixels.dotsPerMeterX(), pixels.dotsPerMeterY());
-    if (!canvas.bits)
+    if (!writer.open(path, pixels.size(), pixels.dotsPerMeterX(), pixels.dotsPerMeterY()))
         return false;
-    const size_t rowBytes = size_t(pixels.width()) * 3;
-    for (int y = 0; y < pixels.height(); ++y)
-        std::memcpy(canvas.row(y), pixels.constScanLine(y), rowBytes);
+    const int width = pixels.width();
+    for (int y = 0; y < pixels.height(); ++y) {
+        uchar* row = writer.nextRow();
+        if (!row)
+            return false;
+        if (pixels.format() == QImage::Format_BGR888) {
+            std::memcpy(row, pixels.constScanLine(y), size_t(width) * 3);
+            continue;
+        }
+        const auto* source = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            row[0] = uchar(qBlue(source[x]));
+            row[1] = uchar(qGreen(source[x]));
+            row[2] = uchar(qRed(source[x]));
+            row += 3;
+        }
+    }
     return writer.commit();
 }

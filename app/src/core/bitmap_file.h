@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include <vector>
+
 // An uncompressed 24- or 32-bit BMP, mapped into memory so that its pixel
 // rows are read in place, only where needed.
 class MappedBitmap
@@ -22,9 +24,13 @@ private:
     BgrRows m_rows;
 };
 
-// Writes a 24-bit uncompressed BMP, rows bottom-up, row by row straight into
-// the mapped file, replacing path only once the whole file is written (a
-// "<path>.partial.bmp" meanwhile; dropped unless committed).
+// Writes a 24-bit uncompressed BMP (rows bottom-up, as every reader takes
+// it) from rows given top row first. Rows gather in a small band that goes to
+// the file in one write, so no page of the whole picture is ever touched:
+// writing through a fresh mapping, or filling a fresh buffer, costs a page
+// fault every 4 KiB, more than the copy itself. path is replaced only once the
+// whole file is written (a "<path>.partial.bmp" meanwhile; dropped unless
+// committed).
 class BitmapWriter
 {
 public:
@@ -33,18 +39,29 @@ public:
     BitmapWriter(const BitmapWriter&) = delete;
     BitmapWriter& operator=(const BitmapWriter&) = delete;
 
-    // The picture's rows, top row first, to fill before commit(); empty when
-    // the file cannot be made.
-    BgrCanvas open(const QString& path, const QSize& size, int dotsPerMeterX = 3780, int dotsPerMeterY = 3780);
+    // False when the file cannot be made.
+    bool open(const QString& path, const QSize& size, int dotsPerMeterX = 3780, int dotsPerMeterY = 3780);
+    QSize size() const { return m_size; }
+    // Where the next row's width * 3 bytes go, top row first; valid until the
+    // next call. Null once every row was given, or after a failed write.
+    uchar* nextRow();
+    // True when every row was given and written, and path now holds the picture.
     bool commit();
 
 private:
+    bool flushBand();
     void discard();
 
     QFile m_file;
     QString m_path;
-    uchar* m_data = nullptr;
-    BgrCanvas m_canvas;
+    QSize m_size;
+    qsizetype m_rowBytes = 0;
+    std::vector<uchar> m_band;
+    int m_bandRows = 0;
+    int m_bandFirst = 0;
+    int m_bandCount = 0;
+    int m_nextRow = 0;
+    bool m_failed = false;
 };
 
 // Writes image as a 24-bit uncompressed BMP through BitmapWriter.

@@ -170,7 +170,8 @@ bool drawJpegPart(const QString& path, const QRectF& window, const BgrCanvas& ca
     return shrinkInto(rows, canvas, shown, scaled.translated(-part.topLeft()));
 }
 
-bool decodeJpeg(QByteArrayView data, const std::function<BgrCanvas(const QSize&)>& canvasFor)
+bool decodeJpegRows(QByteArrayView data, const std::function<bool(const QSize&)>& start,
+                    const std::function<uchar*(int)>& rowFor)
 {
     if (data.isEmpty())
         return false;
@@ -184,12 +185,12 @@ bool decodeJpeg(QByteArrayView data, const std::function<BgrCanvas(const QSize&)
     if (!decoder.start())
         return false;
     const QSize size(int(info.output_width), int(info.output_height));
-    const BgrCanvas canvas = canvasFor(size);
-    if (!canvas.bits || canvas.size != size)
+    if (!start(size))
         return false;
     // Straight into the caller's rows: no buffer of the whole picture.
     for (int y = 0; y < size.height(); ++y) {
-        if (!decoder.readRow(canvas.row(y)))
+        uchar* row = rowFor(y);
+        if (!row || !decoder.readRow(row))
             return false;
     }
     return true;
@@ -202,9 +203,21 @@ bool drawJpegPart(const QString&, const QRectF&, const BgrCanvas&, const QRect&)
     return false;
 }
 
-bool decodeJpeg(QByteArrayView, const std::function<BgrCanvas(const QSize&)>&)
+bool decodeJpegRows(QByteArrayView, const std::function<bool(const QSize&)>&, const std::function<uchar*(int)>&)
 {
     return false;
 }
 
 #endif
+
+bool decodeJpeg(QByteArrayView data, const std::function<BgrCanvas(const QSize&)>& canvasFor)
+{
+    BgrCanvas canvas;
+    return decodeJpegRows(
+        data,
+        [&](const QSize& size) {
+            canvas = canvasFor(size);
+            return canvas.bits && canvas.size == size;
+        },
+        [&](int y) { return canvas.row(y); });
+}

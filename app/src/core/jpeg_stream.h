@@ -23,3 +23,9 @@ bool drawJpegPart(const QString& path, const QRectF& window, const BgrCanvas& ca
 // picture's orientation is not applied. False when this cannot be done (built
 // without libjpeg-turbo, a CMYK picture, a decoding error, no canvas).
 bool decodeJpeg(QByteArrayView data, const std::function<BgrCanvas(const QSize&)>& canvasFor);
+
+// The same, row by row: start is told the picture's size once the header is
+// read (false stops), then rowFor(y) gives, top row first, where row y's
+// width * 3 bytes go (null stops).
+bool decodeJpegRows(QByteArrayView data, const std::function<bool(const QSize&)>& start,
+                    const std::function<uchar*(int)>& rowFor);

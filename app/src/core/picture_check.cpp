@@ -14,9 +14,12 @@ namespace {
 // lies before the main image's scans.
 bool jpegIsComplete(const QByteArray& body)
 {
-    const qsizetype lastScan = body.lastIndexOf(QByteArrayView("\xFF\xDA", 2));
+    // Searched from the near ends only (the end marker closes the file, the
+    // first scan follows the headers): the whole scan data is never walked.
+    const QByteArrayView scan("\xFF\xDA", 2);
     const qsizetype lastEnd = body.lastIndexOf(QByteArrayView("\xFF\xD9", 2));
-    return lastScan >= 0 && lastEnd > lastScan;
+    const qsizetype firstScan = body.indexOf(scan);
+    return firstScan >= 0 && lastEnd > firstScan && body.indexOf(scan, lastEnd) < 0;
 }
 
 // The IEND chunk closes every PNG; anything after it is ignored by readers.

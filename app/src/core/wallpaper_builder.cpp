@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -265,6 +267,70 @@ void copyPixels(const QImage& source, const QRect& from, QImage& target, const Q
     }
 }
 
+// The pixels a screen shows of a picture of its own size in fill mode: the
+// picture itself, row for row.
+struct SameSizePicture
+{
+    MappedBitmap bitmap;
+    QRect destRect;
+};
+
+// When every screen's picture is a 24-bit BMP of that screen's size
+// (the change workflow's copies, in the common case), the composite's rows
+// are the pictures' rows side by side: they go from the mapped copies to the
+// file band by band, and no picture-sized buffer is ever filled. Whether the
+// file was written; nothing when this does not apply.
+std::optional<bool> composeSameSizeBitmaps(const QList<ScreenMapping>& mappings, const QRect& virtualDesktop,
+                                           const QString& outputPath)
+{
+    if (virtualDesktop.isEmpty())
+        return std::nullopt;
+    const QRect canvas(QPoint(), virtualDesktop.size());
+    std::vector<std::unique_ptr<SameSizePicture>> pictures;
+    qint64 coveredArea = 0;
+    bool overlap = false;
+    for (const ScreenMapping& mapping : mappings) {
+        if (mapping.destRect.isEmpty() || mapping.imagePath.isEmpty())
+            continue;
+        auto picture = std::make_unique<SameSizePicture>();
+        if (!picture->bitmap.open(mapping.imagePath) || picture->bitmap.size() != mapping.destRect.size() ||
+            picture->bitmap.rows().bytesPerPixel != 3 || !canvas.contains(mapping.destRect))
+            return std::nullopt;
+        picture->destRect = mapping.destRect;
+        for (const auto& other : pictures)
+            overlap = overlap || other->destRect.intersects(mapping.destRect);
+        coveredArea += qint64(mapping.destRect.width()) * mapping.destRect.height();
+        pictures.push_back(std::move(picture));
+    }
+    if (pictures.empty())
+        return std::nullopt;
+    // Black only where no picture lies; side by side pictures that fill the
+    // desktop leave nothing to clear.
+    const bool clearRows = overlap || coveredArea != qint64(canvas.width()) * canvas.height();
+
+    // The header's resolution is that of a new image, as on the other path.
+    const QImage blank(1, 1, QImage::Format_BGR888);
+    BitmapWriter writer;
+    if (!writer.open(outputPath, canvas.size(), blank.dotsPerMeterX(), blank.dotsPerMeterY()))
+        return false;
+    for (int y = 0; y < canvas.height(); ++y) {
+        uchar* row = writer.nextRow();
+        if (!row)
+            return false;
+        if (clearRows)
+            std::memset(row, 0, size_t(canvas.width()) * 3);
+        // Later screens paint over earlier ones.
+        for (const auto& picture : pictures) {
+            const QRect& dest = picture->destRect;
+            if (y < dest.top() || y > dest.bottom())
+                continue;
+            std::memcpy(row + qsizetype(dest.left()) * 3, picture->bitmap.rows().row(y - dest.top()),
+                        size_t(dest.width()) * 3);
+        }
+    }
+    return writer.commit();
+}
+
 } // namespace
 
 QRect DesktopScreen::physicalRect() const
@@ -306,6 +372,10 @@ bool WallpaperBuilder::createMultiScreenWallpaper(const QMap<int, QString>& imag
         const QList<ScreenMapping> mappings = generateScreenMappings(imagePaths);
         if (mappings.isEmpty())
             return false;
+        if (!needsCoordinateWrapping(virtualDesktop)) {
+            if (const auto written = composeSameSizeBitmaps(mappings, virtualDesktop, outputPath))
+                return *written;
+        }
         const QImage composite = createCompositeImageFromMappings(mappings, virtualDesktop, fillMode);
         return writeBitmap(wrapCoordinatesForWindows(composite, virtualDesktop), outputPath);
     } catch (...) {
