@@ -1,6 +1,7 @@
 #include "bitmap_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <QtEndian>
 #include <cstring>
@@ -13,6 +14,7 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -30,6 +32,34 @@ quint32 read32(const uchar* at)
 quint16 read16(const uchar* at)
 {
     return qFromLittleEndian<quint16>(at);
+}
+
+constexpr int headerBytes = fileHeaderBytes + infoHeaderBytes;
+using Header = std::array<uchar, headerBytes>;
+
+qint64 rowBytesFor(int width)
+{
+    return (qint64(width) * 3 + 3) & ~qint64(3);
+}
+
+// The headers BitmapWriter writes; the size must fit the format.
+Header headerFor(const QSize& size, int dotsPerMeterX, int dotsPerMeterY)
+{
+    const qint64 fileBytes = headerBytes + rowBytesFor(size.width()) * size.height();
+    Header header{};
+    header[0] = 'B';
+    header[1] = 'M';
+    qToLittleEndian(quint32(fileBytes), header.data() + 2);
+    qToLittleEndian(quint32(headerBytes), header.data() + 10);
+    qToLittleEndian(quint32(infoHeaderBytes), header.data() + 14);
+    qToLittleEndian(quint32(size.width()), header.data() + 18);
+    qToLittleEndian(quint32(size.height()), header.data() + 22);
+    qToLittleEndian(quint16(1), header.data() + 26);
+    qToLittleEndian(quint16(24), header.data() + 28);
+    qToLittleEndian(quint32(fileBytes - headerBytes), header.data() + 34);
+    qToLittleEndian(quint32(dotsPerMeterX), header.data() + 38);
+    qToLittleEndian(quint32(dotsPerMeterY), header.data() + 42);
+    return header;
 }
 
 // Puts the finished file in place of target in one step. On Linux an
@@ -101,8 +131,7 @@ bool BitmapWriter::open(const QString& path, const QSize& size, int dotsPerMeter
     discard();
     if (size.isEmpty())
         return false;
-    const qint64 rowBytes = (qint64(size.width()) * 3 + 3) & ~qint64(3);
-    constexpr int headerBytes = fileHeaderBytes + infoHeaderBytes;
+    const qint64 rowBytes = rowBytesFor(size.width());
     const qint64 fileBytes = headerBytes + rowBytes * size.height();
     if (fileBytes > std::numeric_limits<quint32>::max())
         return false;
@@ -115,20 +144,8 @@ bool BitmapWriter::open(const QString& path, const QSize& size, int dotsPerMeter
         discard();
         return false;
     }
-    uchar header[headerBytes] = {};
-    header[0] = 'B';
-    header[1] = 'M';
-    qToLittleEndian(quint32(fileBytes), header + 2);
-    qToLittleEndian(quint32(headerBytes), header + 10);
-    qToLittleEndian(quint32(infoHeaderBytes), header + 14);
-    qToLittleEndian(quint32(size.width()), header + 18);
-    qToLittleEndian(quint32(size.height()), header + 22);
-    qToLittleEndian(quint16(1), header + 26);
-    qToLittleEndian(quint16(24), header + 28);
-    qToLittleEndian(quint32(fileBytes - headerBytes), header + 34);
-    qToLittleEndian(quint32(dotsPerMeterX), header + 38);
-    qToLittleEndian(quint32(dotsPerMeterY), header + 42);
-    if (m_file.write(reinterpret_cast<const char*>(header), headerBytes) != headerBytes) {
+    const Header header = headerFor(size, dotsPerMeterX, dotsPerMeterY);
+    if (m_file.write(reinterpret_cast<const char*>(header.data()), headerBytes) != headerBytes) {
         discard();
         return false;
     }
@@ -159,7 +176,6 @@ uchar* BitmapWriter::nextRow()
 
 bool BitmapWriter::flushBand()
 {
-    constexpr int headerBytes = fileHeaderBytes + infoHeaderBytes;
     const qint64 firstFileRow = m_size.height() - m_bandFirst - m_bandCount;
     const qint64 bytes = qint64(m_bandCount) * m_rowBytes;
     m_failed = !m_file.seek(headerBytes + firstFileRow * m_rowBytes) ||
@@ -196,6 +212,33 @@ void BitmapWriter::discard()
     m_rowBytes = 0;
     m_bandRows = m_bandFirst = m_bandCount = m_nextRow = 0;
     m_failed = false;
+}
+
+bool linkSameBitmap(const QString& source, const QString& path, const QSize& size, int dotsPerMeterX, int dotsPerMeterY)
+{
+    if (size.isEmpty() || QFileInfo(source).absolutePath() != QFileInfo(path).absolutePath())
+        return false;
+    const qint64 fileBytes = headerBytes + rowBytesFor(size.width()) * size.height();
+    if (fileBytes > std::numeric_limits<quint32>::max())
+        return false;
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly) || file.size() != fileBytes)
+        return false;
+    const Header expected = headerFor(size, dotsPerMeterX, dotsPerMeterY);
+    Header actual{};
+    if (file.read(reinterpret_cast<char*>(actual.data()), headerBytes) != headerBytes || actual != expected)
+        return false;
+    file.close();
+    // Linked beside the target and put in its place in one step, as a written file is.
+    const QString partial = path + QStringLiteral(".partial.bmp");
+    std::error_code error;
+    std::filesystem::create_hard_link(source.toStdU16String(), partial.toStdU16String(), error);
+    if (error)
+        return false;
+    if (replaceFile(partial, path))
+        return true;
+    QFile::remove(partial);
+    return false;
 }
 
 bool writeBitmap(const QImage& image, const QString& path)

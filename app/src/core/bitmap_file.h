@@ -64,5 +64,12 @@ private:
     bool m_failed = false;
 };
 
+// Puts at path, without copying a byte, what BitmapWriter would write there
+// of the pixels of the BMP at source (of size): source itself, linked, when
+// it is in path's folder and is exactly that file, header included. False,
+// with nothing changed, when it is not or the file system cannot link.
+bool linkSameBitmap(const QString& source, const QString& path, const QSize& size, int dotsPerMeterX,
+                    int dotsPerMeterY);
+
 // Writes image as a 24-bit uncompressed BMP through BitmapWriter.
 bool writeBitmap(const QImage& image, const QString& path);

@@ -272,6 +272,7 @@ void copyPixels(const QImage& source, const QRect& from, QImage& target, const Q
 struct SameSizePicture
 {
     MappedBitmap bitmap;
+    QString path;
     QRect destRect;
 };
 
@@ -296,6 +297,7 @@ std::optional<bool> composeSameSizeBitmaps(const QList<ScreenMapping>& mappings,
         if (!picture->bitmap.open(mapping.imagePath) || picture->bitmap.size() != mapping.destRect.size() ||
             picture->bitmap.rows().bytesPerPixel != 3 || !canvas.contains(mapping.destRect))
             return std::nullopt;
+        picture->path = mapping.imagePath;
         picture->destRect = mapping.destRect;
         for (const auto& other : pictures)
             overlap = overlap || other->destRect.intersects(mapping.destRect);
@@ -310,6 +312,10 @@ std::optional<bool> composeSameSizeBitmaps(const QList<ScreenMapping>& mappings,
 
     // The header's resolution is that of a new image, as on the other path.
     const QImage blank(1, 1, QImage::Format_BGR888);
+    // One picture that is the whole desktop is already the file to write.
+    if (pictures.size() == 1 && pictures.front()->destRect == canvas &&
+        linkSameBitmap(pictures.front()->path, outputPath, canvas.size(), blank.dotsPerMeterX(), blank.dotsPerMeterY()))
+        return true;
     BitmapWriter writer;
     if (!writer.open(outputPath, canvas.size(), blank.dotsPerMeterX(), blank.dotsPerMeterY()))
         return false;
