@@ -6,10 +6,13 @@
 #include <QtEndian>
 #include <cstring>
 
-#ifdef Q_OS_LINUX
+#ifdef Q_OS_UNIX
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #endif
 
@@ -89,6 +92,8 @@ bool replaceFile(const QString& finished, const QString& target)
 bool MappedBitmap::open(const QString& path)
 {
     m_rows = {};
+    m_mapped = nullptr;
+    m_mappedBytes = 0;
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::ReadOnly))
         return false;
@@ -98,6 +103,8 @@ bool MappedBitmap::open(const QString& path)
     const uchar* data = m_file.map(0, fileSize);
     if (!data || data[0] != 'B' || data[1] != 'M')
         return false;
+    m_mapped = data;
+    m_mappedBytes = fileSize;
     const qint64 pixelOffset = read32(data + 10);
     const qint64 infoSize = read32(data + 14);
     const qint64 width = qint32(read32(data + 18));
@@ -119,6 +126,16 @@ bool MappedBitmap::open(const QString& path)
     else
         m_rows = {pixels, stride, bitsPerPixel / 8, QSize(int(width), int(rows))};
     return true;
+}
+
+void MappedBitmap::prepareToReadAll() const
+{
+#ifdef MADV_POPULATE_READ
+    // One call instead of a page fault every few pages, which a write
+    // straight from these pages would otherwise meet one by one.
+    if (m_mapped)
+        ::madvise(const_cast<uchar*>(m_mapped), size_t(m_mappedBytes), MADV_POPULATE_READ);
+#endif
 }
 
 BitmapWriter::~BitmapWriter()
@@ -154,15 +171,16 @@ bool BitmapWriter::open(const QString& path, const QSize& size, int dotsPerMeter
     // A quarter of a megabyte: large writes, yet a buffer that stays in the cache.
     constexpr qint64 bandBytes = 256 * 1024;
     m_bandRows = int(std::clamp<qint64>(bandBytes / rowBytes, 1, size.height()));
-    // Zeroed once: the rows' padding stays zero, as nobody writes it.
-    m_band.assign(size_t(m_bandRows) * size_t(rowBytes), 0);
     return true;
 }
 
 uchar* BitmapWriter::nextRow()
 {
-    if (m_failed || m_band.empty() || m_nextRow >= m_size.height())
+    if (m_failed || !m_file.isOpen() || m_nextRow >= m_size.height())
         return nullptr;
+    // Zeroed once: the rows' padding stays zero, as nobody writes it.
+    if (m_band.empty())
+        m_band.assign(size_t(m_bandRows) * size_t(m_rowBytes), 0);
     if (m_nextRow == m_bandFirst + m_bandCount) {
         if (m_bandCount > 0 && !flushBand())
             return nullptr;
@@ -176,6 +194,8 @@ uchar* BitmapWriter::nextRow()
 
 bool BitmapWriter::flushBand()
 {
+    if (m_bandCount == 0)
+        return true;
     const qint64 firstFileRow = m_size.height() - m_bandFirst - m_bandCount;
     const qint64 bytes = qint64(m_bandCount) * m_rowBytes;
     m_failed = !m_file.seek(headerBytes + firstFileRow * m_rowBytes) ||
@@ -183,9 +203,87 @@ bool BitmapWriter::flushBand()
     return !m_failed;
 }
 
+bool BitmapWriter::addRow(std::span<const QByteArrayView> pieces)
+{
+    qsizetype bytes = 0;
+    for (const QByteArrayView& piece : pieces)
+        bytes += piece.size();
+    if (bytes != qsizetype(m_size.width()) * 3)
+        return false;
+#ifdef Q_OS_UNIX
+    if (m_failed || !m_file.isOpen() || m_nextRow >= m_size.height())
+        return false;
+    // One write takes at most IOV_MAX pieces (1024 on Linux and macOS), a padding piece per row included.
+    constexpr size_t maxPieces = 1024;
+    if (pieces.size() + 1 > maxPieces ||
+        (m_pieces.size() + m_rowEnds.size() + pieces.size() + 1 > maxPieces && !flushPieces()))
+        return false;
+    m_pieces.insert(m_pieces.end(), pieces.begin(), pieces.end());
+    m_rowEnds.push_back(m_pieces.size());
+    ++m_nextRow;
+    return true;
+#else
+    uchar* row = nextRow();
+    if (!row)
+        return false;
+    for (const QByteArrayView& piece : pieces) {
+        std::memcpy(row, piece.data(), size_t(piece.size()));
+        row += piece.size();
+    }
+    return true;
+#endif
+}
+
+bool BitmapWriter::flushPieces()
+{
+#ifdef Q_OS_UNIX
+    if (m_rowEnds.empty())
+        return true;
+    // The rows since the last write lie together in the file, the lowest first.
+    static const char padding[3] = {};
+    const size_t paddingBytes = size_t(m_rowBytes - qint64(m_size.width()) * 3);
+    std::vector<iovec> pieces;
+    pieces.reserve(m_pieces.size() + m_rowEnds.size());
+    for (size_t row = m_rowEnds.size(); row-- > 0;) {
+        for (size_t i = row > 0 ? m_rowEnds[row - 1] : 0; i < m_rowEnds[row]; ++i) {
+            if (!m_pieces[i].isEmpty())
+                pieces.push_back({const_cast<char*>(m_pieces[i].data()), size_t(m_pieces[i].size())});
+        }
+        if (paddingBytes > 0)
+            pieces.push_back({const_cast<char*>(padding), paddingBytes});
+    }
+    off_t offset = off_t(headerBytes + qint64(m_size.height() - m_nextRow) * m_rowBytes);
+    iovec* next = pieces.data();
+    int left = int(pieces.size());
+    while (left > 0 && !m_failed) {
+        const ssize_t written = ::pwritev(m_file.handle(), next, left, offset);
+        if (written < 0 && errno == EINTR)
+            continue;
+        m_failed = written <= 0;
+        // A short write: on from where it stopped.
+        size_t done = written > 0 ? size_t(written) : 0;
+        offset += off_t(done);
+        while (left > 0 && done >= next->iov_len) {
+            done -= next->iov_len;
+            ++next;
+            --left;
+        }
+        if (left > 0) {
+            next->iov_base = static_cast<char*>(next->iov_base) + done;
+            next->iov_len -= done;
+        }
+    }
+    m_pieces.clear();
+    m_rowEnds.clear();
+    return !m_failed;
+#else
+    return true;
+#endif
+}
+
 bool BitmapWriter::commit()
 {
-    if (!m_file.isOpen() || m_failed || m_nextRow < m_size.height() || !flushBand()) {
+    if (!m_file.isOpen() || m_failed || m_nextRow < m_size.height() || !flushBand() || !flushPieces()) {
         discard();
         return false;
     }
@@ -212,6 +310,8 @@ void BitmapWriter::discard()
     m_rowBytes = 0;
     m_bandRows = m_bandFirst = m_bandCount = m_nextRow = 0;
     m_failed = false;
+    m_pieces.clear();
+    m_rowEnds.clear();
 }
 
 bool linkSameBitmap(const QString& source, const QString& path, const QSize& size, int dotsPerMeterX, int dotsPerMeterY)

@@ -2,11 +2,13 @@
 
 #include "core/area_scaler.h"
 
+#include <QByteArrayView>
 #include <QFile>
 #include <QImage>
 #include <QSize>
 #include <QString>
 
+#include <span>
 #include <vector>
 
 // An uncompressed 24- or 32-bit BMP, mapped into memory so that its pixel
@@ -18,9 +20,13 @@ public:
     bool open(const QString& path);
     QSize size() const { return m_rows.size; }
     const BgrRows& rows() const { return m_rows; }
+    // Maps the whole file in at once, for a reader about to take all of it.
+    void prepareToReadAll() const;
 
 private:
     QFile m_file;
+    const uchar* m_mapped = nullptr;
+    qint64 m_mappedBytes = 0;
     BgrRows m_rows;
 };
 
@@ -45,11 +51,17 @@ public:
     // Where the next row's width * 3 bytes go, top row first; valid until the
     // next call. Null once every row was given, or after a failed write.
     uchar* nextRow();
+    // The next row as pieces side by side, width * 3 bytes in all. Where the
+    // system can, they go to the file from where they lie, without a copy, so
+    // they must stay as they are until commit(). A writer takes its rows
+    // either this way or through nextRow(), not both.
+    bool addRow(std::span<const QByteArrayView> pieces);
     // True when every row was given and written, and path now holds the picture.
     bool commit();
 
 private:
     bool flushBand();
+    bool flushPieces();
     void discard();
 
     QFile m_file;
@@ -62,6 +74,9 @@ private:
     int m_bandCount = 0;
     int m_nextRow = 0;
     bool m_failed = false;
+    // Rows given as pieces since the last write, top row first, and where each row's pieces end.
+    std::vector<QByteArrayView> m_pieces;
+    std::vector<size_t> m_rowEnds;
 };
 
 // Puts at path, without copying a byte, what BitmapWriter would write there

@@ -288,7 +288,6 @@ std::optional<bool> composeSameSizeBitmaps(const QList<ScreenMapping>& mappings,
         return std::nullopt;
     const QRect canvas(QPoint(), virtualDesktop.size());
     std::vector<std::unique_ptr<SameSizePicture>> pictures;
-    qint64 coveredArea = 0;
     bool overlap = false;
     for (const ScreenMapping& mapping : mappings) {
         if (mapping.destRect.isEmpty() || mapping.imagePath.isEmpty())
@@ -301,15 +300,10 @@ std::optional<bool> composeSameSizeBitmaps(const QList<ScreenMapping>& mappings,
         picture->destRect = mapping.destRect;
         for (const auto& other : pictures)
             overlap = overlap || other->destRect.intersects(mapping.destRect);
-        coveredArea += qint64(mapping.destRect.width()) * mapping.destRect.height();
         pictures.push_back(std::move(picture));
     }
     if (pictures.empty())
         return std::nullopt;
-    // Black only where no picture lies; side by side pictures that fill the
-    // desktop leave nothing to clear.
-    const bool clearRows = overlap || coveredArea != qint64(canvas.width()) * canvas.height();
-
     // The header's resolution is that of a new image, as on the other path.
     const QImage blank(1, 1, QImage::Format_BGR888);
     // One picture that is the whole desktop is already the file to write.
@@ -319,12 +313,39 @@ std::optional<bool> composeSameSizeBitmaps(const QList<ScreenMapping>& mappings,
     BitmapWriter writer;
     if (!writer.open(outputPath, canvas.size(), blank.dotsPerMeterX(), blank.dotsPerMeterY()))
         return false;
+    if (!overlap) {
+        // Each row is its pictures' rows and the black between them, left to
+        // right, handed to the file as they lie in the copies.
+        std::sort(pictures.begin(), pictures.end(),
+                  [](const auto& a, const auto& b) { return a->destRect.left() < b->destRect.left(); });
+        for (const auto& picture : pictures)
+            picture->bitmap.prepareToReadAll();
+        const std::vector<char> black(size_t(canvas.width()) * 3, 0);
+        std::vector<QByteArrayView> pieces;
+        for (int y = 0; y < canvas.height(); ++y) {
+            pieces.clear();
+            int x = 0;
+            for (const auto& picture : pictures) {
+                const QRect& dest = picture->destRect;
+                if (y < dest.top() || y > dest.bottom())
+                    continue;
+                if (dest.left() > x)
+                    pieces.emplace_back(black.data(), qsizetype(dest.left() - x) * 3);
+                pieces.emplace_back(picture->bitmap.rows().row(y - dest.top()), qsizetype(dest.width()) * 3);
+                x = dest.left() + dest.width();
+            }
+            if (x < canvas.width())
+                pieces.emplace_back(black.data(), qsizetype(canvas.width() - x) * 3);
+            if (!writer.addRow(pieces))
+                return false;
+        }
+        return writer.commit();
+    }
     for (int y = 0; y < canvas.height(); ++y) {
         uchar* row = writer.nextRow();
         if (!row)
             return false;
-        if (clearRows)
-            std::memset(row, 0, size_t(canvas.width()) * 3);
+        std::memset(row, 0, size_t(canvas.width()) * 3);
         // Later screens paint over earlier ones.
         for (const auto& picture : pictures) {
             const QRect& dest = picture->destRect;
