@@ -28,11 +28,15 @@ QString fileIntoScreenFolder(const QString& sourcePath, const QString& screenFol
         return localPath;
     if (local.exists() || local.isSymLink())
         QFile::remove(localPath);
+
+    // A download is moved out of the temporary folder (renamed where both lie
+    // on one file system); anything else is copied and stays.
+    const bool download = !temporaryFolder.isEmpty() && sourcePath.startsWith(temporaryFolder + QLatin1Char('/'));
+    if (download && source.isFile() && !source.isSymLink() && QFile::rename(sourcePath, localPath))
+        return localPath;
     if (!QFile::copy(sourcePath, localPath))
         return {};
-
-    // A download is moved out of the temporary folder; anything else stays.
-    if (!temporaryFolder.isEmpty() && sourcePath.startsWith(temporaryFolder + QLatin1Char('/')))
+    if (download)
         QFile::remove(sourcePath);
     return localPath;
 }
