@@ -62,7 +62,13 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
         enterTray();
 }
 
-ModernWindow::~ModernWindow() = default;
+ModernWindow::~ModernWindow()
+{
+    // The work queues wait for their running jobs as they go: a desktop
+    // command that hangs must not hold the closing program up.
+    if (environment.platform)
+        environment.platform->abandonPendingWork();
+}
 
 QStringList ModernWindow::commandLine() const
 {

@@ -82,6 +82,10 @@ public:
     virtual bool removeStartupEntry(const QString& name) = 0;
     // Whether an entry of that name exists, whatever it runs.
     virtual bool hasStartupEntry(const QString& name) const = 0;
+
+    // The program is closing: desktop work still waited for on another thread
+    // ends at once as failed, rather than at its time limit. Safe on any thread.
+    virtual void abandonPendingWork() {}
 };
 
 // The implementation for the OS this program was built for.

@@ -52,6 +52,7 @@ public:
     }
     bool removeStartupEntry(const QString& name) override { return LinuxAutostart::remove(name); }
     bool hasStartupEntry(const QString& name) const override { return LinuxAutostart::exists(name); }
+    void abandonPendingWork() override { m_system.abandon(); }
 
 private:
     HostDesktopSystem m_system;

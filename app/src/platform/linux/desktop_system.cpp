@@ -6,6 +6,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QEventLoop>
+#include <QMutexLocker>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
@@ -32,11 +33,18 @@ DesktopSystem::Result HostDesktopSystem::run(const QString& program, const QStri
         }
     });
     QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    {
+        const QMutexLocker locker(&m_waitMutex);
+        if (m_abandoned) {
+            result.error = QStringLiteral("abandoned");
+            return result;
+        }
+    }
     process.start(program, arguments);
     process.closeWriteChannel();
     limit.start(m_timeLimitMs);
     if (!failedToStart && process.state() != QProcess::NotRunning)
-        loop.exec();
+        wait(loop);
 
     if (failedToStart) {
         result.error = process.errorString();
@@ -45,7 +53,7 @@ DesktopSystem::Result HostDesktopSystem::run(const QString& program, const QStri
     if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished();
-        result.error = QStringLiteral("timed out");
+        result.error = limit.isActive() ? QStringLiteral("abandoned") : QStringLiteral("timed out");
         return result;
     }
     result.output = QString::fromLocal8Bit(process.readAllStandardOutput());
@@ -54,6 +62,30 @@ DesktopSystem::Result HostDesktopSystem::run(const QString& program, const QStri
     if (!result.ok && result.error.isEmpty())
         result.error = QStringLiteral("exit code %1").arg(process.exitCode());
     return result;
+}
+
+bool HostDesktopSystem::wait(QEventLoop& loop)
+{
+    {
+        const QMutexLocker locker(&m_waitMutex);
+        if (m_abandoned)
+            return false;
+        m_waiting.append(&loop);
+    }
+    loop.exec();
+    const QMutexLocker locker(&m_waitMutex);
+    m_waiting.removeOne(&loop);
+    return !m_abandoned;
+}
+
+void HostDesktopSystem::abandon()
+{
+    const QMutexLocker locker(&m_waitMutex);
+    m_abandoned = true;
+    // Each loop runs on its own thread: the quit is posted there, and a loop
+    // still on its way into exec() takes it as soon as it gets there.
+    for (QEventLoop* loop : std::as_const(m_waiting))
+        QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
 }
 
 bool HostDesktopSystem::hasProgram(const QString& program) const
@@ -78,7 +110,10 @@ DesktopSystem::Result HostDesktopSystem::evaluatePlasmaScript(const QString& scr
     if (!watcher.isFinished()) {
         QEventLoop loop;
         QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
-        loop.exec();
+        if (!wait(loop)) {
+            result.error = QStringLiteral("abandoned");
+            return result;
+        }
     }
     const QDBusMessage reply = watcher.reply();
     result.ok = reply.type() == QDBusMessage::ReplyMessage;

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QList>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
+
+class QEventLoop;
 
 // What the Linux wallpaper setter asks of the running system: programs and the
 // Plasma shell. Tests stand in for it where a desktop cannot run headless.
@@ -35,6 +39,16 @@ public:
     bool hasProgram(const QString& program) const override;
     Result evaluatePlasmaScript(const QString& script) override;
 
+    // The program is closing: every program or call waited for now, and any
+    // asked for later, fails at once instead of at the time limit. Safe on any thread.
+    void abandon();
+
 private:
+    // Waits in loop until it is quit, unless abandon() came first.
+    bool wait(QEventLoop& loop);
+
     int m_timeLimitMs;
+    QMutex m_waitMutex;
+    QList<QEventLoop*> m_waiting;
+    bool m_abandoned = false;
 };
