@@ -3,6 +3,7 @@
 
 #include "modern_window.h"
 
+#include "core/categories_cache.h"
 #include "core/picture_check.h"
 #include "core/service_file_name.h"
 #include "widgets/screen_selector.h"
@@ -167,15 +168,26 @@ void ModernWindow::loadHistoryThumbnail(const QString& filename, QPushButton* bu
         reply->deleteLater();
         if (!ServiceApi::succeeded(reply))
             return;
-        QImage image;
-        if (!image.loadFromData(reply->readAll()))
-            return;
-        // Saved in the format its name says; a name Qt cannot write only costs the cache.
-        if (!QFileInfo(cached).isSymLink())
-            image.save(cached);
-        if (guarded)
-            showHistoryThumbnail(guarded, image);
-        cleanupThumbnailCache();
+        // Decoded, cached and scaled on a picture worker, so that a change's new
+        // thumbnail does not hold the window up.
+        pictureJobs.run(
+            this,
+            [body = reply->readAll(), cached] {
+                QImage image;
+                if (!image.loadFromData(body))
+                    return QImage();
+                // Saved whole or not at all, in the format its name says; a name Qt
+                // cannot write only costs the cache.
+                saveImageFile(image, cached);
+                return image.scaled(thumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            },
+            [this, guarded](const QImage& thumbnail) {
+                if (thumbnail.isNull())
+                    return;
+                if (guarded)
+                    showHistoryThumbnail(guarded, thumbnail);
+                cleanupThumbnailCache();
+            });
     });
 }
 
