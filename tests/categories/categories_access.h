@@ -12,7 +12,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTest>
+
+#include <memory>
 
 namespace categories_test {
 
@@ -53,6 +56,15 @@ inline bool everyThumbnailShown(const QWidget& window)
     const auto labels = window.findChildren<QLabel*>(QStringLiteral("thumbnailLabel"));
     return !labels.isEmpty() &&
            std::all_of(labels.cbegin(), labels.cend(), [](const QLabel* label) { return !label->pixmap().isNull(); });
+}
+
+// The window, shown on its categories tab.
+inline std::unique_ptr<ModernWindow> categoriesTab(WindowEnvironment environment)
+{
+    auto window = std::make_unique<ModernWindow>(std::move(environment));
+    window->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(1);
+    window->show();
+    return window;
 }
 
 inline void send(QWidget* widget, QEvent::Type type)

@@ -13,21 +13,12 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
-#include <QTabWidget>
 #include <QTimer>
 
 using namespace categories_test;
 using Access = ModernWindowTestAccess;
 
 namespace {
-
-std::unique_ptr<ModernWindow> tabOnce(WindowEnvironment environment)
-{
-    auto window = std::make_unique<ModernWindow>(std::move(environment));
-    window->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(1);
-    window->show();
-    return window;
-}
 
 // Points at the first tile, clicks "Применить" and, in the dialog, picks the
 // screen (when offered) and clicks the button named action. Returns the screens offered.
@@ -88,7 +79,7 @@ private Q_SLOTS:
         QVERIFY(!service.addImage("sea", QDate::currentDate().addDays(-4), "old.png", Qt::red).isEmpty());
         QVERIFY(!service.addImage("sea", QDate::currentDate().addDays(-9), "preview.png", Qt::blue).isEmpty());
         QVERIFY2(service.start(), qPrintable(service.errorString()));
-        auto window = tabOnce(service.windowEnvironment());
+        auto window = categoriesTab(service.windowEnvironment());
         // Screen 1 shows a picture of its own; screen 3 has none yet.
         const QString earlier = window->getWallpapersDirectory() + "/earlier.png";
         QVERIFY(QImage(QSize(32, 18), QImage::Format_RGB32).save(earlier));
@@ -137,7 +128,7 @@ private Q_SLOTS:
             return {200, target.contains("/wallpapers?") ? list : "<html>no picture</html>"};
         });
         QVERIFY(server.listen());
-        auto window = tabOnce(testWindowEnvironment(server.origin(), TestPki::shared().caCertificates()));
+        auto window = categoriesTab(testWindowEnvironment(server.origin(), TestPki::shared().caCertificates()));
         auto* network = window->findChild<QNetworkAccessManager*>();
         // The catalogue and the tile's thumbnail come and go first.
         QTRY_VERIFY_WITH_TIMEOUT(!tiles(*window).isEmpty() && network->findChildren<QNetworkReply*>().isEmpty(),

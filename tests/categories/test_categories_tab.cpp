@@ -10,7 +10,6 @@
 #include <QGridLayout>
 #include <QImage>
 #include <QPointer>
-#include <QTabWidget>
 
 using namespace categories_test;
 using Access = ModernWindowTestAccess;
@@ -37,9 +36,7 @@ std::unique_ptr<ModernWindow> windowWithCategory(int rating)
     if (rating != 0)
         openSettings().setValue("categoryRatings/sea", rating);
     CategoriesCache::write(PathHelper::getCategoriesCachePath(), {{category("sea")}, 1, {}});
-    auto window = std::make_unique<ModernWindow>(testWindowEnvironment());
-    window->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(1);
-    window->show();
+    auto window = categoriesTab(testWindowEnvironment());
     QCoreApplication::processEvents();
     return window;
 }
@@ -151,14 +148,13 @@ private Q_SLOTS:
         QVERIFY2(Access::lastApiError(window).startsWith("Ошибка API: ") && Access::lastApiError(window).size() > 12,
                  qPrintable(Access::lastApiError(window)));
 
+        // Cached order, three to a row.
         auto* grid = qobject_cast<QGridLayout*>(child(window, "categoriesWidget")->layout());
         QCOMPARE(grid->count(), 7);
-        for (int i = 0; i < 7; ++i) {
-            int row, column, rowSpan, columnSpan;
-            grid->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
+        for (int i = 0, row, column, span; i < 7; ++i) {
+            grid->getItemPosition(i, &row, &column, &span, &span);
             QCOMPARE(QPoint(column, row), QPoint(i % 3, i / 3));
-            QCOMPARE(grid->itemAt(i)->widget()->findChild<QLabel*>("categoryName")->text(),
-                     QStringLiteral("c%1").arg(i));
+            QCOMPARE(grid->itemAt(i)->widget()->findChild<QLabel*>("categoryName")->text(), QString("c%1").arg(i));
         }
         // The stored -1 shows the mark and no stars.
         QTRY_VERIFY(child(window, "disableIcon_c3"));
@@ -178,7 +174,6 @@ private Q_SLOTS:
         file.close();
         const QString path = PathHelper::getCategoriesCachePath();
         QVERIFY(QFile::link(outside, path));
-        QVERIFY(readCache().categories.isEmpty());
         QVERIFY(CategoriesCache::write(path, {{category("a")}, 1, {}}));
         QVERIFY(!QFileInfo(path).isSymLink());
         QCOMPARE(readCache().categories.size(), 1);
@@ -253,7 +248,6 @@ private Q_SLOTS:
 
         QTest::mouseClick(disable, Qt::LeftButton);
         QCOMPARE(litStars(*window), 0);
-        QCOMPARE(compactStars(*window), QString());
         QVERIFY(child(*window, "disableIcon_sea"));
         QCOMPARE(openSettings().value("categoryRatings/sea").toInt(), -1);
         QCOMPARE(window->selectWeightedRandomCategory(), QString());

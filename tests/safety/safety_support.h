@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
 
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -24,6 +26,18 @@ public:
     static bool changeInFlight(ModernWindow& w) { return w.currentMultiDownload != nullptr; }
     static QMap<int, QList<QString>>& screenHistory(ModernWindow& w) { return w.screenWallpaperHistory; }
 };
+
+inline QString configLocation()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+}
+
+// Clicks "change now" and waits until the change has ended.
+inline bool runChange(ModernWindow& window)
+{
+    QTest::mouseClick(ModernWindowTestAccess::changeNowButton(window), Qt::LeftButton);
+    return QTest::qWaitFor([&] { return !ModernWindowTestAccess::changeInFlight(window); }, 30000);
+}
 
 // Every entry below root (links not followed) with its kind and contents, to
 // tell that nothing of the user's was touched.
