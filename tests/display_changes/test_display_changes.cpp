@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QGuiApplication>
 
 namespace {
 
@@ -73,18 +72,16 @@ private Q_SLOTS:
         QDir(PathHelper::getHistoryDirectory()).removeRecursively();
     }
 
-    // The middle monitor goes, the last one moves twice, all in quick
-    // succession: one re-application 500 ms after the last change. It comes
-    // back: each monitor gets its own last picture by its id. Nothing is
-    // fetched, filed or logged.
+    // The middle monitor goes, the last one moves twice, all in quick succession: one re-application
+    // after the last change. It comes back: each monitor gets its own last picture by its id.
+    // Nothing is fetched, filed or logged.
     void unplugAndReplugKeepsEachMonitorsPicture()
     {
         ServiceFixture service;
         QVERIFY2(service.start(), qPrintable(service.errorString()));
         TestScreens::apply({A, B, C});
-        fileCurrentPicture("A", Qt::red);
-        fileCurrentPicture("B", Qt::green);
-        fileCurrentPicture("C", Qt::blue);
+        for (const auto& [connector, colour] : {std::pair{"A", Qt::red}, {"B", Qt::green}, {"C", Qt::blue}})
+            fileCurrentPicture(connector, colour);
         Window window(service.windowEnvironment());
         // The strip asks for its three thumbnails at start; nothing after that.
         QTRY_COMPARE_WITH_TIMEOUT(service.log().count(QStringLiteral("/mini/")), 3, 10000);
@@ -92,13 +89,10 @@ private Q_SLOTS:
         const QMap<QString, QByteArray> before = storedFiles();
         for (int x : {1920, 2000, 1920}) {
             TestScreens::apply({A, {"C", x, 0, 1600, 900}});
-            QVERIFY(Access::debounce(*window.w)->isActive());
-            QCOMPARE(Access::debounce(*window.w)->interval(), 500);
-            QCOMPARE(window.reapplications(), 0);
+            QVERIFY(Access::debounce(*window.w)->isActive() && window.reapplications() == 0);
         }
         QTRY_COMPARE_WITH_TIMEOUT(window.reapplications(), 1, 10000);
-        QVERIFY(!Access::debounce(*window.w)->isActive());
-        QVERIFY(window.showsColours({Qt::red, Qt::blue}));
+        QVERIFY(!Access::debounce(*window.w)->isActive() && window.showsColours({Qt::red, Qt::blue}));
         TestScreens::apply({A, B, C});
         QTRY_COMPARE_WITH_TIMEOUT(window.reapplications(), 2, 10000);
         QVERIFY(window.showsColours({Qt::red, Qt::green, Qt::blue}));
@@ -114,14 +108,15 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("logged");
         QTest::addColumn<QStringList>("single");
         QTest::addColumn<QList<QColor>>("composite");
-        QTest::newRow("one screen") << QList<TestScreen>{A} << QStringList{"A"}
-                                    << QStringList{"A-unknown-unknown/A.png"} << QList<QColor>{};
-        QTest::newRow("log of a monitor gone")
-            << QList<TestScreen>{A} << QStringList{"Z"} << QStringList{} << QList<QColor>{};
-        QTest::newRow("no screen") << QList<TestScreen>{} << QStringList{"A"} << QStringList{} << QList<QColor>{};
+        using Screens = QList<TestScreen>;
+        using Colours = QList<QColor>;
+        QTest::newRow("one screen") << Screens{A} << QStringList{"A"} << QStringList{"A-unknown-unknown/A.png"}
+                                    << Colours{};
+        QTest::newRow("log of a monitor gone") << Screens{A} << QStringList{"Z"} << QStringList{} << Colours{};
+        QTest::newRow("no screen") << Screens{} << QStringList{"A"} << QStringList{} << Colours{};
         // The composite decides what the monitor without a picture shows.
         QTest::newRow("two screens, one logged")
-            << QList<TestScreen>{A, B} << QStringList{"B", "Z"} << QStringList{} << QList<QColor>{Qt::black, Qt::green};
+            << Screens{A, B} << QStringList{"B", "Z"} << QStringList{} << Colours{Qt::black, Qt::green};
     }
 
     void whatIsReapplied()
@@ -131,7 +126,6 @@ private Q_SLOTS:
         QFETCH(QStringList, single);
         QFETCH(QList<QColor>, composite);
         TestScreens::apply(screens);
-        QCOMPARE(QGuiApplication::screens().size(), screens.size());
         for (const QString& connector : logged)
             fileCurrentPicture(connector, connector == "B" ? Qt::green : Qt::red);
         Window window;
@@ -148,8 +142,8 @@ private Q_SLOTS:
     void changeInFlightIsNotMixedWith()
     {
         ServiceFixture service;
-        QVERIFY(service.addCategory("c"));
-        QVERIFY(!service.addImage("c", QDate::currentDate(), "new.png", Qt::yellow).isEmpty());
+        QVERIFY(service.addCategory("c") &&
+                !service.addImage("c", QDate::currentDate(), "new.png", Qt::yellow).isEmpty());
         QVERIFY2(service.start(), qPrintable(service.errorString()));
         TestScreens::apply({A, B});
         fileCurrentPicture("A", Qt::red);
