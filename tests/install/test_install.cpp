@@ -139,10 +139,8 @@ private Q_SLOTS:
         const Run result = run(probe, {QStringLiteral("icon.png"), QStringLiteral("star_inactive.png"),
                                        QStringLiteral("wallpaper_fill_icon.png")});
         QFile::remove(probe);
-        QVERIFY2(result.exitCode == 0, qPrintable(result.output));
-        QVERIFY2(result.output.count(QStringLiteral("ok ") + installed(QStringLiteral(VELMORA_DATADIR "/velmora/"))) ==
-                     3,
-                 qPrintable(result.output));
+        const QString found = QStringLiteral("ok ") + installed(QStringLiteral(VELMORA_DATADIR "/velmora/"));
+        QVERIFY2(result.exitCode == 0 && result.output.count(found) == 3, qPrintable(result.output));
     }
 
     void installedProgramRunsAndStaysAlone()

@@ -56,16 +56,6 @@ bool showsPause(const QImage& image)
                     [](QColor c) { return c.red() > 200 && c.green() > 120 && c.green() < 180 && c.blue() < 60; });
 }
 
-// Puts the information icon beside the executable (where the dial looks for
-// it) for as long as the returned guard lives.
-auto installInfoIcon()
-{
-    const QString target = getImagePath(QStringLiteral("info.png"));
-    QFile::remove(target);
-    const bool copied = QFile::copy(QStringLiteral(VELMORA_ASSETS_DIR "/info.png"), target);
-    return std::make_pair(copied, qScopeGuard([target] { QFile::remove(target); }));
-}
-
 } // namespace
 
 class TestCountdownWidget : public QObject
@@ -79,18 +69,13 @@ private Q_SLOTS:
         QFile::remove(getImagePath(QStringLiteral("info.png")));
     }
 
-    void freshWidgetShowsOneHourWithoutSector()
+    void freshDialRunsAnHourThenCountsDownExpiresAndRestarts()
     {
         CountdownWidget widget;
         QCOMPARE(widget.displayText(), QStringLiteral("1h 0m"));
-        QVERIFY(!widget.isPaused());
-        QVERIFY(widget.findChild<QTimer*>()->isActive());
-        QCOMPARE(at(render(widget), kCentre + QPoint(40, 40)), kDialColour);
-    }
+        QVERIFY(!widget.isPaused() && widget.findChild<QTimer*>()->isActive());
+        QCOMPARE(at(render(widget), kCentre + QPoint(40, 40)), kDialColour); // no sector yet
 
-    void countsDownThenExpiresAndRestarts()
-    {
-        CountdownWidget widget;
         QSignalSpy spy(&widget, &CountdownWidget::countdownExpired);
         widget.setDuration(5);
 
@@ -231,8 +216,10 @@ private Q_SLOTS:
         // The icon: a blue disc with a white "i" in the middle of its rectangle.
         QImage withIcon;
         {
-            auto [copied, guard] = installInfoIcon();
-            QVERIFY(copied);
+            // Beside the executable, where the dial looks for it.
+            const QString target = getImagePath(QStringLiteral("info.png"));
+            const auto remove = qScopeGuard([target] { QFile::remove(target); });
+            QVERIFY(QFile::copy(QStringLiteral(VELMORA_ASSETS_DIR "/info.png"), target));
             withIcon = render(widget);
         }
         const QPoint centre = iconRect.center();
