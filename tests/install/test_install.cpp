@@ -120,21 +120,14 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("ExecStart=" VELMORA_BINDIR "/velmora-service ")));
         text.replace(QStringLiteral("ExecStart=" VELMORA_BINDIR),
                      QStringLiteral("ExecStart=") + installed(VELMORA_BINDIR));
-        QDir().mkpath(TestEnvironment::root() + QStringLiteral("/unit"));
-        QFile copy(TestEnvironment::root() + QStringLiteral("/unit/velmora-service.service"));
-        QVERIFY(copy.open(QIODevice::WriteOnly));
-        copy.write(text.toUtf8());
-        copy.close();
-        const Run result = run(QStringLiteral("systemd-analyze"),
-                               {QStringLiteral("verify"), QStringLiteral("--man=no"), copy.fileName()});
+        const QString copy = TestEnvironment::root() + QStringLiteral("/unit/velmora-service.service");
+        QVERIFY(QDir().mkpath(QFileInfo(copy).path()));
+        QFile file(copy);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
+        file.close();
+        const Run result =
+            run(QStringLiteral("systemd-analyze"), {QStringLiteral("verify"), QStringLiteral("--man=no"), copy});
         QVERIFY2(result.exitCode == 0 && result.output.trimmed().isEmpty(), qPrintable(result.output));
-    }
-
-    void installedProgramPrintsItsVersion()
-    {
-        const Run result = run(installed(QStringLiteral(VELMORA_BINDIR "/velmora")), {QStringLiteral("--version")});
-        QCOMPARE(result.exitCode, 0);
-        QCOMPARE(result.output, QStringLiteral("velmora " VELMORA_VERSION "\n"));
     }
 
     void installedProgramFindsItsAssets()
@@ -146,10 +139,8 @@ private Q_SLOTS:
         const Run result = run(probe, {QStringLiteral("icon.png"), QStringLiteral("star_inactive.png"),
                                        QStringLiteral("wallpaper_fill_icon.png")});
         QFile::remove(probe);
-        QVERIFY2(result.exitCode == 0, qPrintable(result.output));
-        QVERIFY2(result.output.count(QStringLiteral("ok ") + installed(QStringLiteral(VELMORA_DATADIR "/velmora/"))) ==
-                     3,
-                 qPrintable(result.output));
+        const QString found = QStringLiteral("ok ") + installed(QStringLiteral(VELMORA_DATADIR "/velmora/"));
+        QVERIFY2(result.exitCode == 0 && result.output.count(found) == 3, qPrintable(result.output));
     }
 
     void installedProgramRunsAndStaysAlone()

@@ -23,50 +23,43 @@ namespace {
 using Access = ModernWindowTestAccess;
 
 // deploy/nginx/run-local: two replicas over one library behind nginx.
-class Deployment
+struct Deployment
 {
-public:
     bool start(const QString& library)
     {
         const TestCertificate certificate = TestPki::shared().serverCertificate();
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(VELMORA_RUN_LOCAL),
-                        {"--service", ServiceFixture::binaryPath(), "--library", library, "--cert",
-                         certificate.certificatePath, "--key", certificate.keyPath, "--replicas", "2"});
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QStringLiteral(VELMORA_RUN_LOCAL),
+                      {"--service", ServiceFixture::binaryPath(), "--library", library, "--cert",
+                       certificate.certificatePath, "--key", certificate.keyPath, "--replicas", "2"});
         static const QRegularExpression replica(QStringLiteral("^replica \\d+ pid (\\d+) port (\\d+)$"));
         static const QRegularExpression proxy(QStringLiteral("^proxy on (https://127\\.0\\.0\\.1:\\d+) \\((.*)\\)$"));
-        for (int lines = 0; lines < 10 && m_origin.isEmpty(); ++lines) {
-            if (!m_process.canReadLine() && !m_process.waitForReadyRead(60000))
+        for (int lines = 0; lines < 10 && origin.isEmpty(); ++lines) {
+            if (!process.canReadLine() && !process.waitForReadyRead(60000))
                 return false;
-            const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+            const QString line = QString::fromUtf8(process.readLine()).trimmed();
             if (const auto match = replica.match(line); match.hasMatch()) {
-                m_replicas << match.captured(1).toLongLong();
-                m_ports << quint16(match.captured(2).toUInt());
+                replicas << match.captured(1).toLongLong();
+                ports << quint16(match.captured(2).toUInt());
             }
             if (const auto match = proxy.match(line); match.hasMatch()) {
-                m_origin = match.captured(1);
-                m_folder = match.captured(2);
+                origin = match.captured(1);
+                folder = match.captured(2);
             }
         }
-        return !m_origin.isEmpty() && m_replicas.size() == 2;
+        return !origin.isEmpty() && replicas.size() == 2;
     }
     ~Deployment()
     {
-        m_process.terminate();
-        if (!m_process.waitForFinished(30000))
-            m_process.kill();
+        process.terminate();
+        if (!process.waitForFinished(30000))
+            process.kill();
     }
-    QString origin() const { return m_origin; }
-    QString folder() const { return m_folder; }
-    QList<qint64> replicas() const { return m_replicas; }
-    QList<quint16> ports() const { return m_ports; }
-
-private:
-    QProcess m_process;
-    QString m_origin;
-    QString m_folder;
-    QList<qint64> m_replicas;
-    QList<quint16> m_ports;
+    QProcess process;
+    QString origin;
+    QString folder;
+    QList<qint64> replicas;
+    QList<quint16> ports;
 };
 
 // A replica asked directly, in plain HTTP as nginx asks it: the whole answer.
@@ -146,16 +139,16 @@ private Q_SLOTS:
             QVERIFY(!library.addImage("nature", QDate::currentDate(), QStringLiteral("n%1.png").arg(i)).isEmpty());
         Deployment deployment;
         QVERIFY(deployment.start(library.libraryPath()));
-        const QString api = deployment.origin() + QStringLiteral("/velmora/api");
+        const QString api = deployment.origin + QStringLiteral("/velmora/api");
         // Replicas started apart give the same answers, validators included.
         for (const QByteArray path : {"/velmora/api/categories", "/velmora/api/get/n1.png"}) {
-            const QByteArray first = askReplica(deployment.ports().at(0), path);
+            const QByteArray first = askReplica(deployment.ports.at(0), path);
             QVERIFY2(first.startsWith("HTTP/1.1 200 OK\r\n"), first.constData());
-            QCOMPARE(askReplica(deployment.ports().at(1), path), first);
+            QCOMPARE(askReplica(deployment.ports.at(1), path), first);
         }
 
         auto window = std::make_unique<ModernWindow>(
-            testWindowEnvironment(deployment.origin(), TestPki::shared().caCertificates()));
+            testWindowEnvironment(deployment.origin, TestPki::shared().caCertificates()));
         window->setCategoryRating(QStringLiteral("nature"), 2);
         QVERIFY(changeSucceeds(*window));
         QCOMPARE(Access::platform(*window).spannedWallpapers.size(), 1);
@@ -164,7 +157,7 @@ private Q_SLOTS:
 
         // One replica dies while a change is under way.
         QTest::mouseClick(Access::changeNowButton(*window), Qt::LeftButton);
-        QCOMPARE(::kill(pid_t(deployment.replicas().constFirst()), SIGKILL), 0);
+        QCOMPARE(::kill(pid_t(deployment.replicas.constFirst()), SIGKILL), 0);
         QVERIFY(QTest::qWaitFor([&] { return !Access::changeInFlight(*window); }, 60000));
         QCOMPARE(Access::statusLabel(*window)->text(), QStringLiteral("Succès !"));
         QVERIFY(changeSucceeds(*window));
@@ -177,7 +170,7 @@ private Q_SLOTS:
             QCOMPARE(answer.status, 200);
             QCOMPARE(answer.cache, QByteArray("MISS"));
         }
-        QFile access(deployment.folder() + QStringLiteral("/access.log"));
+        QFile access(deployment.folder + QStringLiteral("/access.log"));
         QVERIFY(access.open(QIODevice::ReadOnly));
         const QByteArray log = access.readAll();
         QVERIFY2(!log.contains("\" 5"), log.constData());

@@ -67,7 +67,6 @@ private Q_SLOTS:
             const QByteArray cacheControl = first.headers.value("cache-control");
             QVERIFY(cacheControl.startsWith("public, max-age="));
             QCOMPARE(cacheControl.contains("immutable"), immutable);
-            QCOMPARE(service.get(path).headers.value("etag"), etag);
             for (const QByteArray method : {"GET", "HEAD"}) {
                 const ServiceFixture::Reply again = service.request(method, path, {{"If-None-Match", etag}});
                 QCOMPARE(again.status, 304);
