@@ -89,9 +89,12 @@ private Q_SLOTS:
         QCOMPARE(writeBitmapCopy("<html>502</html>", bmp), BitmapCopyResult::NotAPicture);
         QVERIFY(!QFile::exists(bmp));
         QCOMPARE(writeBitmapCopy(jpeg, bmp), BitmapCopyResult::Written);
-        MappedBitmap mapped;
-        QVERIFY(mapped.open(bmp));
-        QCOMPARE(mapped.size(), QSize(8000, 6000));
+        {
+            // Released before the copy is replaced: Windows replaces no mapped file.
+            MappedBitmap mapped;
+            QVERIFY(mapped.open(bmp));
+            QCOMPARE(mapped.size(), QSize(8000, 6000));
+        }
         const QByteArray png =
             fileBytes(save(m_folder.path(), QStringLiteral("big.png"), flat(QSize(8000, 6000), Qt::red)));
         QCOMPARE(writeBitmapCopy(png, bmp), BitmapCopyResult::Written);

@@ -35,7 +35,9 @@ private Q_SLOTS:
                 return PathHelper::getHistoryDirectory();
             return PathHelper::getThumbnailsCacheDirectory();
         };
-        QVERIFY(expected.startsWith(TestEnvironment::root()));
+        // Under the temporary home; on Windows, whose user folders follow no
+        // variable, in Qt's test-mode folders (of a wine prefix of the test's own).
+        QVERIFY(expected.startsWith(TestEnvironment::root()) || expected.contains(QLatin1String("/qttest")));
         QDir(expected).removeRecursively();
         const QString first = get();
         QCOMPARE(first, expected);

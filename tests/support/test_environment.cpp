@@ -45,13 +45,19 @@ TestEnvironment::TestEnvironment() : m_dir(new QTemporaryDir(QDir::tempPath() + 
     file.write(R"({"screens":[{"name":"A","x":0,"y":0,"width":1920,"height":1080,)"
                R"("logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})");
     file.close();
-    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + QFile::encodeName(screens));
+    // The platform string splits its arguments at ':', which a Windows drive
+    // letter would break: the file is named from the test root, made current.
+    m_previousDirectory = QDir::currentPath();
+    QDir::setCurrent(g_root);
+    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=screens.json"));
     qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
     QStandardPaths::setTestModeEnabled(true);
 }
 
 TestEnvironment::~TestEnvironment()
 {
+    // Windows removes no folder that is a process's current one.
+    QDir::setCurrent(m_previousDirectory);
     delete m_dir;
 }
 

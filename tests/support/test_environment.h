@@ -6,7 +6,8 @@ class QTemporaryDir;
 
 // Isolates a test process from the real user before QApplication exists:
 // temporary HOME, XDG folders and TMPDIR, QStandardPaths test mode, and the
-// offscreen platform with one default screen from a configfile.
+// offscreen platform with one default screen from a configfile. The test
+// root is the working directory while it lives.
 class TestEnvironment
 {
 public:
@@ -20,4 +21,5 @@ public:
 
 private:
     QTemporaryDir* m_dir;
+    QString m_previousDirectory;
 };

@@ -307,9 +307,20 @@ std::optional<bool> composeSameSizeBitmaps(const QList<ScreenMapping>& mappings,
     // The header's resolution is that of a new image, as on the other path.
     const QImage blank(1, 1, QImage::Format_BGR888);
     // One picture that is the whole desktop is already the file to write.
-    if (pictures.size() == 1 && pictures.front()->destRect == canvas &&
-        linkSameBitmap(pictures.front()->path, outputPath, canvas.size(), blank.dotsPerMeterX(), blank.dotsPerMeterY()))
-        return true;
+    if (pictures.size() == 1 && pictures.front()->destRect == canvas) {
+        // The link is that very file, and Windows renames no file that is
+        // open: the mapping goes first (the link checks the header itself).
+        std::unique_ptr<SameSizePicture>& only = pictures.front();
+        const QString source = only->path;
+        only = std::make_unique<SameSizePicture>();
+        if (linkSameBitmap(source, outputPath, canvas.size(), blank.dotsPerMeterX(), blank.dotsPerMeterY()))
+            return true;
+        if (!only->bitmap.open(source) || only->bitmap.size() != canvas.size() ||
+            only->bitmap.rows().bytesPerPixel != 3)
+            return std::nullopt;
+        only->path = source;
+        only->destRect = canvas;
+    }
     BitmapWriter writer;
     if (!writer.open(outputPath, canvas.size(), blank.dotsPerMeterX(), blank.dotsPerMeterY()))
         return false;
