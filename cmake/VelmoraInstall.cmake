@@ -195,12 +195,12 @@ if(WIN32)
     set(CPACK_NSIS_CONTACT "packages@velmora.org")
     set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
     set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/deploy/windows/license.txt")
+    # A 64-bit installer for a 64-bit program: it reads and writes the same
+    # registry view as the program, and needs no 32-bit Windows layer.
+    set(CPACK_NSIS_DEFINES "Target amd64-unicode")
     # The start-with-Windows entry the program writes names the program being
     # removed. The user's pictures, history and settings live in the user's
-    # profile and stay. The program is 64-bit, so the entry is in the 64-bit
-    # view of the registry; the installer's own entries stay where NSIS keeps them.
-    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [[
-  SetRegView 64
-  DeleteRegValue HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "Velmora"
-  SetRegView default]])
+    # profile and stay.
+    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
+        [[DeleteRegValue HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "Velmora"]])
 endif()
