@@ -198,9 +198,17 @@ if(WIN32)
     # A 64-bit installer for a 64-bit program: it reads and writes the same
     # registry view as the program, and needs no 32-bit Windows layer.
     set(CPACK_NSIS_DEFINES "Target amd64-unicode")
-    # The start-with-Windows entry the program writes names the program being
-    # removed. The user's pictures, history and settings live in the user's
-    # profile and stay.
-    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
-        [[DeleteRegValue HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "Velmora"]])
+    # A running Velmora holds velmora.exe open: nothing is removed until the
+    # user quits it, rather than half of it. Then the start-with-Windows entry
+    # the program wrote goes with it. The user's pictures, history and
+    # settings live in the user's profile and stay.
+    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [[
+  velmora_check:
+  ClearErrors
+  Delete "$INSTDIR\velmora.exe"
+  IfErrors 0 velmora_gone
+  MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Velmora is running. Quit it from the menu of its tray icon, then retry." /SD IDCANCEL IDRETRY velmora_check
+  Abort "Velmora is running"
+  velmora_gone:
+  DeleteRegValue HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "Velmora"]])
 endif()

@@ -57,7 +57,7 @@ die() {
 prefix_pids() {
     local pid
     for pid in $(pgrep -f "$1" || true); do
-        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+        if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
             echo "$pid"
         fi
     done
@@ -140,6 +140,13 @@ if ! wait_for run_value_names_program; then
 fi
 wait_for test -d "$data_dir" || fail "the program made no data folder $data_dir"
 kill -0 "$program_pid" 2>/dev/null || fail "the installed program did not keep running"
+
+# While it runs, the uninstaller refuses and leaves everything in place.
+wine "$install_dir/Uninstall.exe" /S >/dev/null 2>&1 || true
+wait_for test -z "$(prefix_pids '~nsu.*Un\.exe')" || fail "the uninstaller is still running"
+[[ -f "$install_dir/velmora.exe" && -f "$install_dir/Qt6Core.dll" ]] || fail "the uninstaller removed a running program"
+has_key "$uninstall_key" || fail "the uninstaller dropped its entry while the program ran"
+run_value_names_program || fail "the uninstaller dropped the Run value while the program ran"
 # The program quits from its tray menu only; ending it is what matters here.
 kill "$program_pid" 2>/dev/null || true
 wait "$program_pid" 2>/dev/null || true
