@@ -108,7 +108,12 @@ program_files="$(folder ProgramW6432)"
 install_dir="$program_files/Velmora"
 start_menu="$(folder ProgramData)/Microsoft/Windows/Start Menu/Programs/Velmora"
 data_dir="$(folder LOCALAPPDATA)/velmora"
-[[ ! -e "$install_dir" ]] || die "$install_dir exists before the installation: a prefix left over from another run?"
+# What an interrupted earlier run left in a kept prefix goes first.
+if [[ -e "$install_dir" ]] || has_key "$uninstall_key"; then
+    echo "installer: removing an installation left by an earlier run"
+    rm -rf "$install_dir" "$start_menu"
+    wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
+fi
 [[ -z "$(prefix_pids 'velmora\.exe')" ]] || die "a velmora.exe is already running in $WINEPREFIX"
 
 # The start-with-Windows switch is on for this user; any earlier entry goes,
