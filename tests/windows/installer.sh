@@ -63,6 +63,8 @@ prefix_pids() {
     done
 }
 
+no_process() { [[ -z "$(prefix_pids "$1")" ]]; }
+
 # Waits, for at most about two minutes, until a command succeeds.
 wait_for() {
     local tries=240
@@ -114,7 +116,7 @@ if [[ -e "$install_dir" ]] || has_key "$uninstall_key"; then
     rm -rf "$install_dir" "$start_menu"
     wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
 fi
-[[ -z "$(prefix_pids 'velmora\.exe')" ]] || die "a velmora.exe is already running in $WINEPREFIX"
+no_process 'velmora\.exe' || die "a velmora.exe is already running in $WINEPREFIX"
 
 # The start-with-Windows switch is on for this user; any earlier entry goes,
 # so that the one read back is the installed program's.
@@ -148,7 +150,7 @@ kill -0 "$program_pid" 2>/dev/null || fail "the installed program did not keep r
 
 # While it runs, the uninstaller refuses and leaves everything in place.
 wine "$install_dir/Uninstall.exe" /S >/dev/null 2>&1 || true
-wait_for test -z "$(prefix_pids '~nsu.*Un\.exe')" || fail "the uninstaller is still running"
+wait_for no_process '~nsu.*Un\.exe' || fail "the uninstaller did not return while the program ran"
 [[ -f "$install_dir/velmora.exe" && -f "$install_dir/Qt6Core.dll" ]] || fail "the uninstaller removed a running program"
 has_key "$uninstall_key" || fail "the uninstaller dropped its entry while the program ran"
 run_value_names_program || fail "the uninstaller dropped the Run value while the program ran"
@@ -156,7 +158,7 @@ run_value_names_program || fail "the uninstaller dropped the Run value while the
 kill "$program_pid" 2>/dev/null || true
 wait "$program_pid" 2>/dev/null || true
 program_pid=""
-wait_for test -z "$(prefix_pids 'velmora\.exe')" || fail "the installed program is still running"
+wait_for no_process 'velmora\.exe' || fail "the installed program is still running"
 
 # The user's own things, as the program keeps them.
 mkdir -p "$data_dir/wallpapers/installer-check" "$data_dir/history"
@@ -167,7 +169,7 @@ echo "2026-01-01 a change" >"$data_dir/history/installer-check.log"
 # folder and returns at once; the copy does the work.
 wine "$install_dir/Uninstall.exe" /S >/dev/null 2>&1 || fail "the uninstaller exited with status $?"
 wait_for test ! -e "$install_dir" || fail "$install_dir is still there: $(cd "$install_dir" && find . -type f | head -5)"
-wait_for test -z "$(prefix_pids '~nsu.*Un\.exe')" || fail "the uninstaller is still running"
+wait_for no_process '~nsu.*Un\.exe' || fail "the uninstaller is still running"
 if has_key "$uninstall_key"; then fail "the uninstall entry is still there"; fi
 if [[ -n "$(reg_value "$run_key" Velmora)" ]]; then fail "the Run value is still there"; fi
 [[ ! -e "$start_menu" ]] || fail "the Start-menu folder is still there"
