@@ -29,7 +29,8 @@ fi
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-unset WAYLAND_DISPLAY
+# The installed program finds its DLLs and plugins on its own, or not at all.
+unset WAYLAND_DISPLAY WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM_PLUGIN_PATH
 if [[ -z "${DISPLAY:-}" || -z "${WINEPREFIX:-}" ]]; then
     export WINEPREFIX="${WINEPREFIX:-$build/wineprefix}"
     unset DISPLAY
@@ -147,6 +148,20 @@ if ! wait_for run_value_names_program; then
 fi
 wait_for test -d "$data_dir" || fail "the program made no data folder $data_dir"
 kill -0 "$program_pid" 2>/dev/null || fail "the installed program did not keep running"
+# What it loaded came from its own folder: the platform, the style and the
+# TLS back-end of its first request, and nothing of the Qt it was built with.
+loaded() {
+    local pid
+    for pid in $(prefix_pids 'velmora\.exe'); do
+        grep -qF "$1" "/proc/$pid/maps" 2>/dev/null && return 0
+    done
+    return 1
+}
+installed_real="$(realpath "$install_dir")"
+for file in platforms/qwindows.dll styles/qwindowsvistastyle.dll tls/qschannelbackend.dll; do
+    wait_for loaded "$installed_real/$file" || fail "the installed program did not load its own $file"
+done
+if loaded "$(realpath "$qt_prefix")/"; then fail "the installed program loaded files of $qt_prefix"; fi
 
 # While it runs, the uninstaller refuses and leaves everything in place.
 wine "$install_dir/Uninstall.exe" /S >/dev/null 2>&1 || true
