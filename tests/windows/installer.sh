@@ -35,6 +35,7 @@ if [[ -z "${DISPLAY:-}" || -z "${WINEPREFIX:-}" ]]; then
     export WINEPREFIX="${WINEPREFIX:-$build/wineprefix}"
     unset DISPLAY
     # A display and a wineserver of our own, gone when the test is.
+    # shellcheck disable=SC2016 # expanded by the inner shell
     exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
         setsid wineserver -p >/dev/null 2>&1 || true
         status=0
