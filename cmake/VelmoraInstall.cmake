@@ -1,6 +1,11 @@
 # Where an installation puts everything, and the two Debian packages built
-# from it by CPack (scripts/package).
+# from it by CPack (scripts/package); on Windows, one folder under Program
+# Files and an NSIS installer.
 include(GNUInstallDirs)
+if(WIN32)
+    # velmora.exe carries its icon as a resource.
+    enable_language(RC)
+endif()
 
 set(VELMORA_APP_ID "org.velmora.Velmora")
 set(VELMORA_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/velmora")
@@ -15,6 +20,10 @@ set(VELMORA_SYSCONFDIR "${CMAKE_INSTALL_FULL_SYSCONFDIR}" CACHE PATH
 
 # Called once the targets exist.
 function(velmora_install_rules)
+    if(WIN32)
+        velmora_install_rules_windows()
+        return()
+    endif()
     set(deploy "${PROJECT_SOURCE_DIR}/deploy")
     install(TARGETS velmora RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT velmora)
     file(GLOB assets "${PROJECT_SOURCE_DIR}/app/assets/*.png")
@@ -67,6 +76,67 @@ function(velmora_install_rules)
     endforeach()
 endfunction()
 
+# Windows: the program with everything it loads in one folder, as Windows
+# looks for DLLs beside the program and Qt for its plugins in sub folders
+# there. Qt's files come from the Qt package the build found.
+function(velmora_install_rules_windows)
+    set(deploy "${PROJECT_SOURCE_DIR}/deploy/windows")
+    target_sources(velmora PRIVATE "${deploy}/velmora.rc")
+    set_property(SOURCE "${deploy}/velmora.rc" TARGET_DIRECTORY velmora APPEND PROPERTY
+        OBJECT_DEPENDS "${deploy}/velmora.ico")
+
+    install(TARGETS velmora RUNTIME DESTINATION . COMPONENT velmora)
+    file(GLOB assets "${PROJECT_SOURCE_DIR}/app/assets/*.png")
+    install(FILES ${assets} "${deploy}/velmora.ico" "${deploy}/qt.conf" DESTINATION . COMPONENT velmora)
+    # Qt6Core, Gui, Widgets, Network and whatever else the program links.
+    install(FILES $<TARGET_RUNTIME_DLLS:velmora> DESTINATION . COMPONENT velmora)
+
+    # Plugins are loaded at run time, so no link names them. Without the
+    # platform plugin nothing starts; without a TLS back-end no request works.
+    set(plugins
+        platforms QWindowsIntegrationPlugin REQUIRED
+        styles QWindowsVistaStylePlugin OPTIONAL
+        imageformats QJpegPlugin REQUIRED
+        imageformats QGifPlugin OPTIONAL
+        imageformats QICOPlugin OPTIONAL
+        tls QSchannelBackendPlugin REQUIRED
+        tls QTlsBackendCertOnlyPlugin OPTIONAL)
+    while(plugins)
+        list(POP_FRONT plugins folder plugin need)
+        if(TARGET Qt6::${plugin})
+            install(FILES $<TARGET_FILE:Qt6::${plugin}> DESTINATION ${folder} COMPONENT velmora)
+        elseif(need STREQUAL "REQUIRED")
+            message(FATAL_ERROR "The Qt found (${Qt6_DIR}) has no ${plugin}, which velmora.exe needs")
+        else()
+            message(STATUS "Qt plugin ${plugin} not found: left out of the installation")
+        endif()
+    endwhile()
+
+    # A MinGW-built program needs the compiler's runtime DLLs: asked of the
+    # compiler itself, so that they match what it linked against.
+    if(MINGW)
+        set(runtime "")
+        foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+            execute_process(COMMAND "${CMAKE_CXX_COMPILER}" "-print-file-name=${dll}"
+                OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+            if(NOT IS_ABSOLUTE "${path}" OR NOT EXISTS "${path}")
+                message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not know where ${dll} is")
+            endif()
+            file(REAL_PATH "${path}" path)
+            list(APPEND runtime "${path}")
+        endforeach()
+        install(FILES ${runtime} DESTINATION . COMPONENT velmora)
+        # They come with their symbols (libstdc++ alone is over 20 MB).
+        if(CMAKE_STRIP)
+            install(CODE "
+                foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+                    execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+                        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${dll}\" COMMAND_ERROR_IS_FATAL ANY)
+                endforeach()" COMPONENT velmora)
+        endif()
+    endif()
+endfunction()
+
 # Two Debian packages: the desktop program and the service.
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "velmora")
@@ -101,3 +171,44 @@ set(CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA
     "${PROJECT_SOURCE_DIR}/deploy/debian/velmora-service/postrm")
 set(CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/packages")
+
+# On Windows one NSIS installer instead: per machine into Program Files, with
+# a Start-menu entry and an uninstaller; /S installs and removes silently.
+if(WIN32)
+    set(CPACK_GENERATOR "NSIS")
+    # Passes the NSIS lines below to the installer script as written.
+    set(CPACK_VERBATIM_VARIABLES ON)
+    unset(CPACK_COMPONENTS_ALL)
+    set(CPACK_MONOLITHIC_INSTALL ON)
+    set(CPACK_PACKAGE_FILE_NAME "velmora-${PROJECT_VERSION}-win64")
+    set(CPACK_PACKAGE_INSTALL_DIRECTORY "Velmora")
+    set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "Velmora")
+    set(CPACK_NSIS_PACKAGE_NAME "Velmora")
+    set(CPACK_NSIS_DISPLAY_NAME "Velmora")
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+    set(CPACK_NSIS_EXECUTABLES_DIRECTORY ".")
+    set(CPACK_PACKAGE_EXECUTABLES "velmora" "Velmora")
+    set(CPACK_NSIS_MUI_ICON "${PROJECT_SOURCE_DIR}/deploy/windows/velmora.ico")
+    set(CPACK_NSIS_MUI_UNIICON "${PROJECT_SOURCE_DIR}/deploy/windows/velmora.ico")
+    set(CPACK_NSIS_INSTALLED_ICON_NAME "velmora.exe")
+    set(CPACK_NSIS_URL_INFO_ABOUT "https://velmora.org/")
+    set(CPACK_NSIS_CONTACT "packages@velmora.org")
+    set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+    set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/deploy/windows/license.txt")
+    # A 64-bit installer for a 64-bit program: it reads and writes the same
+    # registry view as the program, and needs no 32-bit Windows layer.
+    set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+    # A running Velmora holds velmora.exe open: nothing is removed until the
+    # user quits it, rather than half of it. Then the start-with-Windows entry
+    # the program wrote goes with it. The user's pictures, history and
+    # settings live in the user's profile and stay.
+    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [[
+  velmora_check:
+  ClearErrors
+  Delete "$INSTDIR\velmora.exe"
+  IfErrors 0 velmora_gone
+  MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Velmora is running. Quit it from the menu of its tray icon, then retry." /SD IDCANCEL IDRETRY velmora_check
+  Abort "Velmora is running"
+  velmora_gone:
+  DeleteRegValue HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "Velmora"]])
+endif()
