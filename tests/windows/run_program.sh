@@ -1,0 +1,441 @@
+#!/usr/bin/env bash
+# Runs the whole Windows program, velmora.exe, under wine as a user would, against the real
+# (Linux) velmora-service on 127.0.0.1, and reads back from the registry, the files and the
+# processes what it did: the window and the tray icon, a change set through the Win32 wallpaper
+# layer and filed in the change log, the start-with-Windows Run value written and removed, a
+# second start handing over through the named pipe, and a WM_DISPLAYCHANGE re-applying the
+# pictures after a hidden log-on start and after the window showed.
+#
+#   tests/windows/run_program.sh BUILD_DIR QT_PREFIX
+#
+# velmora.exe is built into BUILD_DIR-program with the service's origin and a local CA compiled
+# in. DISPLAY and WINEPREFIX come from the caller; without them an Xvfb display and a wine
+# prefix of this script's own are used. VELMORA_WINE_SERVICE=plain talks plain HTTP to the
+# service instead of TLS (default "tls"). The Linux service comes from ${VELMORA_BUILD_DIR:-build}
+# and is built there when missing. Every wait is a bounded poll on a condition.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+if [[ $# -lt 2 ]]; then
+    echo "usage: $0 BUILD_DIR QT_PREFIX" >&2
+    exit 2
+fi
+build="$(mkdir -p "$1" && cd "$1" && pwd)"
+qt_prefix="$2"
+program_build="$build-program"
+linux_build="${VELMORA_BUILD_DIR:-$root/build}"
+transport="${VELMORA_WINE_SERVICE:-tls}"
+wait_limit="${VELMORA_WINE_WAIT:-60}"
+case "$transport" in
+tls) scheme=https ;;
+plain) scheme=http ;;
+*)
+    echo "run_program: VELMORA_WINE_SERVICE must be tls or plain, not $transport" >&2
+    exit 2
+    ;;
+esac
+
+say() { echo "run_program: $*"; }
+
+# --- Clean-up of everything started here -------------------------------------------------------
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-run-program.XXXXXX")"
+service_pid=""
+xvfb_pid=""
+own_wineserver=""
+program_pids=()
+
+cleanup() {
+    local pid
+    for pid in "${program_pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${program_pids[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    if [[ -n "$own_wineserver" ]]; then
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [[ -n "$service_pid" ]]; then
+        kill "$service_pid" 2>/dev/null || true
+        wait "$service_pid" 2>/dev/null || true
+    fi
+    if [[ -n "$xvfb_pid" ]]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Polls a command until it succeeds, for at most $wait_limit seconds (or $2 when given).
+wait_for() {
+    local limit="$wait_limit"
+    if [[ "$1" =~ ^[0-9]+$ ]]; then
+        limit="$1"
+        shift
+    fi
+    local deadline=$((SECONDS + limit))
+    while ((SECONDS < deadline)); do
+        if "$@"; then
+            return 0
+        fi
+        sleep 0.3
+    done
+    "$@"
+}
+
+# --- The Linux service -------------------------------------------------------------------------
+
+service_binary="$linux_build/service/velmora-service"
+if [[ ! -x "$service_binary" ]]; then
+    say "building velmora-service in $linux_build"
+    VELMORA_BUILD_DIR="$linux_build" "$root/scripts/build" >/dev/null
+fi
+
+# The CA is made once per build folder, since it is compiled into velmora.exe; the service's
+# certificate is made afresh for each run.
+mkdir -p "$program_build"
+pki="$program_build/service-ca"
+ec=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
+if [[ ! -s "$pki/ca.pem" || ! -s "$pki/ca.key" ]]; then
+    rm -rf "$pki"
+    mkdir -p "$pki"
+    chmod 700 "$pki"
+    openssl req -x509 "${ec[@]}" -keyout "$pki/ca.key" -out "$pki/ca.pem" -days 3650 \
+        -subj "/CN=Velmora wine test CA" \
+        -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+fi
+openssl req "${ec[@]}" -keyout "$work/server.key" -out "$work/server.csr" -subj "/CN=127.0.0.1" 2>/dev/null
+printf 'subjectAltName=IP:127.0.0.1\nbasicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\n' \
+    >"$work/server.ext"
+openssl x509 -req -in "$work/server.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CAcreateserial \
+    -CAserial "$work/ca.srl" -out "$work/server.pem" -days 2 -extfile "$work/server.ext" 2>/dev/null
+
+# A library of one category with a few small pictures published today.
+library="$work/library"
+mkdir -p "$library/hills/$(date +%F)"
+printf '{"name": "Холмы"}\n' >"$library/hills/category.json"
+for n in 1 2 3; do
+    convert -size 320x180 "plasma:fractal" -seed "$n" "$library/hills/$(date +%F)/hills-$n.jpg" 2>/dev/null ||
+        convert -size 320x180 "gradient:#$((n * 3))06090-#f0c0$((n * 3))0" "$library/hills/$(date +%F)/hills-$n.jpg"
+done
+
+# The port is compiled into the program: the last one is taken again when it is free, so that
+# a second run does not rebuild.
+start_service() {
+    local port="$1"
+    local arguments=(--library "$library" --address 127.0.0.1 --port "$port")
+    if [[ "$transport" == plain ]]; then
+        arguments+=(--plain)
+    else
+        arguments+=(--cert "$work/server.pem" --key "$work/server.key")
+    fi
+    : >"$work/service.out"
+    "$service_binary" "${arguments[@]}" >"$work/service.out" 2>"$work/service.log" &
+    service_pid=$!
+    listening() { grep -q '^listening on ' "$work/service.out" || ! kill -0 "$service_pid" 2>/dev/null; }
+    wait_for listening || true
+    if grep -q '^listening on ' "$work/service.out"; then
+        return 0
+    fi
+    kill "$service_pid" 2>/dev/null || true
+    wait "$service_pid" 2>/dev/null || true
+    service_pid=""
+    return 1
+}
+last_port="$(cat "$program_build/service-port" 2>/dev/null || true)"
+if ! [[ "$last_port" =~ ^[0-9]+$ ]] || ! start_service "$last_port"; then
+    if ! start_service 0; then
+        say "velmora-service did not start:"
+        cat "$work/service.log" >&2
+        exit 1
+    fi
+fi
+port="$(sed -n 's|^listening on [a-z]*://127\.0\.0\.1:\([0-9]*\).*|\1|p' "$work/service.out")"
+echo "$port" >"$program_build/service-port"
+origin="$scheme://127.0.0.1:$port"
+say "service $(cat "$work/service.out")"
+
+# --- velmora.exe -------------------------------------------------------------------------------
+
+if [[ -d "$qt_prefix" ]]; then
+    qt_prefix="$(cd "$qt_prefix" && pwd)"
+fi
+build_arguments=(-DVELMORA_BUILD_TESTS=OFF "-DVELMORA_SERVICE_ORIGIN=$origin" "-DVELMORA_SERVICE_CA=$pki/ca.pem")
+if [[ -x "$root/scripts/build-windows" ]]; then
+    VELMORA_WINDOWS_QT="$qt_prefix" VELMORA_WINDOWS_BUILD_DIR="$program_build" \
+        "$root/scripts/build-windows" "${build_arguments[@]}" >"$work/build.log" 2>&1 ||
+        { cat "$work/build.log" >&2; exit 1; }
+    qt_prefix="$program_build/qt"
+else
+    "$qt_prefix/bin/qt-cmake" -S "$root" -B "$program_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DVELMORA_BUILD_SERVICE=OFF \
+        "${build_arguments[@]}" >"$work/build.log" 2>&1 || { cat "$work/build.log" >&2; exit 1; }
+    cmake --build "$program_build" --parallel "$(nproc)" --target velmora >>"$work/build.log" 2>&1 ||
+        { cat "$work/build.log" >&2; exit 1; }
+fi
+app="$program_build/app"
+exe="$app/velmora.exe"
+[[ -f "$exe" ]] || { say "no velmora.exe in $app"; exit 1; }
+
+# The plugins go beside the program, where a deployed program has them; the DLLs are found on
+# WINEPATH.
+for kind in platforms styles imageformats tls; do
+    mkdir -p "$app/$kind"
+    cp -u "$qt_prefix/plugins/$kind/"*.dll "$app/$kind/"
+done
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+runtime_dirs=("$qt_prefix/bin")
+for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+    found="$(x86_64-w64-mingw32-g++ -print-file-name="$dll")"
+    [[ "$found" == /* ]] && runtime_dirs+=("$(dirname "$found")")
+done
+winepath_list=""
+for dir in "${runtime_dirs[@]}"; do
+    winepath_list+="${winepath_list:+;}$(windows_path "$(cd "$dir" && pwd)")"
+done
+export WINEPATH="$winepath_list"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+probe="$work/probe.exe"
+x86_64-w64-mingw32-g++ -std=c++17 -O1 -Wall -Wextra -static -o "$probe" "$root/tests/windows/probe.cpp"
+
+# --- Display and wine prefix -------------------------------------------------------------------
+
+if [[ -z "${DISPLAY:-}" ]]; then
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    display_known() { [[ -s "$work/display" ]] || ! kill -0 "$xvfb_pid" 2>/dev/null; }
+    wait_for display_known
+    display_number="$(tr -dc '0-9' <"$work/display")"
+    [[ -n "$display_number" ]] || { say "Xvfb did not start"; cat "$work/xvfb.log" >&2; exit 1; }
+    export DISPLAY=":$display_number"
+fi
+unset WAYLAND_DISPLAY
+if [[ -z "${WINEPREFIX:-}" ]]; then
+    export WINEPREFIX="$program_build/wineprefix"
+    own_wineserver=1
+fi
+mkdir -p "$WINEPREFIX"
+setsid wineserver -p >/dev/null 2>&1 || true
+wine cmd /c exit >/dev/null 2>&1 || true
+
+run_probe() { wine "$probe" "$@" 2>/dev/null | tr -d '\r'; }
+reg_value() { # KEY NAME: prints the value's data, or fails when it is not there
+    wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$2 *REG_[A-Z_]* *//p" | grep . || return 1
+}
+desktop='HKCU\Control Panel\Desktop'
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+settings_key='HKCU\Software\Velmora\WallpaperSettings'
+
+# A prefix shared with other runs starts from nothing of ours.
+profile_unix() {
+    local windows
+    windows="$(wine cmd /c "echo %$1%" 2>/dev/null | tr -d '\r\n')"
+    winepath -u "$windows" 2>/dev/null | tr -d '\n'
+}
+local_appdata="$(profile_unix LOCALAPPDATA)"
+roaming_appdata="$(profile_unix APPDATA)"
+wine reg delete 'HKCU\Software\Velmora' /f >/dev/null 2>&1 || true
+wine reg delete "$run_key" /v Velmora /f >/dev/null 2>&1 || true
+rm -rf "$local_appdata"/[Vv]elmora "$roaming_appdata"/[Vv]elmora
+run_probe clear-wallpaper || true
+
+started_program=""
+start_program() { # ARGS...: starts velmora.exe in the background
+    local log="$work/velmora-$((${#program_pids[@]} + 1)).log"
+    (cd "$app" && exec wine "$exe" "$@" >"$log" 2>&1) &
+    started_program=$!
+    program_pids+=("$started_program")
+}
+stop_program() {
+    kill "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+
+passed=()
+failed=()
+pass() { passed+=("$1"); say "ok: $1"; }
+fail() { failed+=("$1"); say "FAILED: $1: $2"; }
+
+# --- First start: at log-on, hidden, with a change at start ------------------------------------
+
+wine reg add "$settings_key\\system" /v changeOnStartup /t REG_SZ /d true /f >/dev/null
+start_program --startup
+first="$started_program"
+
+tray_shown() { run_probe tray; }
+if wait_for tray_shown; then
+    tray_ok=1
+else
+    tray_ok=""
+fi
+
+run_value_written() { reg_value "$run_key" Velmora | grep -qi 'velmora\.exe.*--startup'; }
+if wait_for run_value_written; then
+    run_written=1
+else
+    run_written=""
+fi
+
+# The change at log-on: the composite goes through SPI with the span style.
+composite_set() {
+    local value
+    value="$(reg_value "$desktop" Wallpaper)" || return 1
+    [[ "$value" =~ \.[bB][mM][pP]$ ]]
+}
+wallpaper_value=""
+if wait_for composite_set; then
+    wallpaper_value="$(reg_value "$desktop" Wallpaper)"
+    style="$(reg_value "$desktop" WallpaperStyle || true)"
+    composite_file="$(winepath -u "$wallpaper_value" 2>/dev/null | tr -d '\n')"
+    if [[ "$style" != 22 ]]; then
+        fail "change applied" "WallpaperStyle is \"$style\", not \"22\" (Wallpaper $wallpaper_value)"
+    elif [[ ! -s "$composite_file" ]]; then
+        fail "change applied" "Wallpaper names $wallpaper_value, which is no file"
+    else
+        change_ok=1
+    fi
+else
+    fail "change applied" "Wallpaper never named a BMP: \"$(reg_value "$desktop" Wallpaper || true)\""
+    sed 's/^/  velmora: /' "$work/velmora-1.log" | tail -n 20
+fi
+
+# The change log under the Windows data folder names the picture and the trigger.
+change_logged() {
+    grep -rlsa --include='*.txt' --include='*.log' 'Démarrage' "$local_appdata"/[Vv]elmora "$roaming_appdata"/[Vv]elmora |
+        head -n 1 | grep .
+}
+if wait_for change_logged >"$work/log-file"; then
+    log_file="$(cat "$work/log-file")"
+    say "change log: $log_file: $(tail -n 1 "$log_file")"
+    log_ok=1
+else
+    log_ok=""
+    fail "change log" "no change log with \"Démarrage\" under $local_appdata/Velmora or $roaming_appdata/Velmora"
+fi
+if [[ -n "${change_ok:-}" && -n "$log_ok" ]]; then
+    pass "change applied ($wallpaper_value)"
+fi
+
+# A display change reaches even the window that never showed. The wallpaper is cleared first;
+# the re-application sets it again (for one screen, the screen's own picture).
+wallpaper_reapplied() {
+    local value
+    value="$(run_probe wallpaper)" || return 1
+    [[ -n "$value" ]]
+}
+display_change() { # WHEN
+    run_probe clear-wallpaper
+    if [[ -n "$(run_probe wallpaper)" ]]; then
+        fail "display change" "the wallpaper could not be cleared before the display change $1"
+        return 1
+    fi
+    if ! run_probe display-change >"$work/posted"; then
+        fail "display change" "velmora.exe has no top-level window to post WM_DISPLAYCHANGE to $1"
+        return 1
+    fi
+    if ! wait_for 20 wallpaper_reapplied; then
+        fail "display change" "WM_DISPLAYCHANGE posted to $(cat "$work/posted") window(s) $1 set no wallpaper; windows:
+$(run_probe windows)"
+        return 1
+    fi
+    say "display change $1 set $(run_probe wallpaper)"
+}
+display_hidden_ok=""
+if display_change "after a hidden start"; then
+    display_hidden_ok=1
+fi
+
+# --- A second start hands over to the first and leaves ------------------------------------------
+
+start_program
+second="$started_program"
+second_ended() { ! kill -0 "$second" 2>/dev/null; }
+if wait_for second_ended; then
+    second_status=0
+    wait "$second" || second_status=$?
+    shown() { run_probe shown; }
+    if [[ "$second_status" != 0 ]]; then
+        fail "one instance" "the second velmora.exe left with status $second_status"
+    elif ! kill -0 "$first" 2>/dev/null; then
+        fail "one instance" "the first velmora.exe is gone"
+    elif wait_for shown; then
+        one_instance_ok=1
+    else
+        fail "one instance" "the first velmora.exe did not show its window"
+    fi
+else
+    fail "one instance" "the second velmora.exe still runs after ${wait_limit} s"
+fi
+
+# The window shows: a visible top-level X window named Velmora on the display.
+window_mapped() { xwininfo -root -tree 2>/dev/null | grep -q '"Velmora":'; }
+if [[ -n "${one_instance_ok:-}" ]] && wait_for window_mapped; then
+    pass "window"
+else
+    fail "window" "no visible window titled Velmora on $DISPLAY"
+fi
+if [[ -n "$tray_ok" ]]; then
+    pass "tray"
+else
+    fail "tray" "the shell's tray window never showed an icon"
+fi
+
+display_shown_ok=""
+if [[ -n "${one_instance_ok:-}" ]] && display_change "to the shown window"; then
+    display_shown_ok=1
+fi
+stop_program "$first"
+
+# --- The Run value: written at start, removed when the switch is off ---------------------------
+
+run_removed=""
+if [[ -n "$run_written" ]]; then
+    wine reg add "$settings_key\\system" /v startupToggle /t REG_SZ /d false /f >/dev/null
+    start_program --startup
+    third="$started_program"
+    run_value_gone() { ! reg_value "$run_key" Velmora >/dev/null; }
+    if wait_for run_value_gone; then
+        run_removed=1
+    fi
+    stop_program "$third"
+fi
+if [[ -n "$run_written" && -n "$run_removed" ]]; then
+    pass "Run key"
+elif [[ -z "$run_written" ]]; then
+    fail "Run key" "no Velmora value with --startup under $run_key after a start"
+else
+    fail "Run key" "the Velmora value stayed under $run_key with the switch off"
+fi
+
+if [[ -n "${one_instance_ok:-}" ]]; then
+    pass "one instance"
+fi
+if [[ -n "$display_hidden_ok" && -n "$display_shown_ok" ]]; then
+    pass "display change"
+fi
+
+# --- The line CI shows -------------------------------------------------------------------------
+
+order=(window tray "change applied" "Run key" "one instance" "display change")
+line=()
+for name in "${order[@]}"; do
+    for item in "${passed[@]}"; do
+        if [[ "$item" == "$name" || "$item" == "$name ("* ]]; then
+            line+=("$item")
+        fi
+    done
+done
+joined="$(printf '%s, ' "${line[@]}")"
+joined="${joined%, }"
+if ((${#failed[@]} > 0)); then
+    say "failed: $(printf '%s; ' "${failed[@]}")"
+fi
+echo "program: $joined"
+((${#failed[@]} == 0))
