@@ -4,12 +4,12 @@
 // Qt-free so that it builds with the bare mingw-w64 compiler.
 //
 //   probe shown            exit 0 when velmora.exe has a visible top-level window titled "Velmora"
-//   probe tray             exit 0 when the shell's tray window shows (it does while it holds an icon)
+//   probe tray             exit 0 when wine's tray window shows (it does while it holds an icon)
 //   probe display-change   posts WM_DISPLAYCHANGE to every top-level window of velmora.exe, hidden
 //                          ones included, as Windows does; exit 0 when at least one got it
 //   probe wallpaper        prints the desktop wallpaper as SystemParametersInfo reports it
 //   probe clear-wallpaper  sets the desktop wallpaper to none, saved to the profile
-//   probe windows          lists velmora.exe's top-level windows (for the log of a failed check)
+//   probe windows [all]    lists velmora.exe's (or every) top-level windows, for the log of a failed check
 
 #include <windows.h>
 
@@ -47,11 +47,13 @@ bool isVelmoraProcess(DWORD processId)
     return _wcsicmp(name, L"velmora.exe") == 0;
 }
 
+bool everyProcess = false;
+
 BOOL CALLBACK collect(HWND handle, LPARAM list)
 {
     DWORD processId = 0;
     GetWindowThreadProcessId(handle, &processId);
-    if (!isVelmoraProcess(processId))
+    if (!everyProcess && !isVelmoraProcess(processId))
         return TRUE;
     wchar_t className[256] = {};
     wchar_t title[256] = {};
@@ -78,9 +80,11 @@ int shown()
     return 1;
 }
 
+// Without a tray on the X display, wine's X11 driver shows its own tray window
+// exactly while some program holds an icon in it.
 int tray()
 {
-    const HWND window = FindWindowW(L"Shell_TrayWnd", nullptr);
+    const HWND window = FindWindowW(L"__winex11_standalone_tray", nullptr);
     return window && IsWindowVisible(window) ? 0 : 1;
 }
 
@@ -135,8 +139,10 @@ int main(int argc, char** argv)
         return wallpaper();
     if (command == "clear-wallpaper")
         return clearWallpaper();
-    if (command == "windows")
+    if (command == "windows") {
+        everyProcess = argc > 2 && std::string(argv[2]) == "all";
         return listWindows();
+    }
     std::fprintf(stderr, "usage: probe shown|tray|display-change|wallpaper|clear-wallpaper|windows\n");
     return 2;
 }
