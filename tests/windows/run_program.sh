@@ -200,9 +200,11 @@ done
 export WINEPATH="$winepath_list"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# The program's own diagnostic lines go to its log rather than to the debugger.
+export QT_FORCE_STDERR_LOGGING=1
 
 probe="$work/probe.exe"
-x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -Wall -Wextra -static -o "$probe" "$root/tests/windows/probe.cpp"
+x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -Wall -Wextra -static -o "$probe" "$root/tests/windows/probe.cpp" -lgdi32
 
 # --- Display and wine prefix -------------------------------------------------------------------
 
@@ -263,38 +265,57 @@ failed=()
 pass() { passed+=("$1"); say "ok: $1"; }
 fail() { failed+=("$1"); say "FAILED: $1: $2"; }
 
-# --- First start: at log-on, hidden, with a change at start ------------------------------------
+# --- First start, by the user ------------------------------------------------------------------
 
-wine reg add "$settings_key\\system" /v changeOnStartup /t REG_SZ /d true /f >/dev/null
 tray_before=""
 if run_probe tray; then
     tray_before=1
 fi
-start_program --startup
+start_program
 first="$started_program"
 
-tray_shown() { run_probe tray; }
-if [[ -z "$tray_before" ]] && wait_for tray_shown; then
-    tray_ok=1
+# The window shows: a viewable X window named Velmora on the display.
+window_viewable() {
+    local id
+    for id in $(xwininfo -root -tree 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "Velmora": .*/\1/p'); do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && return 0
+    done
+    return 1
+}
+if wait_for window_viewable; then
+    pass "window"
 else
-    tray_ok=""
+    fail "window" "no viewable X window named Velmora on $DISPLAY after a start"
 fi
 
+tray_shown() { run_probe tray; }
+if [[ -n "$tray_before" ]]; then
+    fail "tray" "wine's tray window showed before velmora.exe started: another program holds an icon"
+elif wait_for tray_shown; then
+    pass "tray"
+else
+    fail "tray" "wine's tray window never showed: no icon was added"
+fi
+
+# The start-with-Windows switch is on by default, and a start writes the value afresh.
 run_value_written() { reg_value "$run_key" Velmora | grep -qi 'velmora\.exe.*--startup'; }
+run_written=""
 if wait_for run_value_written; then
     run_written=1
-else
-    run_written=""
 fi
 
-# The change at log-on: the composite goes through SPI with the span style.
+# A change-now click: the composite goes through SPI with the span style.
 composite_set() {
     local value
     value="$(reg_value "$desktop" Wallpaper)" || return 1
     [[ "$value" =~ \.[bB][mM][pP]$ ]]
 }
+clicked() { run_probe click-change-now >"$work/button"; }
+change_ok=""
 wallpaper_value=""
-if wait_for composite_set; then
+if ! wait_for clicked; then
+    fail "change applied" "no change-now button found in the window ($(cat "$work/button"))"
+elif wait_for composite_set; then
     wallpaper_value="$(reg_value "$desktop" Wallpaper)"
     style="$(reg_value "$desktop" WallpaperStyle || true)"
     composite_file="$(winepath -u "$wallpaper_value" 2>/dev/null | tr -d '\n')"
@@ -306,36 +327,39 @@ if wait_for composite_set; then
         change_ok=1
     fi
 else
-    fail "change applied" "Wallpaper never named a BMP: \"$(reg_value "$desktop" Wallpaper || true)\""
-    sed 's/^/  velmora: /' "$work/velmora-1.log" | tail -n 20
+    fail "change applied" "after a click on the change-now button ($(cat "$work/button")) Wallpaper never named a BMP: \"$(reg_value "$desktop" Wallpaper || true)\""
+    grep -v '^ *$' "$work/velmora-1.log" | tail -n 20 | sed 's/^/  velmora: /'
 fi
 
 # The change log under the Windows data folder names the picture and the trigger.
 change_logged() {
     local found
-    found="$(grep -rlsa --include='*.log' 'Démarrage' "$local_appdata"/[Vv]elmora "$roaming_appdata"/[Vv]elmora || true)"
+    found="$(grep -rlsa --include='*.log' 'Manuel' "$local_appdata"/[Vv]elmora "$roaming_appdata"/[Vv]elmora || true)"
     [[ -n "$found" ]] && echo "${found%%$'\n'*}"
 }
-if wait_for change_logged >"$work/log-file"; then
-    log_file="$(cat "$work/log-file")"
-    say "change log: $log_file: $(tail -n 1 "$log_file")"
-    log_ok=1
-else
-    log_ok=""
-    fail "change log" "no change log with \"Démarrage\" under $local_appdata/Velmora or $roaming_appdata/Velmora"
-fi
-if [[ -n "${change_ok:-}" && -n "$log_ok" ]]; then
-    pass "change applied ($wallpaper_value)"
+if [[ -n "$change_ok" ]]; then
+    if wait_for change_logged >"$work/log-file"; then
+        log_file="$(cat "$work/log-file")"
+        say "change log: $log_file: $(tail -n 1 "$log_file")"
+        pass "change applied ($wallpaper_value)"
+    else
+        change_ok=""
+        fail "change applied" "no change log naming the trigger \"Manuel\" under $local_appdata/velmora"
+    fi
 fi
 
-# A display change reaches even the window that never showed. The wallpaper is cleared first;
-# the re-application sets it again (for one screen, the screen's own picture).
+# A display change re-applies each screen's last picture. The wallpaper is cleared first; the
+# re-application sets it again (for one screen, the screen's own picture).
 wallpaper_reapplied() {
     local value
     value="$(run_probe wallpaper)" || return 1
     [[ -n "$value" ]]
 }
 display_change() { # WHEN
+    if [[ -z "$change_ok" ]]; then
+        fail "display change" "not tried $1: no change was applied, so there is nothing to re-apply"
+        return 1
+    fi
     run_probe clear-wallpaper
     if [[ -n "$(run_probe wallpaper)" ]]; then
         fail "display change" "the wallpaper could not be cleared before the display change $1"
@@ -352,85 +376,56 @@ $(run_probe windows)"
     fi
     say "display change $1 set $(run_probe wallpaper)"
 }
+display_shown_ok=""
+if display_change "to the shown window"; then
+    display_shown_ok=1
+fi
+stop_program "$first"
+
+# --- Second start: at log-on, hidden, with the start-with-Windows switch stored off -----------
+
+wine reg add "$settings_key\\system" /v startupToggle /t REG_SZ /d false /f >/dev/null
+start_program --startup
+hidden="$started_program"
+
+run_value_gone() { ! reg_value "$run_key" Velmora >/dev/null; }
+if [[ -z "$run_written" ]]; then
+    fail "Run key" "no Velmora value with --startup under $run_key after a start"
+elif wait_for run_value_gone; then
+    pass "Run key"
+else
+    fail "Run key" "the Velmora value stayed under $run_key with the switch off"
+fi
+
+# A display change reaches even the window that never showed.
 display_hidden_ok=""
 if display_change "after a hidden start"; then
     display_hidden_ok=1
 fi
 
-# --- A second start hands over to the first and leaves ------------------------------------------
-
+# A further start hands over to the running one through the named pipe and leaves; the running
+# one shows its window.
 start_program
-second="$started_program"
-second_ended() { ! kill -0 "$second" 2>/dev/null; }
-if wait_for second_ended; then
-    second_status=0
-    wait "$second" || second_status=$?
-    shown() { run_probe shown; }
-    if [[ "$second_status" != 0 ]]; then
-        fail "one instance" "the second velmora.exe left with status $second_status"
-    elif ! kill -0 "$first" 2>/dev/null; then
-        fail "one instance" "the first velmora.exe is gone"
+further="$started_program"
+further_ended() { ! kill -0 "$further" 2>/dev/null; }
+shown() { run_probe shown; }
+if wait_for further_ended; then
+    further_status=0
+    wait "$further" || further_status=$?
+    if [[ "$further_status" != 0 ]]; then
+        fail "one instance" "the second velmora.exe left with status $further_status"
+    elif ! kill -0 "$hidden" 2>/dev/null; then
+        fail "one instance" "the running velmora.exe is gone"
     elif wait_for shown; then
-        one_instance_ok=1
+        pass "one instance"
     else
-        fail "one instance" "the first velmora.exe did not show its window"
+        fail "one instance" "the running velmora.exe did not show its window"
     fi
 else
     fail "one instance" "the second velmora.exe still runs after ${wait_limit} s"
 fi
+stop_program "$hidden"
 
-if [[ -n "$tray_ok" ]]; then
-    pass "tray"
-else
-    if [[ -n "$tray_before" ]]; then
-        fail "tray" "wine's tray window showed before velmora.exe started: another program holds an icon"
-    else
-        fail "tray" "wine's tray window never showed: no icon was added"
-    fi
-fi
-
-display_shown_ok=""
-if [[ -n "${one_instance_ok:-}" ]] && display_change "to the shown window"; then
-    display_shown_ok=1
-fi
-stop_program "$first"
-
-# --- The Run value: written at start, removed when the switch is off ---------------------------
-
-# A start by the user, with the switch stored off: the window shows on the X display, and the
-# value goes.
-wine reg add "$settings_key\\system" /v startupToggle /t REG_SZ /d false /f >/dev/null
-start_program
-third="$started_program"
-window_viewable() {
-    local id
-    for id in $(xwininfo -root -tree 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "Velmora": .*/\1/p'); do
-        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && return 0
-    done
-    return 1
-}
-if wait_for window_viewable; then
-    pass "window"
-else
-    fail "window" "no viewable X window named Velmora on $DISPLAY after a start"
-fi
-run_value_gone() { ! reg_value "$run_key" Velmora >/dev/null; }
-run_removed=""
-if wait_for run_value_gone; then
-    run_removed=1
-fi
-stop_program "$third"
-if [[ -n "$run_written" && -n "$run_removed" ]]; then
-    pass "Run key"
-elif [[ -z "$run_written" ]]; then
-    fail "Run key" "no Velmora value with --startup under $run_key after a start"
-else
-    fail "Run key" "the Velmora value stayed under $run_key with the switch off"
-fi
-
-if [[ -n "${one_instance_ok:-}" ]]; then
-    pass "one instance"
-fi
 if [[ -n "$display_hidden_ok" && -n "$display_shown_ok" ]]; then
     pass "display change"
 fi
