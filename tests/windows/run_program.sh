@@ -12,7 +12,8 @@
 # in. DISPLAY and WINEPREFIX come from the caller; without them an Xvfb display and a wine
 # prefix of this script's own are used. VELMORA_WINE_SERVICE=plain talks plain HTTP to the
 # service instead of TLS (default "tls"). The Linux service comes from ${VELMORA_BUILD_DIR:-build}
-# and is built there when missing. Every wait is a bounded poll on a condition.
+# and is built there when missing. Every wait is a bounded poll on a condition, of at most
+# VELMORA_WINE_WAIT seconds (60). VELMORA_WINE_KEEP=1 keeps the service's and the program's logs.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 if [[ $# -lt 2 ]]; then
@@ -64,7 +65,11 @@ cleanup() {
         kill "$xvfb_pid" 2>/dev/null || true
         wait "$xvfb_pid" 2>/dev/null || true
     fi
-    rm -rf "$work"
+    if [[ -n "${VELMORA_WINE_KEEP:-}" ]]; then
+        say "logs kept in $work"
+    else
+        rm -rf "$work"
+    fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT
@@ -200,11 +205,11 @@ done
 export WINEPATH="$winepath_list"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-# The program's own diagnostic lines go to its log rather than to the debugger.
-export QT_FORCE_STDERR_LOGGING=1
 
-probe="$work/probe.exe"
-x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -Wall -Wextra -static -o "$probe" "$root/tests/windows/probe.cpp" -lgdi32
+probe="$program_build/probe.exe"
+if [[ ! -f "$probe" || "$root/tests/windows/probe.cpp" -nt "$probe" ]]; then
+    x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -Wall -Wextra -static -o "$probe" "$root/tests/windows/probe.cpp" -lgdi32
+fi
 
 # --- Display and wine prefix -------------------------------------------------------------------
 
@@ -235,7 +240,12 @@ desktop='HKCU\Control Panel\Desktop'
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 settings_key='HKCU\Software\Velmora\WallpaperSettings'
 
-# A prefix shared with other runs starts from nothing of ours.
+# A prefix shared with other runs starts from nothing of ours; a velmora.exe already running
+# there would take the starts below over.
+if [[ -n "$(run_probe windows)" ]]; then
+    say "a velmora.exe already runs in $WINEPREFIX; nothing was checked"
+    exit 1
+fi
 profile_unix() {
     local windows
     windows="$(wine cmd /c "echo %$1%" 2>/dev/null | tr -d '\r\n')"
@@ -247,6 +257,7 @@ wine reg delete 'HKCU\Software\Velmora' /f >/dev/null 2>&1 || true
 wine reg delete "$run_key" /v Velmora /f >/dev/null 2>&1 || true
 rm -rf "$local_appdata"/[Vv]elmora "$roaming_appdata"/[Vv]elmora
 run_probe clear-wallpaper || true
+wine reg add "$desktop" /v WallpaperStyle /t REG_SZ /d 0 /f >/dev/null
 
 started_program=""
 start_program() { # ARGS...: starts velmora.exe in the background
@@ -311,6 +322,9 @@ composite_set() {
     [[ "$value" =~ \.[bB][mM][pP]$ ]]
 }
 clicked() { run_probe click-change-now >"$work/button"; }
+# The click waits for the category list, which the program caches once it has it.
+categories_loaded() { [[ -s "$local_appdata/velmora/cache/categories_cache.json" ]]; }
+wait_for categories_loaded || say "the category list never came; clicking all the same"
 change_ok=""
 wallpaper_value=""
 if ! wait_for clicked; then
@@ -369,7 +383,7 @@ display_change() { # WHEN
         fail "display change" "velmora.exe has no top-level window to post WM_DISPLAYCHANGE to $1"
         return 1
     fi
-    if ! wait_for 20 wallpaper_reapplied; then
+    if ! wait_for wallpaper_reapplied; then
         fail "display change" "WM_DISPLAYCHANGE posted to $(cat "$work/posted") window(s) $1 set no wallpaper; windows:
 $(run_probe windows)"
         return 1
