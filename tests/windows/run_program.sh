@@ -363,9 +363,11 @@ if [[ -n "$change_ok" ]]; then
 fi
 
 # A display change re-applies each screen's last picture. The wallpaper is cleared first; the
-# re-application sets it again (for one screen, the screen's own picture).
+# re-application sets it again (for one screen, the screen's own picture). The message is posted
+# again on each look, as Windows sends one per change, so that a program still starting gets it.
 wallpaper_reapplied() {
     local value
+    run_probe display-change >"$work/posted" || return 1
     value="$(run_probe wallpaper)" || return 1
     [[ -n "$value" ]]
 }
@@ -379,12 +381,8 @@ display_change() { # WHEN
         fail "display change" "the wallpaper could not be cleared before the display change $1"
         return 1
     fi
-    if ! run_probe display-change >"$work/posted"; then
-        fail "display change" "velmora.exe has no top-level window to post WM_DISPLAYCHANGE to $1"
-        return 1
-    fi
     if ! wait_for wallpaper_reapplied; then
-        fail "display change" "WM_DISPLAYCHANGE posted to $(cat "$work/posted") window(s) $1 set no wallpaper; windows:
+        fail "display change" "WM_DISPLAYCHANGE posted to the $(cat "$work/posted" 2>/dev/null || echo no) top-level window(s) of velmora.exe $1 set no wallpaper; its windows:
 $(run_probe windows)"
         return 1
     fi
@@ -394,22 +392,38 @@ display_shown_ok=""
 if display_change "to the shown window"; then
     display_shown_ok=1
 fi
-stop_program "$first"
-
-# --- Second start: at log-on, hidden, with the start-with-Windows switch stored off -----------
-
-wine reg add "$settings_key\\system" /v startupToggle /t REG_SZ /d false /f >/dev/null
-start_program --startup
-hidden="$started_program"
-
+# The start-with-Windows switch turned off in the settings tab takes the value away at once;
+# apply stores the switch.
+settings_tab() { run_probe click-settings-tab >"$work/tab"; }
+switch_shown() { run_probe startup-switch >"$work/switch"; }
+applied() { run_probe click-apply >"$work/apply"; }
 run_value_gone() { ! reg_value "$run_key" Velmora >/dev/null; }
+switch_stored_off() { [[ "$(reg_value "$settings_key\\system" startupToggle)" == false ]]; }
 if [[ -z "$run_written" ]]; then
     fail "Run key" "no Velmora value with --startup under $run_key after a start"
-elif wait_for run_value_gone; then
-    pass "Run key"
+elif ! wait_for settings_tab; then
+    fail "Run key" "no settings tab found in the window ($(cat "$work/tab"))"
+elif ! wait_for switch_shown; then
+    fail "Run key" "the start-with-Windows switch, on, never showed in the settings tab ($(cat "$work/switch"))"
+elif ! run_probe click-startup-switch >/dev/null; then
+    fail "Run key" "the click on the start-with-Windows switch could not be sent"
+elif ! wait_for run_value_gone; then
+    fail "Run key" "the Velmora value stayed under $run_key with the switch turned off"
+elif ! wait_for applied || ! wait_for switch_stored_off; then
+    fail "Run key" "apply did not store the switch off ($(cat "$work/apply"))"
 else
-    fail "Run key" "the Velmora value stayed under $run_key with the switch off"
+    pass "Run key"
 fi
+stop_program "$first"
+
+# --- Second start: at log-on, hidden ----------------------------------------------------------
+
+# The first one's tray icon goes with it; the second one's shows once it is up.
+tray_hidden() { ! run_probe tray; }
+wait_for tray_hidden || say "wine's tray window still shows after the first velmora.exe ended"
+start_program --startup
+hidden="$started_program"
+wait_for tray_shown || say "wine's tray window did not show for the hidden start"
 
 # A display change reaches even the window that never showed.
 display_hidden_ok=""
