@@ -176,8 +176,7 @@ bool inButtonBlue(DWORD pixel)
 // Clicks the middle of the topmost bar drawn in a colour range: the first row
 // with an unbroken run of at least minRun such pixels is its top, and its left
 // part, beside any text, gives its height.
-template <typename InRange>
-int clickBar(const char* name, InRange inRange, int minRun, int minHeight, int maxHeight)
+template <typename InRange> int clickBar(const char* name, InRange inRange, int minRun, int minHeight, int maxHeight)
 {
     const HWND window = shownWindow();
     if (!window)

@@ -75,14 +75,9 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Polls a command until it succeeds, for at most $wait_limit seconds (or $2 when given).
+# Polls a command until it succeeds, for at most $wait_limit seconds.
 wait_for() {
-    local limit="$wait_limit"
-    if [[ "$1" =~ ^[0-9]+$ ]]; then
-        limit="$1"
-        shift
-    fi
-    local deadline=$((SECONDS + limit))
+    local deadline=$((SECONDS + wait_limit))
     while ((SECONDS < deadline)); do
         if "$@"; then
             return 0
@@ -124,8 +119,7 @@ library="$work/library"
 mkdir -p "$library/hills/$(date +%F)"
 printf '{"name": "Холмы"}\n' >"$library/hills/category.json"
 for n in 1 2 3; do
-    convert -size 320x180 "plasma:fractal" -seed "$n" "$library/hills/$(date +%F)/hills-$n.jpg" 2>/dev/null ||
-        convert -size 320x180 "gradient:#$((n * 3))06090-#f0c0$((n * 3))0" "$library/hills/$(date +%F)/hills-$n.jpg"
+    convert -size 320x180 -seed "$n" "plasma:fractal" "$library/hills/$(date +%F)/hills-$n.jpg"
 done
 
 # The port is compiled into the program: the last one is taken again when it is free, so that
@@ -253,6 +247,10 @@ profile_unix() {
 }
 local_appdata="$(profile_unix LOCALAPPDATA)"
 roaming_appdata="$(profile_unix APPDATA)"
+if [[ "$local_appdata" != /?* || "$roaming_appdata" != /?* ]]; then
+    say "the prefix's data folders could not be found (\"$local_appdata\", \"$roaming_appdata\")"
+    exit 1
+fi
 wine reg delete 'HKCU\Software\Velmora' /f >/dev/null 2>&1 || true
 wine reg delete "$run_key" /v Velmora /f >/dev/null 2>&1 || true
 rm -rf "$local_appdata"/[Vv]elmora "$roaming_appdata"/[Vv]elmora
