@@ -28,7 +28,7 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
         environment.platform = createPlatformServices();
 
     networkManager = new QNetworkAccessManager(this);
-    serviceSslConfiguration = ServiceApi::sslConfiguration(environment.extraCaCertificates);
+    serviceSslConfiguration = ServiceApi::sslConfiguration(environment.extraCaCertificates, *environment.platform);
     serviceRequestLimits = {{ServiceReplyKind::Json, ServiceApi::defaultLimits(ServiceReplyKind::Json)},
                             {ServiceReplyKind::Image, ServiceApi::defaultLimits(ServiceReplyKind::Image)}};
 

@@ -10,6 +10,8 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
 
 namespace {
 
@@ -136,6 +138,29 @@ private Q_SLOTS:
             QVERIFY(window.platform->wallpapers.first().endsWith(single.first()));
         QCOMPARE(window.platform->spannedWallpapers.isEmpty(), composite.isEmpty());
         QVERIFY(composite.isEmpty() || window.showsColours(composite));
+    }
+
+    // Started at log-on, never shown, on a system that tells of display changes by a message to
+    // the window (Windows): the window has a native window for the message, and the message puts
+    // the pictures back.
+    void displayMessageReachesWindowStartedInTray()
+    {
+        TestScreens::apply({A, B});
+        fileCurrentPicture("A", Qt::red);
+        fileCurrentPicture("B", Qt::green);
+        WindowEnvironment env = testWindowEnvironment();
+        env.arguments = QStringList{"velmora", "--startup"};
+        static_cast<FakePlatformServices*>(env.platform.get())->displayChangeMessages = true;
+        Window window(std::move(env));
+        QVERIFY(!window.w->isVisible());
+        QWindow* native = window.w->windowHandle();
+        QVERIFY2(native && native->handle(), "no native window to receive the system's display messages");
+        qintptr result = 0;
+        QWindowSystemInterface::handleNativeEvent(native, FakePlatformServices::displayChangeEventType, nullptr,
+                                                  &result);
+        QTRY_COMPARE_WITH_TIMEOUT(window.reapplications(), 1, 10000);
+        QVERIFY(window.showsColours({Qt::red, Qt::green}));
+        QVERIFY(!window.w->isVisible());
     }
 
     // A change in flight finishes first; the monitors' pictures, its own among them, are put back after it.

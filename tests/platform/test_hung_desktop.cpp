@@ -46,6 +46,7 @@ public:
         return m_fake.isDisplayChangeMessage(type, message);
     }
     bool announcesDisplayChangesByScreenSignals() const override { return true; }
+    bool tlsTrustsAddedRoots() const override { return true; }
     bool addStartupEntry(const QString& name, const QString& program, const QStringList& arguments) override
     {
         return m_fake.addStartupEntry(name, program, arguments);

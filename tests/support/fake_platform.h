@@ -7,9 +7,12 @@
 #include <QMap>
 #include <QMetaObject>
 #include <QRect>
+#include <QSslCertificate>
 #include <QString>
 #include <QStringList>
 #include <QThread>
+
+#include <functional>
 
 class QWidget;
 
@@ -56,8 +59,23 @@ public:
     }
 
     // Like Linux: no display messages, Qt's screen signals tell of changes.
-    bool isDisplayChangeMessage(const QByteArray&, const void*) const override { return false; }
-    bool announcesDisplayChangesByScreenSignals() const override { return true; }
+    // With displayChangeMessages, like Windows: a native message of type
+    // displayChangeEventType tells of them, and the screen signals do not.
+    bool isDisplayChangeMessage(const QByteArray& eventType, const void*) const override
+    {
+        return displayChangeMessages && eventType == displayChangeEventType;
+    }
+    bool announcesDisplayChangesByScreenSignals() const override { return !displayChangeMessages; }
+
+    // Like Linux, the TLS back-end takes the CA a request adds, unless told
+    // otherwise; the system's verification is then chainVerifier's.
+    bool tlsTrustsAddedRoots() const override { return trustsAddedRoots; }
+    bool verifyServerChain(const QList<QSslCertificate>& chain, const QList<QSslCertificate>& roots,
+                           const QString& hostName) const override
+    {
+        ++chainVerifications;
+        return chainVerifier && chainVerifier(chain, roots, hostName);
+    }
 
     bool addStartupEntry(const QString& name, const QString& programPath, const QStringList& arguments) override
     {
@@ -68,6 +86,13 @@ public:
     }
     bool removeStartupEntry(const QString& name) override { return startupEntries.remove(name) > 0; }
     bool hasStartupEntry(const QString& name) const override { return startupEntries.contains(name); }
+
+    static constexpr char displayChangeEventType[] = "fake_display_change";
+    bool displayChangeMessages = false;
+
+    bool trustsAddedRoots = true;
+    std::function<bool(const QList<QSslCertificate>&, const QList<QSslCertificate>&, const QString&)> chainVerifier;
+    mutable int chainVerifications = 0;
 
     bool trayAvailable = true;
     bool wallpaperResult = true;

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QUrl>
 
+class PlatformServices;
 class QNetworkReply;
 class QPixmap;
 
@@ -81,7 +82,18 @@ public:
 
     static ServiceRequestLimits defaultLimits(ServiceReplyKind kind);
     // Verifies the service against the system's trusted roots plus extraCa.
-    static QSslConfiguration sslConfiguration(const QList<QSslCertificate>& extraCa);
+    // A TLS back-end that does not trust added roots (see
+    // PlatformServices::tlsTrustsAddedRoots) gets the system's alone; extraCa
+    // then vouches for the service through acceptOwnCaChain.
+    static QSslConfiguration sslConfiguration(const QList<QSslCertificate>& extraCa, const PlatformServices& platform);
+    // For a reply's sslErrors. Where the TLS back-end does not trust added
+    // roots and its only complaint is an unknown issuer, has the system verify
+    // the chain the service presented against ownCa for the reply's host, and
+    // lets the reply go past exactly these errors when it passes. Any other
+    // error (host name, validity, revocation...) still refuses the service.
+    // Returns whether the reply goes on.
+    static bool acceptOwnCaChain(QNetworkReply* reply, const QList<QSslError>& errors,
+                                 const QList<QSslCertificate>& ownCa, const PlatformServices& platform);
 
     // Arms the deadline and the body cap on a reply that was just sent, before
     // the caller connects its own finished handler. A breach aborts the reply

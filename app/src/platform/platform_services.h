@@ -8,6 +8,7 @@
 #include <memory>
 
 class QByteArray;
+class QSslCertificate;
 class QWidget;
 
 // What the system tells of one monitor, to name it across restarts and
@@ -72,6 +73,20 @@ public:
     // Whether the system sends no such message, so that the window follows
     // the application's screen signals instead.
     virtual bool announcesDisplayChangesByScreenSignals() const = 0;
+
+    // TLS. Whether the system's TLS back-end trusts CA certificates that a
+    // request's configuration adds to the system's own (Linux: OpenSSL does).
+    // Where it does not (Windows: Schannel keeps to the system's stores), the
+    // program's own CA is not handed to it: a service certificate it refuses
+    // for want of a known issuer is checked with verifyServerChain instead.
+    virtual bool tlsTrustsAddedRoots() const = 0;
+    // Whether the chain a TLS server presented (leaf first) leads to one of
+    // roots, the system's own roots not counting, and is fit now for a server
+    // named hostName, by the system's own verification. Local work only:
+    // nothing is fetched. Where the back-end trusts added roots it is never
+    // needed, and says no.
+    virtual bool verifyServerChain(const QList<QSslCertificate>& chain, const QList<QSslCertificate>& roots,
+                                   const QString& hostName) const;
 
     // Start at log-on: an entry named `name` that runs the program at
     // programPath with the arguments when the user logs on (Windows: a value

@@ -46,6 +46,9 @@ public:
     bool isDisplayChangeMessage(const QByteArray& eventType, const void* message) const override;
     bool announcesDisplayChangesByScreenSignals() const override { return true; }
 
+    // OpenSSL verifies against the roots a request's configuration holds.
+    bool tlsTrustsAddedRoots() const override { return true; }
+
     bool addStartupEntry(const QString& name, const QString& programPath, const QStringList& arguments) override
     {
         return LinuxAutostart::add(name, programPath, arguments);

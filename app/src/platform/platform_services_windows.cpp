@@ -2,12 +2,15 @@
 
 #include "win32/win32_display_change.h"
 #include "win32/win32_display_config.h"
+#include "win32/win32_server_chain.h"
 #include "win32/win32_startup.h"
 #include "win32/win32_wallpaper.h"
 #include "win32/win32_window.h"
 
 #include <QByteArray>
+#include <QDebug>
 #include <QDir>
+#include <QSslCertificate>
 #include <QWidget>
 
 namespace {
@@ -39,6 +42,11 @@ public:
 
     // Windows sends its own messages; Qt's screen signals would only double them.
     bool announcesDisplayChangesByScreenSignals() const override { return false; }
+
+    // Schannel keeps to the system's certificate stores.
+    bool tlsTrustsAddedRoots() const override { return false; }
+    bool verifyServerChain(const QList<QSslCertificate>& chain, const QList<QSslCertificate>& roots,
+                           const QString& hostName) const override;
 
     bool addStartupEntry(const QString& name, const QString& programPath, const QStringList& arguments) override;
     bool removeStartupEntry(const QString& name) override;
@@ -115,4 +123,30 @@ bool WindowsPlatformServices::removeStartupEntry(const QString& name)
 bool WindowsPlatformServices::hasStartupEntry(const QString& name) const
 {
     return win32::isInStartup(name.toStdWString());
+}
+
+namespace {
+
+std::vector<win32::CertificateBytes> derEncoded(const QList<QSslCertificate>& certificates)
+{
+    std::vector<win32::CertificateBytes> encoded;
+    for (const QSslCertificate& certificate : certificates) {
+        const QByteArray der = certificate.toDer();
+        encoded.emplace_back(der.cbegin(), der.cend());
+    }
+    return encoded;
+}
+
+} // namespace
+
+bool WindowsPlatformServices::verifyServerChain(const QList<QSslCertificate>& chain,
+                                                const QList<QSslCertificate>& roots, const QString& hostName) const
+{
+    const win32::ServerChainCheck check =
+        win32::verifyServerChain(derEncoded(chain), derEncoded(roots), hostName.toStdWString());
+    if (check.verdict != win32::ServerChainVerdict::Trusted)
+        qDebug().nospace() << "[TLS] Chaîne du service refusée par Windows (verdict " << int(check.verdict)
+                           << ", état 0x" << Qt::hex << check.trustErrors << ", politique 0x"
+                           << quint32(check.policyError) << ")";
+    return check.verdict == win32::ServerChainVerdict::Trusted;
 }

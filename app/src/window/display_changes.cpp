@@ -27,8 +27,13 @@ bool ModernWindow::nativeEvent(const QByteArray& eventType, void* message, qintp
 
 void ModernWindow::watchScreenChanges()
 {
-    if (!environment.platform->announcesDisplayChangesByScreenSignals())
+    if (!environment.platform->announcesDisplayChangesByScreenSignals()) {
+        // The system's messages go to the window's native window, which Qt
+        // makes only when the window is first shown: a start in the tray would
+        // never hear of a monitor change. Made now, still hidden.
+        winId();
         return;
+    }
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
         watchScreen(screen);
         scheduleDisplayChangeHandling();

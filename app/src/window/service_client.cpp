@@ -38,7 +38,9 @@ QNetworkReply* ModernWindow::sendServiceRequest(const QUrl& url, ServiceReplyKin
 
 void ModernWindow::setupSslErrorHandling(QNetworkReply* reply)
 {
-    connect(reply, &QNetworkReply::sslErrors, this, [reply](const QList<QSslError>& errors) {
+    connect(reply, &QNetworkReply::sslErrors, this, [this, reply](const QList<QSslError>& errors) {
+        if (ServiceApi::acceptOwnCaChain(reply, errors, environment.extraCaCertificates, *environment.platform))
+            return;
         ServiceApi::recordSslErrors(reply, errors);
         for (const QSslError& error : errors)
             qDebug() << "[API] Erreur SSL:" << reply->url().toString() << "-" << error.errorString();
