@@ -19,6 +19,7 @@
 
 #include <memory>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -201,9 +202,9 @@ protected:
         std::unique_ptr<QSslSocket> header = tlsClient(m_port);
         std::unique_ptr<QSslSocket> body = tlsClient(m_port);
         if (header)
-            header->write("GET /velmora/api/categories HTTP/1.1\r\nX-Pad: " + QByteArray(8 << 20, 'a'));
+            header->write("GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\nX-Pad: " + QByteArray(8 << 20, 'a'));
         if (body) {
-            body->write("GET /velmora/api/categories HTTP/1.1\r\nContent-Length: 268435456\r\n\r\n");
+            body->write("GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\nContent-Length: 268435456\r\n\r\n");
             body->write(QByteArray(32 << 20, 'b'));
         }
         started.release();
@@ -289,12 +290,23 @@ private Q_SLOTS:
         QTest::newRow("header above the limit") << get + "X-Pad: " + QByteArray(17000, 'a') + "\r\n\r\n" << 431;
         QTest::newRow("GET with a body") << get + "Content-Length: 5\r\n\r\nhello" << 413;
         QTest::newRow("GET chunked") << get + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n" << 413;
-        QTest::newRow("POST") << QByteArray("POST /velmora/api/categories HTTP/1.1\r\nContent-Length: 2\r\n\r\nab")
+        QTest::newRow("POST") << QByteArray(
+                                     "POST /velmora/api/categories HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\nab")
                               << 405;
-        QTest::newRow("unknown method") << QByteArray("BREW /velmora/api/categories HTTP/1.1\r\n\r\n") << 405;
+        QTest::newRow("unknown method") << QByteArray("BREW /velmora/api/categories HTTP/1.1\r\nHost: x\r\n\r\n")
+                                        << 405;
         QTest::newRow("HTTP/2") << QByteArray("GET /velmora/api/categories HTTP/2.0\r\n\r\n") << 505;
         QTest::newRow("garbage") << QByteArray("\x16\x03\x01 nonsense\r\n\r\n") << 400;
         QTest::newRow("header without colon") << get + "nonsense\r\n\r\n" << 400;
+        const QByteArray noHost = "GET /velmora/api/categories HTTP/1.1\r\n";
+        QTest::newRow("no Host") << noHost + "\r\n" << 400;
+        QTest::newRow("two Host") << get + "Host: 127.0.0.1\r\n\r\n" << 400;
+        QTest::newRow("Host with a path") << noHost + "Host: 127.0.0.1/x?y@z\r\n\r\n" << 400;
+        QTest::newRow("two lengths") << get + "Content-Length: 0\r\nContent-Length: 51\r\n\r\n" << 400;
+        QTest::newRow("signed length") << get + "Content-Length: +51\r\n\r\n" << 400;
+        QTest::newRow("chunked not last") << get + "Transfer-Encoding: chunked, identity\r\n\r\n" << 400;
+        QTest::newRow("unknown coding") << get + "Transfer-Encoding: xchunked\r\n\r\n" << 400;
+        QTest::newRow("NUL in a value") << get + QByteArray("Connection: close\0\r\n\r\n", 22) << 400;
     }
 
     void requestsOutsideTheLimitsAreRefused()
@@ -327,9 +339,99 @@ private Q_SLOTS:
         const qsizetype second = answer.indexOf("\r\n\r\n") + 4;
         QVERIFY2(answer.mid(second).startsWith("HTTP/1.1 200"), answer.mid(second, 100).constData());
         QVERIFY(answer.mid(second).contains("\"success\":true"));
-        QCOMPARE(
-            exchange(service.port(), "HEAD /velmora/api/mini/sea-1.png HTTP/1.1\r\nConnection: close\r\n\r\n").left(12),
-            QByteArray("HTTP/1.1 200"));
+        QCOMPARE(exchange(service.port(),
+                          "HEAD /velmora/api/mini/sea-1.png HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+                     .left(12),
+                 QByteArray("HTTP/1.1 200"));
+    }
+
+    void answersFollowTheProtocol_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("statusLine");
+        QTest::addColumn<QByteArray>("header");
+        const QByteArray host = "Host: 127.0.0.1\r\nConnection: close\r\n";
+        QTest::newRow("405 says what is allowed") << "DELETE /velmora/api/categories HTTP/1.1\r\n" + host + "\r\n"
+                                                  << QByteArray("HTTP/1.1 405") << QByteArray("Allow: GET, HEAD");
+        QTest::newRow("HTTP/1.2 is 1.1") << "GET /velmora/api/categories HTTP/1.2\r\n" + host + "\r\n"
+                                         << QByteArray("HTTP/1.1 200") << QByteArray("Connection: close");
+        QTest::newRow("absolute form, empty path")
+            << "GET https://127.0.0.1?/velmora/api/categories HTTP/1.1\r\n" + host + "\r\n"
+            << QByteArray("HTTP/1.1 404") << QByteArray("Connection: close");
+        QTest::newRow("absolute form, picture")
+            << "GET http://127.0.0.1?/velmora/api/get/sea-1.png HTTP/1.1\r\n" + host + "\r\n"
+            << QByteArray("HTTP/1.1 404") << QByteArray("Connection: close");
+        // An answer to HEAD has no content, a refusal included.
+        QTest::newRow("HEAD refused 413")
+            << "HEAD /velmora/api/categories HTTP/1.1\r\n" + host + "Content-Length: 5\r\n\r\nhello"
+            << QByteArray("HTTP/1.1 413") << QByteArray();
+        QTest::newRow("HEAD refused 400") << "HEAD /velmora/api/categories HTTP/1.1\r\n" + host + host + "\r\n"
+                                          << QByteArray("HTTP/1.1 400") << QByteArray();
+    }
+
+    void answersFollowTheProtocol()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, statusLine);
+        QFETCH(QByteArray, header);
+        ServiceFixture service;
+        QVERIFY2(startWithOnePicture(service), qPrintable(service.errorString()));
+        const QByteArray answer = exchange(service.port(), request);
+        QVERIFY2(answer.startsWith(statusLine), answer.left(200).constData());
+        QVERIFY2(answer.contains(QByteArray(header + "\r\n")), answer.left(400).constData());
+        if (request.startsWith("HEAD"))
+            QCOMPARE(answer.indexOf("\r\n\r\n") + 4, answer.size());
+    }
+
+    // A connection that ends after an answer sends it whole: after a refused
+    // request with more behind it, and after the client half-closed.
+    void answersAreNotCutByClosing_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<bool>("halfClose");
+        QTest::addColumn<QByteArray>("lastStatus");
+        const QByteArray picture = "GET /velmora/api/get/big.png HTTP/1.1\r\nHost: x\r\n";
+        const QByteArray refused = "GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello";
+        QTest::newRow("refusal with requests behind it")
+            << picture + "\r\n" + refused +
+                   QByteArray("GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\n\r\n").repeated(2000)
+            << false << QByteArray("HTTP/1.1 413");
+        QTest::newRow("half-closed after Connection: close") << picture + "Connection: close\r\n\r\n"
+                                                             << true << QByteArray("HTTP/1.1 200");
+        QTest::newRow("half-closed after a small request")
+            << QByteArray("GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\n\r\n") << true
+            << QByteArray("HTTP/1.1 200");
+    }
+
+    void answersAreNotCutByClosing()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(bool, halfClose);
+        QFETCH(QByteArray, lastStatus);
+        ServiceFixture service;
+        QVERIFY(!service.addImage("sea", mar5, "sea-1.png").isEmpty());
+        const QByteArray big = ServiceFixture::encodedImage(QSize(8, 8), Qt::red) + QByteArray(6 << 20, '\0');
+        QVERIFY(service.writeFile("sea/2026-03-05/big.png", big));
+        // The whole picture fits the service's buffer: it reaches the refusal and closes while the client still reads.
+        QVERIFY2(service.start({"--send-buffer", QString::number(16 << 20)}), qPrintable(service.errorString()));
+        const std::unique_ptr<QSslSocket> socket = tlsClient(service.port());
+        QVERIFY(socket);
+        socket->write(request);
+        QVERIFY(socket->waitForBytesWritten(answerTimeoutMs));
+        if (halfClose)
+            QCOMPARE(::shutdown(int(socket->socketDescriptor()), SHUT_WR), 0);
+        else
+            QTRY_VERIFY_WITH_TIMEOUT(service.log().contains(" 413 ("), answerTimeoutMs);
+        const QByteArray answer = readToEnd(*socket);
+        const qsizetype last = answer.lastIndexOf("HTTP/1.1 ");
+        QVERIFY2(last >= 0 && answer.mid(last).startsWith(lastStatus), answer.mid(last, 100).constData());
+        if (request.contains("big.png")) {
+            const qsizetype bodyStart = answer.indexOf("\r\n\r\n") + 4;
+            QCOMPARE(answer.mid(bodyStart, big.size()).size(), big.size());
+            QVERIFY(answer.mid(bodyStart, big.size()) == big);
+        }
+        if (lastStatus != "HTTP/1.1 200" || !request.contains("big.png"))
+            QVERIFY(answer.endsWith("}"));
     }
 
     void floodsAreContained()
