@@ -11,12 +11,14 @@
 #include <QJsonArray>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRandomGenerator>
 #include <QSemaphore>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QThread>
 #include <QtEndian>
 
+#include <atomic>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -434,6 +436,59 @@ private Q_SLOTS:
             QVERIFY(answer.endsWith("}"));
     }
 
+    void forwardedAddressCannotForgeTheLog()
+    {
+        ServiceFixture service;
+        QVERIFY2(startWithOnePicture(service, {"--trusted-proxy", "127.0.0.1"}), qPrintable(service.errorString()));
+        const QByteArray get = "GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\nConnection: close\r\n";
+        QVERIFY(exchange(service.port(), get + "X-Forwarded-For: 1.2.3.4, fe80::1%x GET /forged 200\r\n\r\n")
+                    .startsWith("HTTP/1.1 200"));
+        QVERIFY(exchange(service.port(), get + "X-Forwarded-For: 10.0.0.\xc3\x1b[2J\r\n\r\n").startsWith("HTTP/1.1"));
+        QVERIFY(exchange(service.port(), get + "X-Forwarded-For: 9.8.7.6\r\n\r\n").startsWith("HTTP/1.1 200"));
+        QTRY_VERIFY(service.log().contains("9.8.7.6 via 127.0.0.1 GET"));
+        const QString log = service.log();
+        QVERIFY2(!log.contains("/forged 200") && !log.contains(QChar(0x1b)), qPrintable(log));
+    }
+
+    // A picture rewritten in place while thumbnails are made from it.
+    void pictureChangingWhileReadIsNotAFault()
+    {
+        ServiceFixture service;
+        // Noise: a large file, slow to decode.
+        QImage picture(1600, 1200, QImage::Format_RGB32);
+        QRandomGenerator random(25);
+        for (int y = 0; y < picture.height(); ++y)
+            random.fillRange(reinterpret_cast<quint32*>(picture.scanLine(y)), picture.width());
+        const QString path = service.addImage("sea", mar5, "sea-1.png");
+        QVERIFY(!path.isEmpty());
+        QVERIFY(picture.save(path));
+        const QByteArray contents = fileContents(path);
+        QVERIFY2(service.start(), qPrintable(service.errorString()));
+        std::atomic<bool> stop = false;
+        std::unique_ptr<QThread> writer(QThread::create([&] {
+            while (!stop) {
+                QFile file(path);
+                if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                    return;
+                for (qsizetype at = 0; at < contents.size() && !stop; at += 4096) {
+                    file.write(contents.mid(at, 4096));
+                    file.flush();
+                }
+            }
+        }));
+        writer->start();
+        QList<int> statuses;
+        for (int i = 0; i < 24; ++i) {
+            const ServiceFixture::Reply reply = service.get("/mini/sea-1.png");
+            statuses << reply.status;
+            if (reply.status == 503)
+                QCOMPARE(reply.headers.value("retry-after"), QByteArray("1"));
+        }
+        stop = true;
+        writer->wait();
+        QVERIFY2(!statuses.contains(500) && !statuses.contains(0), qPrintable(service.log().right(2000)));
+    }
+
     void floodsAreContained()
     {
         ServiceFixture service;
@@ -468,6 +523,11 @@ private Q_SLOTS:
         QVERIFY(!service.addImage("sea", mar5, "sea-1.png").isEmpty());
         QVERIFY(service.writeFile("sea/2026-03-05/huge.png", pngClaiming(16000, 16000)));
         QVERIFY(service.writeFile("sea/2026-03-05/broken.png", pngClaiming(800, 600)));
+        // Left alone for a while: a picture written a moment ago may still be in the middle of its writing.
+        QFile broken(service.libraryPath() + "/sea/2026-03-05/broken.png");
+        QVERIFY(broken.open(QIODevice::ReadWrite) &&
+                broken.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        broken.close();
         for (const char* name : {"large-1.png", "large-2.png"}) {
             QImage large(5000, 4000, QImage::Format_RGB32);
             large.fill(Qt::darkGreen);
