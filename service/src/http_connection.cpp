@@ -220,6 +220,7 @@ HttpConnection::HttpConnection(qintptr descriptor, const std::optional<QSslConfi
                                const ConnectionLimits& limits, QObject* parent)
     : QObject(parent), m_socket(new QSslSocket(this)), m_limits(limits)
 {
+    m_opened.start();
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &HttpConnection::onTimeout);
     m_deliveryCheck.setInterval(deliveryCheckMs);
@@ -255,6 +256,19 @@ HttpConnection::~HttpConnection()
 {
     if (m_drainFd >= 0)
         ::close(m_drainFd);
+}
+
+bool HttpConnection::isReclaimable(qint64 handshakeGraceMs) const
+{
+    if (m_state == State::Handshake)
+        return m_opened.elapsed() >= handshakeGraceMs;
+    return m_state == State::Reading && m_buffer.isEmpty() && m_socket->bytesAvailable() == 0 &&
+           m_socket->bytesToWrite() == 0 && m_socket->encryptedBytesToWrite() == 0;
+}
+
+void HttpConnection::reclaim()
+{
+    finish();
 }
 
 void HttpConnection::enter(State state)

@@ -71,6 +71,13 @@ public:
     // is the body (fileSize bytes from its current position).
     void respond(const ServiceResponse& response, std::unique_ptr<QFile> file = nullptr, qint64 fileSize = 0);
 
+    QString peer() const { return m_peer; }
+    // Closing it frees a place at once and costs a client nothing it asked
+    // for: idle between requests, or still in a handshake past its grace.
+    bool isReclaimable(qint64 handshakeGraceMs) const;
+    // Closes a reclaimable connection to admit another.
+    void reclaim();
+
 Q_SIGNALS:
     void requestReady(const HttpRequest& request);
     // Emitted once, when the connection is over; the owner deletes it then.
@@ -110,6 +117,7 @@ private:
     ConnectionLimits m_limits;
     State m_state = State::Handshake;
     QTimer m_timer;
+    QElapsedTimer m_opened;
     QString m_peer;
     QByteArray m_buffer;
     qsizetype m_scanned = 0;

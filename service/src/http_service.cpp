@@ -60,6 +60,7 @@ quint16 HttpService::start(const QHostAddress& address, quint16 port, const std:
         serviceLog(QStringLiteral("thumbnails: ") + note);
     indexNow();
     m_listener = std::make_unique<HttpListener>(tls, limits);
+    m_listener->setUnlimitedAddress(m_trustedProxy);
     connect(m_listener.get(), &HttpListener::requestReady, this, &HttpService::onRequest);
     if (!m_listener->limitNote().isEmpty())
         serviceLog(m_listener->limitNote());

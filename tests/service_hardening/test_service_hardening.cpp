@@ -13,6 +13,7 @@
 #include <QNetworkReply>
 #include <QRandomGenerator>
 #include <QSemaphore>
+#include <QSslCipher>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QThread>
@@ -261,8 +262,8 @@ private Q_SLOTS:
     void stalledClientsAreDroppedWhileOthersAreServed()
     {
         ServiceFixture service;
-        QVERIFY2(startWithOnePicture(service,
-                                     {"--handshake-timeout", "2", "--idle-timeout", "2", "--max-connections", "400"}),
+        QVERIFY2(startWithOnePicture(service, {"--handshake-timeout", "2", "--idle-timeout", "2", "--max-connections",
+                                               "400", "--max-connections-per-address", "400"}),
                  qPrintable(service.errorString()));
         const qint64 memoryBefore = residentKiB(service.processId());
         std::vector<std::unique_ptr<QAbstractSocket>> stalled;
@@ -450,6 +451,83 @@ private Q_SLOTS:
         QVERIFY2(!log.contains("/forged 200") && !log.contains(QChar(0x1b)), qPrintable(log));
     }
 
+    void tls12OffersOnlyAuthenticatedCiphers_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("cipher");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("AES-GCM") << QStringList() << "ECDHE-ECDSA-AES128-GCM-SHA256" << true;
+        QTest::newRow("ChaCha20") << QStringList() << "ECDHE-ECDSA-CHACHA20-POLY1305" << true;
+        QTest::newRow("CBC SHA-1") << QStringList() << "ECDHE-ECDSA-AES128-SHA" << false;
+        QTest::newRow("CBC SHA-1 (256)") << QStringList() << "ECDHE-ECDSA-AES256-SHA" << false;
+        QTest::newRow("CBC SHA-1, widened")
+            << QStringList{"--tls12-legacy-ciphers"} << "ECDHE-ECDSA-AES128-SHA" << true;
+    }
+
+    void tls12OffersOnlyAuthenticatedCiphers()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, cipher);
+        QFETCH(bool, accepted);
+        const QSslCipher offered(cipher);
+        if (offered.isNull())
+            QSKIP("this TLS library cannot offer the cipher");
+        ServiceFixture service;
+        QVERIFY2(service.start(arguments), qPrintable(service.errorString()));
+        QSslConfiguration configuration = clientTls();
+        configuration.setProtocol(QSsl::TlsV1_2);
+        configuration.setCiphers({offered});
+        QSslSocket socket;
+        socket.setSslConfiguration(configuration);
+        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), service.port());
+        QCOMPARE(socket.waitForEncrypted(answerTimeoutMs), accepted);
+    }
+
+    // At the limit the service closes what costs nobody an answer to admit a new client.
+    void fullServiceMakesRoom()
+    {
+        ServiceFixture service;
+        QVERIFY2(startWithOnePicture(service, {"--max-connections", "24", "--max-connections-per-address", "100",
+                                               "--handshake-timeout", "600", "--idle-timeout", "600"}),
+                 qPrintable(service.errorString()));
+        std::vector<std::unique_ptr<QAbstractSocket>> holders;
+        for (int i = 0; i < 16; ++i)
+            holders.push_back(tlsClient(service.port()));
+        for (int i = 0; i < 16; ++i)
+            holders.push_back(tcpClient(service.port()));
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(service.get("/categories").status, 200);
+        // Still room after the idle ones are gone: handshakes past their grace.
+        const std::unique_ptr<QSslSocket> late = tlsClient(service.port());
+        QVERIFY(late);
+        late->write("GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        QVERIFY(readToEnd(*late).startsWith("HTTP/1.1 200"));
+    }
+
+    void oneAddressCannotTakeEveryConnection()
+    {
+        ServiceFixture service;
+        QVERIFY2(startWithOnePicture(service, {"--max-connections-per-address", "4"}),
+                 qPrintable(service.errorString()));
+        // Four connections in the middle of a request: none can be closed for another.
+        std::vector<std::unique_ptr<QSslSocket>> busy;
+        for (int i = 0; i < 4; ++i) {
+            busy.push_back(tlsClient(service.port()));
+            QVERIFY(busy.back());
+            busy.back()->write("GET /velmora/api/categories HTTP/1.1\r\n");
+            QVERIFY(busy.back()->waitForBytesWritten(answerTimeoutMs));
+        }
+        QSslSocket fifth;
+        fifth.setSslConfiguration(clientTls());
+        fifth.connectToHostEncrypted(QStringLiteral("127.0.0.1"), service.port());
+        QVERIFY(!fifth.waitForEncrypted(answerTimeoutMs));
+        QTRY_VERIFY(service.log().contains("refused: 4 connections open from this address"));
+        // Once one of them finishes, the address is served again.
+        busy.front()->write("Host: x\r\nConnection: close\r\n\r\n");
+        QVERIFY(readToEnd(*busy.front()).startsWith("HTTP/1.1 200"));
+        QCOMPARE(service.get("/categories").status, 200);
+    }
+
     // A picture rewritten in place while thumbnails are made from it.
     void pictureChangingWhileReadIsNotAFault()
     {
@@ -496,7 +574,8 @@ private Q_SLOTS:
         // 8 MiB answers: a small picture padded after its end.
         QVERIFY(service.writeFile("sea/2026-03-05/big.png",
                                   ServiceFixture::encodedImage(QSize(8, 8), Qt::red) + QByteArray(8 << 20, '\0')));
-        QVERIFY2(service.start({"--idle-timeout", "3"}), qPrintable(service.errorString()));
+        QVERIFY2(service.start({"--idle-timeout", "3", "--max-connections-per-address", "100"}),
+                 qPrintable(service.errorString()));
         const qint64 pid = service.processId();
         QCOMPARE(service.get("/categories").status, 200);
         const qint64 memoryBefore = residentKiB(pid);
@@ -623,7 +702,8 @@ private Q_SLOTS:
         files.rlim_cur = files.rlim_max = 200;
         QCOMPARE(::setrlimit(RLIMIT_NOFILE, &files), 0);
         ServiceFixture service;
-        QVERIFY2(service.start({"--handshake-timeout", "2"}), qPrintable(service.errorString()));
+        QVERIFY2(service.start({"--handshake-timeout", "2", "--max-connections-per-address", "200"}),
+                 qPrintable(service.errorString()));
         QTRY_VERIFY(service.log().contains("at most 68 connections"));
 
         std::vector<std::unique_ptr<QTcpSocket>> holders;
