@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSslCertificate>
+#include <QSslCipher>
 #include <QSslKey>
 
 #include <cstdio>
@@ -53,6 +54,21 @@ bool positiveValue(const QCommandLineParser& parser, const QCommandLineOption& o
     }
     *value = parsed;
     return true;
+}
+
+// TLS 1.3 suites, and of TLS 1.2 only those with forward secrecy and an
+// authenticated cipher (AES-GCM, ChaCha20-Poly1305): no CBC, no SHA-1 MACs.
+QList<QSslCipher> modernCiphers(const QList<QSslCipher>& ciphers)
+{
+    QList<QSslCipher> kept;
+    for (const QSslCipher& cipher : ciphers) {
+        const QString name = cipher.name();
+        if (cipher.protocol() == QSsl::TlsV1_3 ||
+            (name.startsWith(QLatin1String("ECDHE-")) &&
+             (name.contains(QLatin1String("-GCM-")) || name.contains(QLatin1String("CHACHA20")))))
+            kept << cipher;
+    }
+    return kept;
 }
 
 // Connections are limited by the service itself; the system's soft limit on
@@ -105,7 +121,9 @@ int main(int argc, char** argv)
     const ConnectionLimits defaults;
     const QCommandLineOption maxConnectionsOption(
         QStringLiteral("max-connections"),
-        QStringLiteral("Connections open at once; beyond it new ones wait (default %1).").arg(defaults.maxConnections),
+        QStringLiteral("Connections open at once; at the limit idle ones are closed to admit new ones, or new ones "
+                       "wait (default %1).")
+            .arg(defaults.maxConnections),
         QStringLiteral("N"), QString::number(defaults.maxConnections));
     const QCommandLineOption handshakeTimeoutOption(
         QStringLiteral("handshake-timeout"),
@@ -144,9 +162,20 @@ int main(int argc, char** argv)
         QStringLiteral("Address of a reverse proxy in front: requests from it are logged under the client address "
                        "it gives in X-Forwarded-For (from anyone else that header is ignored)."),
         QStringLiteral("ADDR"));
+    const QCommandLineOption maxPerAddressOption(
+        QStringLiteral("max-connections-per-address"),
+        QStringLiteral("Connections open at once from one client address, not counting --trusted-proxy "
+                       "(default %1).")
+            .arg(defaults.maxConnectionsPerAddress),
+        QStringLiteral("N"), QString::number(defaults.maxConnectionsPerAddress));
+    const QCommandLineOption legacyCiphersOption(
+        QStringLiteral("tls12-legacy-ciphers"),
+        QStringLiteral("Also offer TLS 1.2 clients the library's older cipher suites (CBC, SHA-1); by default TLS 1.2 "
+                       "uses ECDHE with AES-GCM or ChaCha20-Poly1305 only. For old clients that cannot do without."));
     parser.addOptions({libraryOption, demoOption, addressOption, portOption, certOption, keyOption,
-                       maxConnectionsOption, handshakeTimeoutOption, idleTimeoutOption, maxHeaderOption,
-                       sendBufferOption, maxPixelsOption, workersOption, plainOption, trustedProxyOption});
+                       maxConnectionsOption, maxPerAddressOption, handshakeTimeoutOption, idleTimeoutOption,
+                       maxHeaderOption, sendBufferOption, maxPixelsOption, workersOption, plainOption,
+                       trustedProxyOption, legacyCiphersOption});
     parser.process(app);
 
     if (!parser.positionalArguments().isEmpty())
@@ -183,6 +212,9 @@ int main(int argc, char** argv)
     if (!positiveValue(parser, maxConnectionsOption, 1, 1'000'000, &value, &limitError))
         return failWith(limitError);
     limits.maxConnections = int(value);
+    if (!positiveValue(parser, maxPerAddressOption, 1, 1'000'000, &value, &limitError))
+        return failWith(limitError);
+    limits.maxConnectionsPerAddress = int(value);
     if (!positiveValue(parser, handshakeTimeoutOption, 1, 3600, &value, &limitError))
         return failWith(limitError);
     limits.handshakeTimeoutMs = int(value * 1000);
@@ -215,6 +247,8 @@ int main(int argc, char** argv)
         tls->setLocalCertificateChain(chain);
         tls->setPrivateKey(key);
         tls->setPeerVerifyMode(QSslSocket::VerifyNone);
+        if (!parser.isSet(legacyCiphersOption))
+            tls->setCiphers(modernCiphers(tls->ciphers()));
     }
 
     const QString library = QDir(parser.value(libraryOption)).absolutePath();

@@ -6,8 +6,16 @@
 // defaults suit a home server with a handful of clients.
 struct ConnectionLimits
 {
-    // Connections open at once; beyond it accepting pauses (--max-connections).
+    // Connections open at once (--max-connections). At the limit, connections
+    // idle between requests and handshakes older than handshakeGraceMs are
+    // closed, oldest first, to admit new ones; with none of those accepting pauses.
     int maxConnections = 256;
+    // Connections open at once from one address, a trusted proxy excepted
+    // (--max-connections-per-address); beyond it the same making of room,
+    // among that address's own connections, or the new one is closed.
+    int maxConnectionsPerAddress = 32;
+    // A handshake this old may be closed to make room.
+    int handshakeGraceMs = 1000;
     // Time to finish the TLS handshake (--handshake-timeout, seconds).
     int handshakeTimeoutMs = 10'000;
     // Time to send a whole request, and longest pause while an answer is

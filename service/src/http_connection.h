@@ -3,6 +3,7 @@
 #include "connection_limits.h"
 #include "request_handler.h"
 
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -13,6 +14,7 @@
 #include <optional>
 
 class QFile;
+class QSocketNotifier;
 class QSslSocket;
 
 // One request as read from the wire; the target is split but not decoded.
@@ -47,6 +49,14 @@ ParsedHead parseRequestHead(const QByteArray& head);
 // request, an answer that makes no progress), the request head has a size
 // limit, a GET or HEAD may not carry a body, and an answer is handed to the
 // socket only as fast as the client takes it.
+//
+// Nothing is read while a request is answered, so a client that half-closes
+// after its request still gets the whole answer. A connection that ends
+// after an answer closes in stages: the answer (and close_notify) leave our
+// buffers, our side is shut down, and what the client still sends is read
+// and dropped until it closes too or has received everything; closing with
+// unread input would reset the connection and destroy the answer in flight.
+// Errors and limits abort at once.
 class HttpConnection : public QObject
 {
     Q_OBJECT
@@ -61,17 +71,42 @@ public:
     // is the body (fileSize bytes from its current position).
     void respond(const ServiceResponse& response, std::unique_ptr<QFile> file = nullptr, qint64 fileSize = 0);
 
+    QString peer() const { return m_peer; }
+    // Closing it frees a place at once and costs a client nothing it asked
+    // for: idle between requests, or still in a handshake past its grace.
+    bool isReclaimable(qint64 handshakeGraceMs) const;
+    // Closes a reclaimable connection to admit another.
+    void reclaim();
+
 Q_SIGNALS:
     void requestReady(const HttpRequest& request);
     // Emitted once, when the connection is over; the owner deletes it then.
     void closed();
 
 private:
-    enum class State { Handshake, Reading, Handling, Sending, Closing, Closed };
+    enum class State {
+        Handshake,
+        Reading,
+        Handling,
+        Sending,
+        // Our last answer and close_notify leave Qt's buffers.
+        Closing,
+        // Our side is shut down; the client's last bytes are dropped.
+        Draining,
+        Closed
+    };
 
+    // Every change of state goes through here, with the timer and reading it implies.
+    void enter(State state);
+    void setReading(bool reading);
+    void resumeReading();
     void onEncrypted();
+    void onError(QAbstractSocket::SocketError error);
+    void onDisconnected();
+    void drain();
+    void checkDelivered();
     void readRequest();
-    void refuse(int status, const QString& error);
+    void refuse(int status, const QString& error, bool head);
     void send(const ServiceResponse& response, const QByteArray& body, std::unique_ptr<QFile> file, qint64 bodySize);
     void pump();
     void answerSent();
@@ -82,6 +117,7 @@ private:
     ConnectionLimits m_limits;
     State m_state = State::Handshake;
     QTimer m_timer;
+    QElapsedTimer m_opened;
     QString m_peer;
     QByteArray m_buffer;
     qsizetype m_scanned = 0;
@@ -91,4 +127,11 @@ private:
     qsizetype m_outOffset = 0;
     std::unique_ptr<QFile> m_file;
     qint64 m_fileLeft = 0;
+    bool m_readingPaused = false;
+    // Draining: our own reference to the socket, kept after Qt lets go of it.
+    int m_drainFd = -1;
+    std::unique_ptr<QSocketNotifier> m_drainNotifier;
+    QTimer m_deliveryCheck;
+    qint64 m_drained = 0;
+    qint64 m_unacknowledged = -1;
 };

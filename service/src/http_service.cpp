@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <cctype>
 #include <cstdio>
 
 void serviceLog(const QString& line)
@@ -59,6 +60,7 @@ quint16 HttpService::start(const QHostAddress& address, quint16 port, const std:
         serviceLog(QStringLiteral("thumbnails: ") + note);
     indexNow();
     m_listener = std::make_unique<HttpListener>(tls, limits);
+    m_listener->setUnlimitedAddress(m_trustedProxy);
     connect(m_listener.get(), &HttpListener::requestReady, this, &HttpService::onRequest);
     if (!m_listener->limitNote().isEmpty())
         serviceLog(m_listener->limitNote());
@@ -150,6 +152,38 @@ void setPictureValidators(ServiceResponse& response, const QByteArray& kind, con
     response.cacheControl = HttpCaching::immutableCacheControl();
 }
 
+QHostAddress forwardedAddress(const QByteArray& text)
+{
+    for (const char c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c)) && c != '.' && c != ':')
+            return {};
+    }
+    return QHostAddress(QString::fromLatin1(text));
+}
+
+// Client bytes as a log line may show them: printable ASCII, the rest as \xNN, and short.
+QString escaped(const QByteArray& text)
+{
+    QString shown = QStringLiteral("\"");
+    for (const char c : text.left(64)) {
+        if (c > 0x20 && c < 0x7f && c != '"' && c != '\\')
+            shown += QLatin1Char(c);
+        else
+            shown += QStringLiteral("\\x%1").arg(quint8(c), 2, 16, QLatin1Char('0'));
+    }
+    return shown + (text.size() > 64 ? QStringLiteral("...\"") : QStringLiteral("\""));
+}
+
+// A picture that changed while it was read is a passing condition, not a fault: ask again shortly.
+ServiceResponse thumbnailFailure(const ThumbnailCache::Result& thumbnail)
+{
+    ServiceResponse failed = RequestHandler::failure(thumbnail.transient ? 503 : 500,
+                                                     QStringLiteral("Miniature impossible"), thumbnail.error);
+    if (thumbnail.transient)
+        failed.retryAfterSeconds = 1;
+    return failed;
+}
+
 bool isNotModified(const HttpRequest& request, const ServiceResponse& response)
 {
     return response.status == 200 && !response.etag.isEmpty() &&
@@ -202,21 +236,19 @@ void HttpService::onRequest(HttpConnection* connection, const HttpRequest& reque
                 return;
             }
         }
-        m_thumbnails.thumbnail(
-            *response.picture, connection,
-            [this, connection, request, response](const ThumbnailCache::Result& thumbnail) {
-                if (!thumbnail.ok()) {
-                    answer(connection, request,
-                           RequestHandler::failure(500, QStringLiteral("Miniature impossible"), thumbnail.error));
-                    return;
-                }
-                ServiceResponse made = response;
-                made.source = ServiceResponse::Source::Body;
-                made.contentType = thumbnail.mimeType;
-                made.body = thumbnail.data;
-                made.note = thumbnail.note;
-                answer(connection, request, made);
-            });
+        m_thumbnails.thumbnail(*response.picture, connection,
+                               [this, connection, request, response](const ThumbnailCache::Result& thumbnail) {
+                                   if (!thumbnail.ok()) {
+                                       answer(connection, request, thumbnailFailure(thumbnail));
+                                       return;
+                                   }
+                                   ServiceResponse made = response;
+                                   made.source = ServiceResponse::Source::Body;
+                                   made.contentType = thumbnail.mimeType;
+                                   made.body = thumbnail.data;
+                                   made.note = thumbnail.note;
+                                   answer(connection, request, made);
+                               });
         return;
     }
     }
@@ -231,9 +263,13 @@ void HttpService::answer(HttpConnection* connection, const HttpRequest& request,
     QString client = request.peer;
     if (!m_trustedProxy.isNull() && !request.forwardedFor.isEmpty() &&
         QHostAddress(request.peer).isEqual(m_trustedProxy)) {
-        const QHostAddress forwarded(QString::fromLatin1(request.forwardedFor));
-        if (!forwarded.isNull())
-            client = forwarded.toString() + QStringLiteral(" via ") + request.peer;
+        // Only a bare address is taken: a scope or anything else after it
+        // would reach the log as the client wrote it.
+        const QHostAddress forwarded = forwardedAddress(request.forwardedFor);
+        client =
+            (forwarded.isNull() ? QStringLiteral("(unusable X-Forwarded-For %1)").arg(escaped(request.forwardedFor))
+                                : forwarded.toString()) +
+            QStringLiteral(" via ") + request.peer;
     }
     QString line = client + QLatin1Char(' ') + QString::fromLatin1(request.method) + QLatin1Char(' ') +
                    QString::fromLatin1(request.path);

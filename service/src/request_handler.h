@@ -31,6 +31,8 @@ struct ServiceResponse
     QByteArray etag;
     qint64 lastModified = -1;
     QByteArray cacheControl;
+    // Seconds after which to ask again (503), or negative.
+    int retryAfterSeconds = -1;
 };
 
 // Maps one request to its answer. The path and query arrive as sent, still

@@ -1,6 +1,7 @@
 #include "thumbnail_cache.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -9,6 +10,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -126,6 +128,40 @@ struct Job
     ThumbnailCache::Result result;
 };
 
+// A picture written less than this long ago may be in the middle of its writing.
+constexpr qint64 settleNs = 1'000'000'000;
+
+// The picture in source, decoded at thumbnail size; null with error when it cannot be.
+// final: the picture says it is too large, whatever else happens to the file.
+QImage readSmall(QFile* source, const QString& fileName, const ThumbnailSettings& settings, QString* error, bool* final)
+{
+    QImageReader reader(source);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (!size.isValid()) {
+        *error = QStringLiteral("cannot decode %1: %2").arg(fileName, reader.errorString());
+        return {};
+    }
+    if (qint64(size.width()) * size.height() > settings.maxPixels) {
+        *error = QStringLiteral("%1 is %2 x %3 pixels, above the limit of %4 pixels (--max-picture-pixels)")
+                     .arg(fileName)
+                     .arg(size.width())
+                     .arg(size.height())
+                     .arg(settings.maxPixels);
+        *final = true;
+        return {};
+    }
+    // JPEG decodes straight at the smaller size.
+    if (size.width() > settings.width)
+        reader.setScaledSize(
+            QSize(settings.width, std::max(1, int(qint64(size.height()) * settings.width / size.width()))));
+    const QImage image = reader.read();
+    if (image.isNull())
+        *error = QStringLiteral("cannot decode %1: %2").arg(fileName, reader.errorString());
+    return image;
+}
+
 // Runs on a worker thread.
 Job make(const QString& root, const LibraryPicture& picture, const FileStamp& expected,
          const ThumbnailSettings& settings)
@@ -142,35 +178,36 @@ Job make(const QString& root, const LibraryPicture& picture, const FileStamp& ex
         return job;
 
     FileStamp opened;
-    const std::unique_ptr<QFile> source = SafeFile::openRegular(root, picture.relativePath, &opened, &result.error);
-    if (!source)
-        return job;
-    job.stamp = opened;
-    QImageReader reader(source.get());
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    if (!size.isValid()) {
-        result.error = QStringLiteral("cannot decode %1: %2").arg(picture.fileName, reader.errorString());
-        return job;
+    FileStamp previous;
+    QImage image;
+    for (int attempt = 0;; ++attempt) {
+        result.error.clear();
+        const std::unique_ptr<QFile> source = SafeFile::openRegular(root, picture.relativePath, &opened, &result.error);
+        if (!source)
+            return job;
+        job.stamp = opened;
+        bool final = false;
+        image = readSmall(source.get(), picture.fileName, settings, &result.error, &final);
+        // A picture rewritten while it was read decodes as garbage or not at
+        // all, through no fault of its own: it is read once more, and a
+        // failure is the picture's only if the same file fails twice and has
+        // been left alone for a while (file times are too coarse to show
+        // every write).
+        const FileStamp after = SafeFile::stampOfDescriptor(source->handle());
+        const bool stable = after == opened;
+        const qint64 ageNs = QDateTime::currentMSecsSinceEpoch() * 1'000'000 - after.modifiedNs;
+        if (final || (stable && !image.isNull()) ||
+            (stable && attempt > 0 && opened == previous && std::abs(ageNs) >= settleNs))
+            break;
+        if (attempt > 0) {
+            result.error = QStringLiteral("%1 changed while it was read").arg(picture.fileName);
+            result.transient = true;
+            return job;
+        }
+        previous = opened;
     }
-    if (qint64(size.width()) * size.height() > settings.maxPixels) {
-        result.error = QStringLiteral("%1 is %2 x %3 pixels, above the limit of %4 pixels (--max-picture-pixels)")
-                           .arg(picture.fileName)
-                           .arg(size.width())
-                           .arg(size.height())
-                           .arg(settings.maxPixels);
+    if (image.isNull())
         return job;
-    }
-    // JPEG decodes straight at the smaller size.
-    if (size.width() > settings.width)
-        reader.setScaledSize(
-            QSize(settings.width, std::max(1, int(qint64(size.height()) * settings.width / size.width()))));
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        result.error = QStringLiteral("cannot decode %1: %2").arg(picture.fileName, reader.errorString());
-        return job;
-    }
 
     const QByteArray format = thumbnailFormat(picture.fileName);
     QBuffer buffer(&result.data);
@@ -276,7 +313,7 @@ void ThumbnailCache::finished(const QString& name, const FileStamp& stamp, const
         Result kept = result;
         kept.note.clear();
         m_memory.insert(name, new Entry{stamp, kept}, std::max<qsizetype>(1, result.data.size()));
-    } else {
+    } else if (!result.transient) {
         m_failed.insert(name, Entry{stamp, result});
     }
     const QList<Waiter> waiters = m_waiting.take(name);

@@ -47,6 +47,8 @@ public:
         QString error;
         // Something the operator should know although the thumbnail was served.
         QString note;
+        // The picture changed while it was read: worth asking again shortly.
+        bool transient = false;
         bool ok() const { return error.isEmpty(); }
     };
     using Callback = std::function<void(const Result&)>;

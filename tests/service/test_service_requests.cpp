@@ -344,6 +344,11 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(other.libraryPath() + "/.mini").isDir());
 
         QVERIFY(other.writeFile("sea/2026-03-01/spoiled.png", "no longer an image"));
+        // Left alone for a while: a picture written a moment ago may still be in the middle of its writing.
+        QFile spoiled(path);
+        QVERIFY(spoiled.open(QIODevice::ReadWrite) &&
+                spoiled.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        spoiled.close();
         const LibraryPicture touched = *index.picture("spoiled.png");
         QVERIFY(QFile::remove(gone));
         const LibraryPicture removed = *index.picture("gone.png");

@@ -11,14 +11,18 @@
 #include <QJsonArray>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRandomGenerator>
 #include <QSemaphore>
+#include <QSslCipher>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QThread>
 #include <QtEndian>
 
+#include <atomic>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -201,9 +205,9 @@ protected:
         std::unique_ptr<QSslSocket> header = tlsClient(m_port);
         std::unique_ptr<QSslSocket> body = tlsClient(m_port);
         if (header)
-            header->write("GET /velmora/api/categories HTTP/1.1\r\nX-Pad: " + QByteArray(8 << 20, 'a'));
+            header->write("GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\nX-Pad: " + QByteArray(8 << 20, 'a'));
         if (body) {
-            body->write("GET /velmora/api/categories HTTP/1.1\r\nContent-Length: 268435456\r\n\r\n");
+            body->write("GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\nContent-Length: 268435456\r\n\r\n");
             body->write(QByteArray(32 << 20, 'b'));
         }
         started.release();
@@ -258,8 +262,8 @@ private Q_SLOTS:
     void stalledClientsAreDroppedWhileOthersAreServed()
     {
         ServiceFixture service;
-        QVERIFY2(startWithOnePicture(service,
-                                     {"--handshake-timeout", "2", "--idle-timeout", "2", "--max-connections", "400"}),
+        QVERIFY2(startWithOnePicture(service, {"--handshake-timeout", "2", "--idle-timeout", "2", "--max-connections",
+                                               "400", "--max-connections-per-address", "400"}),
                  qPrintable(service.errorString()));
         const qint64 memoryBefore = residentKiB(service.processId());
         std::vector<std::unique_ptr<QAbstractSocket>> stalled;
@@ -289,12 +293,23 @@ private Q_SLOTS:
         QTest::newRow("header above the limit") << get + "X-Pad: " + QByteArray(17000, 'a') + "\r\n\r\n" << 431;
         QTest::newRow("GET with a body") << get + "Content-Length: 5\r\n\r\nhello" << 413;
         QTest::newRow("GET chunked") << get + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n" << 413;
-        QTest::newRow("POST") << QByteArray("POST /velmora/api/categories HTTP/1.1\r\nContent-Length: 2\r\n\r\nab")
+        QTest::newRow("POST") << QByteArray(
+                                     "POST /velmora/api/categories HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\nab")
                               << 405;
-        QTest::newRow("unknown method") << QByteArray("BREW /velmora/api/categories HTTP/1.1\r\n\r\n") << 405;
+        QTest::newRow("unknown method") << QByteArray("BREW /velmora/api/categories HTTP/1.1\r\nHost: x\r\n\r\n")
+                                        << 405;
         QTest::newRow("HTTP/2") << QByteArray("GET /velmora/api/categories HTTP/2.0\r\n\r\n") << 505;
         QTest::newRow("garbage") << QByteArray("\x16\x03\x01 nonsense\r\n\r\n") << 400;
         QTest::newRow("header without colon") << get + "nonsense\r\n\r\n" << 400;
+        const QByteArray noHost = "GET /velmora/api/categories HTTP/1.1\r\n";
+        QTest::newRow("no Host") << noHost + "\r\n" << 400;
+        QTest::newRow("two Host") << get + "Host: 127.0.0.1\r\n\r\n" << 400;
+        QTest::newRow("Host with a path") << noHost + "Host: 127.0.0.1/x?y@z\r\n\r\n" << 400;
+        QTest::newRow("two lengths") << get + "Content-Length: 0\r\nContent-Length: 51\r\n\r\n" << 400;
+        QTest::newRow("signed length") << get + "Content-Length: +51\r\n\r\n" << 400;
+        QTest::newRow("chunked not last") << get + "Transfer-Encoding: chunked, identity\r\n\r\n" << 400;
+        QTest::newRow("unknown coding") << get + "Transfer-Encoding: xchunked\r\n\r\n" << 400;
+        QTest::newRow("NUL in a value") << get + QByteArray("Connection: close\0\r\n\r\n", 22) << 400;
     }
 
     void requestsOutsideTheLimitsAreRefused()
@@ -327,9 +342,229 @@ private Q_SLOTS:
         const qsizetype second = answer.indexOf("\r\n\r\n") + 4;
         QVERIFY2(answer.mid(second).startsWith("HTTP/1.1 200"), answer.mid(second, 100).constData());
         QVERIFY(answer.mid(second).contains("\"success\":true"));
-        QCOMPARE(
-            exchange(service.port(), "HEAD /velmora/api/mini/sea-1.png HTTP/1.1\r\nConnection: close\r\n\r\n").left(12),
-            QByteArray("HTTP/1.1 200"));
+        QCOMPARE(exchange(service.port(),
+                          "HEAD /velmora/api/mini/sea-1.png HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+                     .left(12),
+                 QByteArray("HTTP/1.1 200"));
+    }
+
+    void answersFollowTheProtocol_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("statusLine");
+        QTest::addColumn<QByteArray>("header");
+        const QByteArray host = "Host: 127.0.0.1\r\nConnection: close\r\n";
+        QTest::newRow("405 says what is allowed") << "DELETE /velmora/api/categories HTTP/1.1\r\n" + host + "\r\n"
+                                                  << QByteArray("HTTP/1.1 405") << QByteArray("Allow: GET, HEAD");
+        QTest::newRow("HTTP/1.2 is 1.1") << "GET /velmora/api/categories HTTP/1.2\r\n" + host + "\r\n"
+                                         << QByteArray("HTTP/1.1 200") << QByteArray("Connection: close");
+        QTest::newRow("absolute form, empty path")
+            << "GET https://127.0.0.1?/velmora/api/categories HTTP/1.1\r\n" + host + "\r\n"
+            << QByteArray("HTTP/1.1 404") << QByteArray("Connection: close");
+        QTest::newRow("absolute form, picture")
+            << "GET http://127.0.0.1?/velmora/api/get/sea-1.png HTTP/1.1\r\n" + host + "\r\n"
+            << QByteArray("HTTP/1.1 404") << QByteArray("Connection: close");
+        // An answer to HEAD has no content, a refusal included.
+        QTest::newRow("HEAD refused 413")
+            << "HEAD /velmora/api/categories HTTP/1.1\r\n" + host + "Content-Length: 5\r\n\r\nhello"
+            << QByteArray("HTTP/1.1 413") << QByteArray();
+        QTest::newRow("HEAD refused 400") << "HEAD /velmora/api/categories HTTP/1.1\r\n" + host + host + "\r\n"
+                                          << QByteArray("HTTP/1.1 400") << QByteArray();
+    }
+
+    void answersFollowTheProtocol()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, statusLine);
+        QFETCH(QByteArray, header);
+        ServiceFixture service;
+        QVERIFY2(startWithOnePicture(service), qPrintable(service.errorString()));
+        const QByteArray answer = exchange(service.port(), request);
+        QVERIFY2(answer.startsWith(statusLine), answer.left(200).constData());
+        QVERIFY2(answer.contains(QByteArray(header + "\r\n")), answer.left(400).constData());
+        if (request.startsWith("HEAD"))
+            QCOMPARE(answer.indexOf("\r\n\r\n") + 4, answer.size());
+    }
+
+    // A connection that ends after an answer sends it whole: after a refused
+    // request with more behind it, and after the client half-closed.
+    void answersAreNotCutByClosing_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<bool>("halfClose");
+        QTest::addColumn<QByteArray>("lastStatus");
+        const QByteArray picture = "GET /velmora/api/get/big.png HTTP/1.1\r\nHost: x\r\n";
+        const QByteArray refused = "GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello";
+        QTest::newRow("refusal with requests behind it")
+            << picture + "\r\n" + refused +
+                   QByteArray("GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\n\r\n").repeated(2000)
+            << false << QByteArray("HTTP/1.1 413");
+        QTest::newRow("half-closed after Connection: close") << picture + "Connection: close\r\n\r\n"
+                                                             << true << QByteArray("HTTP/1.1 200");
+        QTest::newRow("half-closed after a small request")
+            << QByteArray("GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\n\r\n") << true
+            << QByteArray("HTTP/1.1 200");
+    }
+
+    void answersAreNotCutByClosing()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(bool, halfClose);
+        QFETCH(QByteArray, lastStatus);
+        ServiceFixture service;
+        QVERIFY(!service.addImage("sea", mar5, "sea-1.png").isEmpty());
+        const QByteArray big = ServiceFixture::encodedImage(QSize(8, 8), Qt::red) + QByteArray(6 << 20, '\0');
+        QVERIFY(service.writeFile("sea/2026-03-05/big.png", big));
+        // The whole picture fits the service's buffer: it reaches the refusal and closes while the client still reads.
+        QVERIFY2(service.start({"--send-buffer", QString::number(16 << 20)}), qPrintable(service.errorString()));
+        const std::unique_ptr<QSslSocket> socket = tlsClient(service.port());
+        QVERIFY(socket);
+        socket->write(request);
+        QVERIFY(socket->waitForBytesWritten(answerTimeoutMs));
+        if (halfClose)
+            QCOMPARE(::shutdown(int(socket->socketDescriptor()), SHUT_WR), 0);
+        else
+            QTRY_VERIFY_WITH_TIMEOUT(service.log().contains(" 413 ("), answerTimeoutMs);
+        const QByteArray answer = readToEnd(*socket);
+        const qsizetype last = answer.lastIndexOf("HTTP/1.1 ");
+        QVERIFY2(last >= 0 && answer.mid(last).startsWith(lastStatus), answer.mid(last, 100).constData());
+        if (request.contains("big.png")) {
+            const qsizetype bodyStart = answer.indexOf("\r\n\r\n") + 4;
+            QCOMPARE(answer.mid(bodyStart, big.size()).size(), big.size());
+            QVERIFY(answer.mid(bodyStart, big.size()) == big);
+        }
+        if (lastStatus != "HTTP/1.1 200" || !request.contains("big.png"))
+            QVERIFY(answer.endsWith("}"));
+    }
+
+    void forwardedAddressCannotForgeTheLog()
+    {
+        ServiceFixture service;
+        QVERIFY2(startWithOnePicture(service, {"--trusted-proxy", "127.0.0.1"}), qPrintable(service.errorString()));
+        const QByteArray get = "GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\nConnection: close\r\n";
+        QVERIFY(exchange(service.port(), get + "X-Forwarded-For: 1.2.3.4, fe80::1%x GET /forged 200\r\n\r\n")
+                    .startsWith("HTTP/1.1 200"));
+        QVERIFY(exchange(service.port(), get + "X-Forwarded-For: 10.0.0.\xc3\x1b[2J\r\n\r\n").startsWith("HTTP/1.1"));
+        QVERIFY(exchange(service.port(), get + "X-Forwarded-For: 9.8.7.6\r\n\r\n").startsWith("HTTP/1.1 200"));
+        QTRY_VERIFY(service.log().contains("9.8.7.6 via 127.0.0.1 GET"));
+        const QString log = service.log();
+        QVERIFY2(!log.contains("/forged 200") && !log.contains(QChar(0x1b)), qPrintable(log));
+    }
+
+    void tls12OffersOnlyAuthenticatedCiphers_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("cipher");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("AES-GCM") << QStringList() << "ECDHE-ECDSA-AES128-GCM-SHA256" << true;
+        QTest::newRow("ChaCha20") << QStringList() << "ECDHE-ECDSA-CHACHA20-POLY1305" << true;
+        QTest::newRow("CBC SHA-1") << QStringList() << "ECDHE-ECDSA-AES128-SHA" << false;
+        QTest::newRow("CBC SHA-1 (256)") << QStringList() << "ECDHE-ECDSA-AES256-SHA" << false;
+        QTest::newRow("CBC SHA-1, widened")
+            << QStringList{"--tls12-legacy-ciphers"} << "ECDHE-ECDSA-AES128-SHA" << true;
+    }
+
+    void tls12OffersOnlyAuthenticatedCiphers()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, cipher);
+        QFETCH(bool, accepted);
+        const QSslCipher offered(cipher);
+        if (offered.isNull())
+            QSKIP("this TLS library cannot offer the cipher");
+        ServiceFixture service;
+        QVERIFY2(service.start(arguments), qPrintable(service.errorString()));
+        QSslConfiguration configuration = clientTls();
+        configuration.setProtocol(QSsl::TlsV1_2);
+        configuration.setCiphers({offered});
+        QSslSocket socket;
+        socket.setSslConfiguration(configuration);
+        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), service.port());
+        QCOMPARE(socket.waitForEncrypted(answerTimeoutMs), accepted);
+    }
+
+    // At the limit the service closes what costs nobody an answer to admit a new client.
+    void fullServiceMakesRoom()
+    {
+        ServiceFixture service;
+        QVERIFY2(startWithOnePicture(service, {"--max-connections", "24", "--max-connections-per-address", "100",
+                                               "--handshake-timeout", "600", "--idle-timeout", "600"}),
+                 qPrintable(service.errorString()));
+        std::vector<std::unique_ptr<QAbstractSocket>> holders;
+        for (int i = 0; i < 16; ++i)
+            holders.push_back(tlsClient(service.port()));
+        for (int i = 0; i < 16; ++i)
+            holders.push_back(tcpClient(service.port()));
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(service.get("/categories").status, 200);
+        // Still room after the idle ones are gone: handshakes past their grace.
+        const std::unique_ptr<QSslSocket> late = tlsClient(service.port());
+        QVERIFY(late);
+        late->write("GET /velmora/api/categories HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        QVERIFY(readToEnd(*late).startsWith("HTTP/1.1 200"));
+    }
+
+    void oneAddressCannotTakeEveryConnection()
+    {
+        ServiceFixture service;
+        QVERIFY2(startWithOnePicture(service, {"--max-connections-per-address", "4"}),
+                 qPrintable(service.errorString()));
+        // Four connections in the middle of a request: none can be closed for another.
+        std::vector<std::unique_ptr<QSslSocket>> busy;
+        for (int i = 0; i < 4; ++i) {
+            busy.push_back(tlsClient(service.port()));
+            QVERIFY(busy.back());
+            busy.back()->write("GET /velmora/api/categories HTTP/1.1\r\n");
+            QVERIFY(busy.back()->waitForBytesWritten(answerTimeoutMs));
+        }
+        QSslSocket fifth;
+        fifth.setSslConfiguration(clientTls());
+        fifth.connectToHostEncrypted(QStringLiteral("127.0.0.1"), service.port());
+        QVERIFY(!fifth.waitForEncrypted(answerTimeoutMs));
+        QTRY_VERIFY(service.log().contains("refused: 4 connections open from this address"));
+        // Once one of them finishes, the address is served again.
+        busy.front()->write("Host: x\r\nConnection: close\r\n\r\n");
+        QVERIFY(readToEnd(*busy.front()).startsWith("HTTP/1.1 200"));
+        QCOMPARE(service.get("/categories").status, 200);
+    }
+
+    // A picture rewritten in place while thumbnails are made from it.
+    void pictureChangingWhileReadIsNotAFault()
+    {
+        ServiceFixture service;
+        // Noise: a large file, slow to decode.
+        QImage picture(1600, 1200, QImage::Format_RGB32);
+        QRandomGenerator random(25);
+        for (int y = 0; y < picture.height(); ++y)
+            random.fillRange(reinterpret_cast<quint32*>(picture.scanLine(y)), picture.width());
+        const QString path = service.addImage("sea", mar5, "sea-1.png");
+        QVERIFY(!path.isEmpty());
+        QVERIFY(picture.save(path));
+        const QByteArray contents = fileContents(path);
+        QVERIFY2(service.start(), qPrintable(service.errorString()));
+        std::atomic<bool> stop = false;
+        std::unique_ptr<QThread> writer(QThread::create([&] {
+            while (!stop) {
+                QFile file(path);
+                if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                    return;
+                for (qsizetype at = 0; at < contents.size() && !stop; at += 4096) {
+                    file.write(contents.mid(at, 4096));
+                    file.flush();
+                }
+            }
+        }));
+        writer->start();
+        QList<int> statuses;
+        for (int i = 0; i < 24; ++i) {
+            const ServiceFixture::Reply reply = service.get("/mini/sea-1.png");
+            statuses << reply.status;
+            if (reply.status == 503)
+                QCOMPARE(reply.headers.value("retry-after"), QByteArray("1"));
+        }
+        stop = true;
+        writer->wait();
+        QVERIFY2(!statuses.contains(500) && !statuses.contains(0), qPrintable(service.log().right(2000)));
     }
 
     void floodsAreContained()
@@ -339,7 +574,8 @@ private Q_SLOTS:
         // 8 MiB answers: a small picture padded after its end.
         QVERIFY(service.writeFile("sea/2026-03-05/big.png",
                                   ServiceFixture::encodedImage(QSize(8, 8), Qt::red) + QByteArray(8 << 20, '\0')));
-        QVERIFY2(service.start({"--idle-timeout", "3"}), qPrintable(service.errorString()));
+        QVERIFY2(service.start({"--idle-timeout", "3", "--max-connections-per-address", "100"}),
+                 qPrintable(service.errorString()));
         const qint64 pid = service.processId();
         QCOMPARE(service.get("/categories").status, 200);
         const qint64 memoryBefore = residentKiB(pid);
@@ -366,6 +602,11 @@ private Q_SLOTS:
         QVERIFY(!service.addImage("sea", mar5, "sea-1.png").isEmpty());
         QVERIFY(service.writeFile("sea/2026-03-05/huge.png", pngClaiming(16000, 16000)));
         QVERIFY(service.writeFile("sea/2026-03-05/broken.png", pngClaiming(800, 600)));
+        // Left alone for a while: a picture written a moment ago may still be in the middle of its writing.
+        QFile broken(service.libraryPath() + "/sea/2026-03-05/broken.png");
+        QVERIFY(broken.open(QIODevice::ReadWrite) &&
+                broken.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        broken.close();
         for (const char* name : {"large-1.png", "large-2.png"}) {
             QImage large(5000, 4000, QImage::Format_RGB32);
             large.fill(Qt::darkGreen);
@@ -461,7 +702,8 @@ private Q_SLOTS:
         files.rlim_cur = files.rlim_max = 200;
         QCOMPARE(::setrlimit(RLIMIT_NOFILE, &files), 0);
         ServiceFixture service;
-        QVERIFY2(service.start({"--handshake-timeout", "2"}), qPrintable(service.errorString()));
+        QVERIFY2(service.start({"--handshake-timeout", "2", "--max-connections-per-address", "200"}),
+                 qPrintable(service.errorString()));
         QTRY_VERIFY(service.log().contains("at most 68 connections"));
 
         std::vector<std::unique_ptr<QTcpSocket>> holders;
