@@ -142,7 +142,8 @@ private:
     // Multi-screen mode: the switch is on and the selector counts more than one screen.
     bool isMultiScreenMode() const;
     void initializeScreenDeselectionStates();
-    void showMultiScreenWarningDialog(const QList<int>& selectedScreens);
+    // Whether the user answered yes.
+    bool showMultiScreenWarningDialog(const QList<int>& selectedScreens);
 
     // Category catalogue, tiles and applying from a category (window/categories.cpp,
     // window/category_tiles.cpp, window/category_apply.cpp).
@@ -195,8 +196,11 @@ private:
     void updateHistoryNavigationButtons();
     void onHistoryThumbnailClicked(QPushButton* button);
     void onApplyHistoryClicked();
-    void applyHistoryImageToScreens(const QList<int>& screens);
-    void redownloadHistoryImage(const QString& filename);
+    // Sets the picture picked when the apply began: an empty pick is refused, a vanished one fetched again.
+    void applyHistoryImageToScreens(const QList<int>& screens, const QString& picked);
+    // Fetches the picture into a monitor's folder, then applies it: to these
+    // screens when given, else as the apply button does.
+    void redownloadHistoryImage(const QString& filename, const QList<int>& screens = {});
     void populateHistoryScreenCombo();
     // The monitor whose folder receives a re-downloaded picture.
     int currentHistoryScreen = 0;
