@@ -174,7 +174,8 @@ private:
     void applyCategoryImage(QNetworkReply* reply, const QString& filename, int screenIndex);
     // The picture is in the screen's folder: put it on the desktop.
     void applySavedCategoryImage(const QString& path, int screenIndex);
-    void showCategoryApplied();
+    // The desktop's answer to a picture applied from a category.
+    void showCategoryApplied(bool accepted);
     // The multi-screen switch of the settings tab; off while it does not exist.
     bool isMultiScreenSwitchOn() const;
 
@@ -312,7 +313,8 @@ private:
     void setMultipleWallpapers(const QMap<int, QString>& imagePaths, std::function<void(bool)> done);
     // Runs on the wallpaper jobs' thread.
     bool setSpanWallpaperMode();
-    void rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers, std::function<void()> done = {});
+    // done gets the answer: false when a mapped file is missing, the build fails or the desktop refuses.
+    void rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers, std::function<void(bool)> done = {});
 
     std::unique_ptr<MultiWallpaperDownload> currentMultiDownload;
     quint64 lastChangeId = 0;
