@@ -374,8 +374,10 @@ private:
     // after another; received pictures' BMP copies, side by side.
     WorkQueue wallpaperJobs{1};
     WorkQueue pictureJobs{0};
-    // Filing into the history and clean-ups after a change, in order.
+    // Filing into the history and clean-ups after a change, in order;
+    // finished at the window's end, within this limit.
     WorkQueue filingJobs{1};
+    static constexpr int filingDrainLimitMs = 5000;
 
     friend class ModernWindowTestAccess;
 };

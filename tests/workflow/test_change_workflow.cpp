@@ -15,9 +15,11 @@
 #include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSemaphore>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QThread>
 #include <QUrlQuery>
 
 namespace {
@@ -335,6 +337,42 @@ private Q_SLOTS:
         QCOMPARE(Access::changeNowButton(*window)->text(), restText);
         // A non-image never reaches the temporary folder's list of pictures.
         QVERIFY(!QFileInfo::exists(temporaryFolder() + QStringLiteral("/bad.png")));
+    }
+
+    // Quitting while the filing of a change waits behind other file work.
+    void quittingFilesWhatIsOnTheDesktop()
+    {
+        ServiceFixture service;
+        QVERIFY2(startWithFourPictures(service), qPrintable(service.errorString()));
+        auto window = makeWindow(service);
+        window->setCategoryRating(QStringLiteral("c"), 1);
+        const QString log =
+            window->getHistoryDirectory() + QLatin1Char('/') + Access::screenId(*window, 0) + QStringLiteral(".log");
+
+        // A slow disk holds the filing queue until the program quits, and a moment after.
+        auto held = std::make_shared<QSemaphore>();
+        Access::filingJobs(*window).run(
+            window.get(),
+            [held] {
+                held->acquire();
+                QThread::msleep(300);
+                return true;
+            },
+            [](bool) {});
+        QTest::mouseClick(Access::changeNowButton(*window), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(Access::platform(*window).spannedWallpapers.size(), 1, changeTimeoutMs);
+        QVERIFY(Access::desktopAnswered(*window));
+        QVERIFY(!QFileInfo::exists(log));
+
+        held->release();
+        window.reset();
+
+        QFile written(log);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY2(written.readAll().contains("] [Manuel] ["), qPrintable(log));
+        // Listed too: the next start finds it among the screen's recent pictures.
+        window = makeWindow(service);
+        QCOMPARE(Access::screenHistory(*window).value(0).size(), 1);
     }
 
     void retryAndCountdownStartLoggedChanges()
