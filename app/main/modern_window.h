@@ -106,8 +106,6 @@ private:
         int completedDownloads = 0;
         // Tags the change's requests, so that replies of a replaced change are dropped.
         quint64 changeId = 0;
-        // Why the service refused a screen's last wallpaper list, for the message when nothing is left.
-        QMap<int, QString> refusals;
         // Every screen is in and the desktop is being set; the trigger mode is fixed.
         bool applying = false;
         QString triggerMode;
