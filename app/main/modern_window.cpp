@@ -68,6 +68,12 @@ ModernWindow::~ModernWindow()
     // command that hangs must not hold the closing program up.
     if (environment.platform)
         environment.platform->abandonPendingWork();
+    // A change being filed when the program quits is filed all the same:
+    // a picture on the desktop that no log names would keep its screen
+    // locked at the next start. A disk that hangs does not keep the program.
+    if (!filingJobs.finish(filingDrainLimitMs))
+        qWarning() << "[HISTORY] Fermeture: classement des fonds d'écran abandonné après" << filingDrainLimitMs / 1000
+                   << "s; le dernier changement peut manquer à l'historique";
 }
 
 QStringList ModernWindow::commandLine() const

@@ -106,8 +106,6 @@ private:
         int completedDownloads = 0;
         // Tags the change's requests, so that replies of a replaced change are dropped.
         quint64 changeId = 0;
-        // Why the service refused a screen's last wallpaper list, for the message when nothing is left.
-        QMap<int, QString> refusals;
         // Every screen is in and the desktop is being set; the trigger mode is fixed.
         bool applying = false;
         QString triggerMode;
@@ -142,7 +140,8 @@ private:
     // Multi-screen mode: the switch is on and the selector counts more than one screen.
     bool isMultiScreenMode() const;
     void initializeScreenDeselectionStates();
-    void showMultiScreenWarningDialog(const QList<int>& selectedScreens);
+    // Whether the user answered yes.
+    bool showMultiScreenWarningDialog(const QList<int>& selectedScreens);
 
     // Category catalogue, tiles and applying from a category (window/categories.cpp,
     // window/category_tiles.cpp, window/category_apply.cpp).
@@ -173,7 +172,8 @@ private:
     void applyCategoryImage(QNetworkReply* reply, const QString& filename, int screenIndex);
     // The picture is in the screen's folder: put it on the desktop.
     void applySavedCategoryImage(const QString& path, int screenIndex);
-    void showCategoryApplied();
+    // The desktop's answer to a picture applied from a category.
+    void showCategoryApplied(bool accepted);
     // The multi-screen switch of the settings tab; off while it does not exist.
     bool isMultiScreenSwitchOn() const;
 
@@ -195,8 +195,11 @@ private:
     void updateHistoryNavigationButtons();
     void onHistoryThumbnailClicked(QPushButton* button);
     void onApplyHistoryClicked();
-    void applyHistoryImageToScreens(const QList<int>& screens);
-    void redownloadHistoryImage(const QString& filename);
+    // Sets the picture picked when the apply began: an empty pick is refused, a vanished one fetched again.
+    void applyHistoryImageToScreens(const QList<int>& screens, const QString& picked);
+    // Fetches the picture into a monitor's folder, then applies it: to these
+    // screens when given, else as the apply button does.
+    void redownloadHistoryImage(const QString& filename, const QList<int>& screens = {});
     void populateHistoryScreenCombo();
     // The monitor whose folder receives a re-downloaded picture.
     int currentHistoryScreen = 0;
@@ -308,7 +311,8 @@ private:
     void setMultipleWallpapers(const QMap<int, QString>& imagePaths, std::function<void(bool)> done);
     // Runs on the wallpaper jobs' thread.
     bool setSpanWallpaperMode();
-    void rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers, std::function<void()> done = {});
+    // done gets the answer: false when a mapped file is missing, the build fails or the desktop refuses.
+    void rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers, std::function<void(bool)> done = {});
 
     std::unique_ptr<MultiWallpaperDownload> currentMultiDownload;
     quint64 lastChangeId = 0;
@@ -368,8 +372,10 @@ private:
     // after another; received pictures' BMP copies, side by side.
     WorkQueue wallpaperJobs{1};
     WorkQueue pictureJobs{0};
-    // Filing into the history and clean-ups after a change, in order.
+    // Filing into the history and clean-ups after a change, in order;
+    // finished at the window's end, within this limit.
     WorkQueue filingJobs{1};
+    static constexpr int filingDrainLimitMs = 5000;
 
     friend class ModernWindowTestAccess;
 };

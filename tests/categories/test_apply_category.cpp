@@ -20,6 +20,8 @@ using Access = ModernWindowTestAccess;
 
 namespace {
 
+const QString notApplied = QStringLiteral("Не удалось применить обои");
+
 // Points at the first tile, clicks "Применить" and, in the dialog, picks the
 // screen (when offered) and clicks the button named action. Returns the screens offered.
 QStringList applyFromTile(ModernWindow& window, const QString& action, int screen = 0)
@@ -100,6 +102,38 @@ private Q_SLOTS:
         QCOMPARE(service.log().count("/wallpapers?category=sea"), action == "applyRandomBtn" ? 5 : 0);
     }
 
+    // Three screens: the composite with the others' latest pictures is no success
+    // when the desktop refuses it or one of those pictures is gone.
+    void multiScreenApplyReportsTheAnswer_data()
+    {
+        QTest::addColumn<bool>("desktopAccepts");
+        QTest::addColumn<bool>("othersPictureExists");
+        QTest::newRow("desktop refuses") << false << true;
+        QTest::newRow("another screen's picture gone") << true << false;
+    }
+
+    void multiScreenApplyReportsTheAnswer()
+    {
+        QFETCH(bool, desktopAccepts);
+        QFETCH(bool, othersPictureExists);
+        TestScreens::apply({{"A", 0, 0, 1920, 1080}, {"B", 1920, 0, 1280, 1024}, {"C", -1600, 0, 1600, 900}});
+        ServiceFixture service;
+        QVERIFY(service.addCategory("sea", "Море", "preview.png"));
+        QVERIFY(!service.addImage("sea", QDate::currentDate(), "preview.png", Qt::blue).isEmpty());
+        QVERIFY2(service.start(), qPrintable(service.errorString()));
+        auto window = categoriesTab(service.windowEnvironment());
+        const QString earlier = window->getWallpapersDirectory() + "/earlier.png";
+        if (othersPictureExists)
+            QVERIFY(QImage(QSize(32, 18), QImage::Format_RGB32).save(earlier));
+        Access::screenHistory(*window)[0] = {earlier};
+        Access::platform(*window).spannedResult = desktopAccepts;
+
+        applyFromTile(*window, "applyThumbnailBtn", 1);
+        QTRY_COMPARE_WITH_TIMEOUT(Access::statusLabel(*window)->text(), notApplied, timeoutMs);
+        QVERIFY(Access::settle(*window));
+        QCOMPARE(Access::statusLabel(*window)->text(), notApplied);
+    }
+
     void repliesThatApplyNothing_data()
     {
         QTest::addColumn<QString>("action");
@@ -143,7 +177,7 @@ private Q_SLOTS:
         QVERIFY(Access::settle(*window));
         // Nothing more is on its way, nothing was applied or asked for by that name.
         QVERIFY(network->findChildren<QNetworkReply*>().isEmpty());
-        QCOMPARE(Access::statusLabel(*window)->text(), status);
+        QCOMPARE(Access::statusLabel(*window)->text(), list == "refuse" ? notApplied : status);
         QCOMPARE(Access::platform(*window).wallpapers.size(), list == "refuse" ? 1 : 0);
         for (const QByteArray& request : server.requests())
             QVERIFY2(!request.contains("x.png"), request.constData());

@@ -302,6 +302,40 @@ private Q_SLOTS:
         QVERIFY2(outcome.errorText.contains(QStringLiteral("pas répondu")), qPrintable(outcome.errorText));
     }
 
+    void slowLinkKeepsGoingWhileBytesCome_data()
+    {
+        QTest::addColumn<int>("stallAfter");
+        QTest::addColumn<qint64>("slowestBytesPerSecond");
+        QTest::addColumn<QString>("failure");
+        // 30 pieces, one every 100 ms: longer in all than the 2 s of silence allowed.
+        QTest::newRow("steady") << -1 << qint64(1024) << "";
+        QTest::newRow("stalls") << 5 << qint64(1024) << "pas répondu pendant 2 s";
+        // A link that must bring 1 MiB a second gets half a second for 30 KiB.
+        QTest::newRow("slower than its size allows") << -1 << qint64(1024 * 1024) << "trop lente";
+    }
+
+    void slowLinkKeepsGoingWhileBytesCome()
+    {
+        QFETCH(int, stallAfter);
+        QFETCH(qint64, slowestBytesPerSecond);
+        QFETCH(QString, failure);
+        CannedHttpsServer server;
+        QVERIFY(server.listen());
+        const QByteArray picture = ServiceFixture::encodedImage(QSize(64, 36), Qt::red);
+        server.setReply(200, picture + QByteArray(30 * 1024 - picture.size(), '\0'), "image/png");
+        server.setTrickle(30, 100, stallAfter);
+        auto other = makeWindow(environmentFor(server.origin()));
+        ModernWindowTestAccess::setLimits(*other, ServiceReplyKind::Image,
+                                          {2000, ServiceApi::maxImageBytes, 500, slowestBytesPerSecond});
+        const Outcome outcome =
+            fetch(*other, ServiceApi::imageUrl(server.origin(), "slow.png"), ServiceReplyKind::Image);
+        QVERIFY(outcome.finished);
+        QCOMPARE(outcome.succeeded, failure.isEmpty());
+        QVERIFY2(outcome.errorText.contains(failure), qPrintable(outcome.errorText));
+        if (failure.isEmpty())
+            QCOMPARE(outcome.body.size(), 30 * 1024);
+    }
+
     void bodiesAreCapped_data()
     {
         QTest::addColumn<int>("size");
@@ -322,7 +356,7 @@ private Q_SLOTS:
         QVERIFY(server.listen());
         server.setReply(200, QByteArray(size, 'x'), "application/json", chunked);
         auto other = makeWindow(environmentFor(server.origin()));
-        ModernWindowTestAccess::setLimits(*other, ServiceReplyKind::Json, {ServiceApi::jsonTimeoutMs, 4096});
+        ModernWindowTestAccess::setLimits(*other, ServiceReplyKind::Json, {ServiceApi::inactivityMs, 4096});
         const Outcome outcome = fetch(*other, ServiceApi::categoriesUrl(server.origin()));
         QCOMPARE(outcome.succeeded, accepted);
         if (accepted) {

@@ -38,7 +38,7 @@ public:
     static void rebuildCompositeWallpaper(ModernWindow& w, const QMap<int, QString>& paths)
     {
         std::optional<bool> answer;
-        w.rebuildCompositeWallpaper(paths, [&] { answer = true; });
+        w.rebuildCompositeWallpaper(paths, [&](bool) { answer = true; });
         waitFor(answer);
     }
 

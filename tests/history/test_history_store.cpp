@@ -4,6 +4,7 @@
 
 #include "core/history_filing.h"
 #include "core/history_merge.h"
+#include "core/recent_files.h"
 
 #include <QComboBox>
 
@@ -273,6 +274,39 @@ private Q_SLOTS:
         QVERIFY(!w->selector()->canScreenBeDeselected(0));
         QVERIFY(w->selector()->canScreenBeDeselected(1));
         QVERIFY(!w->selector()->canScreenBeDeselected(2));
+    }
+
+    void storedSizeIsCappedAtWhatAListKeeps_data()
+    {
+        QTest::addColumn<int>("storedSize");
+        QTest::addColumn<int>("written");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("more entries than a list keeps") << 10 << 10 << RecentFiles::maxEntries;
+        QTest::newRow("a damaged size") << 2000000000 << 3 << 3;
+    }
+
+    // A size read as it stands would have the start-up ask for two billion keys.
+    void storedSizeIsCappedAtWhatAListKeeps()
+    {
+        QFETCH(int, storedSize);
+        QFETCH(int, written);
+        QFETCH(int, kept);
+        QStringList paths;
+        QSettings settings(QStringLiteral("Velmora"), QStringLiteral("WallpaperSettings"));
+        settings.beginGroup(QStringLiteral("ScreenHistory"));
+        settings.beginWriteArray(QStringLiteral("Screen0"));
+        for (int i = 0; i < written; ++i) {
+            paths << wallpapersDir() + "/Other-1-2/" + QString::number(i) + ".jpg";
+            QVERIFY(writeFile(paths.last(), "img"));
+            settings.setArrayIndex(i);
+            settings.setValue(QStringLiteral("imagePath"), paths.last());
+        }
+        settings.endArray();
+        settings.setValue(QStringLiteral("Screen0/size"), storedSize);
+        settings.endGroup();
+
+        const RecentFiles::Loaded loaded = RecentFiles::load(settings, wallpapersDir());
+        QCOMPARE(loaded.lists.value(0), paths.first(kept));
     }
 
     void mergeOrderAndNeighbours()

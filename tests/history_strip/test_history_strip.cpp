@@ -196,6 +196,43 @@ private Q_SLOTS:
         QVERIFY(window.platform->spannedWallpapers.isEmpty());
     }
 
+    // A scheduled change that ends while the confirmation is open clears the
+    // pick and files its own picture in place of the picked one: "Yes" still
+    // applies what was picked, fetched again.
+    void changeEndingWhileConfirmationIsOpen()
+    {
+        ServiceFixture service;
+        QVERIFY(service.addCategory("c"));
+        QVERIFY(!service.addImage("c", QDate::currentDate(), "new.png", Qt::blue).isEmpty());
+        QVERIFY(!service.addImage("c", QDate::currentDate().addDays(-1), "s1.png", Qt::green).isEmpty());
+        QVERIFY2(service.start(), qPrintable(service.errorString()));
+        TestScreens::apply({{"A", 0, 0, 1920, 1080}, {"B", 1920, 0, 1280, 1024}});
+        Window window(service.origin(), service.caCertificates());
+        window.addChange(0, "s0.png", base, Qt::red);
+        window.addChange(1, "s1.png", base.addSecs(60), Qt::green);
+        Access::loadHistory(*window.w);
+        auto* toggle = window.w->findChild<ToggleSwitch*>("multiScreenToggle");
+        toggle->setChecked(false);
+        toggle->setChecked(true);
+        window.w->setCategoryRating("c", 1);
+        QCOMPARE(window.thumbnails().first()->property("filename").toString(), QStringLiteral("s1.png"));
+        QTest::mouseClick(window.thumbnails().first(), Qt::LeftButton);
+
+        QString said;
+        bool ended = false;
+        onNextBox(&said, [&](QMessageBox* box) {
+            Access::onCountdownExpired(*window.w);
+            ended = QTest::qWaitFor([&] { return !Access::changeInFlight(*window.w); }, 30000);
+            box->button(QMessageBox::Yes)->click();
+        });
+        window.click("historyApplyButton");
+        QVERIFY(ended && !said.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(Access::status(*window.w), QStringLiteral("Обои успешно применены!"), 30000);
+        QVERIFY(window.showsColours({Qt::green, Qt::green}));
+        QCOMPARE((QStringList{window.lastTrigger(0), window.lastTrigger(1)}),
+                 (QStringList{"Historique", "Historique"}));
+    }
+
     // Two of three monitors selected: both get the pick (made before paging it out of view) and a
     // "Historique" line; the third keeps its picture. "Don't show again", ticked and answered No:
     // nothing is applied, and the next apply does not ask, also after a restart.

@@ -15,7 +15,17 @@
 
 namespace {
 
-// Just the keys the setter writes, as Cinnamon and MATE declare them.
+// Just the keys the setter writes, as GNOME, Cinnamon and MATE declare them.
+// The tests bring their own: what a machine has installed must not decide
+// which desktop refuses.
+const char* const kGnomeSchema = R"(<schemalist>
+  <schema id="org.gnome.desktop.background" path="/org/gnome/desktop/background/">
+    <key name="picture-uri" type="s"><default>''</default></key>
+    <key name="picture-uri-dark" type="s"><default>''</default></key>
+    <key name="picture-options" type="s"><default>'zoom'</default></key>
+  </schema>
+</schemalist>
+)";
 const char* const kOtherDesktopSchemas = R"(<schemalist>
   <schema id="org.cinnamon.desktop.background" path="/org/cinnamon/desktop/background/">
     <key name="picture-uri" type="s"><default>''</default></key>
@@ -81,7 +91,21 @@ class TestLinuxWallpaperSetter : public QObject
 private:
     QTemporaryDir m_work;
     QString m_store;
+    // GNOME's schema alone, and with Cinnamon's and MATE's beside it.
+    QString m_gnomeSchemas;
     QString m_schemas;
+
+    bool compileSchemas(const QString& folder, const QList<const char*>& sets)
+    {
+        QDir().mkpath(folder);
+        for (qsizetype i = 0; i < sets.size(); ++i) {
+            QFile schema(folder + QStringLiteral("/velmora-test-%1.gschema.xml").arg(i));
+            if (!schema.open(QIODevice::WriteOnly) || schema.write(sets[i]) < 0)
+                return false;
+        }
+        runOrFail(QStringLiteral("glib-compile-schemas"), {folder});
+        return true;
+    }
 
     QStringList storeFiles() const
     {
@@ -99,11 +123,12 @@ private:
         return path;
     }
 
-    static void resetSession()
+    void resetSession()
     {
         for (const char* variable : {"XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP", "DESKTOP_SESSION", "DISPLAY",
-                                     "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "GSETTINGS_SCHEMA_DIR"})
+                                     "WAYLAND_DISPLAY", "XDG_SESSION_TYPE"})
             qunsetenv(variable);
+        qputenv("GSETTINGS_SCHEMA_DIR", QFile::encodeName(m_gnomeSchemas));
     }
 
 private Q_SLOTS:
@@ -113,13 +138,14 @@ private Q_SLOTS:
         m_store = m_work.filePath(QStringLiteral("store"));
         // GSettings writes to a key file in the temporary XDG_CONFIG_HOME.
         qputenv("GSETTINGS_BACKEND", "keyfile");
+        // Only the schemas compiled here are seen, not the system's.
+        const QString noSystemData = m_work.filePath(QStringLiteral("data"));
+        QDir().mkpath(noSystemData);
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(noSystemData));
+        m_gnomeSchemas = m_work.filePath(QStringLiteral("gnome-schemas"));
         m_schemas = m_work.filePath(QStringLiteral("schemas"));
-        QDir().mkpath(m_schemas);
-        QFile schema(m_schemas + QStringLiteral("/velmora-test.gschema.xml"));
-        QVERIFY(schema.open(QIODevice::WriteOnly));
-        schema.write(kOtherDesktopSchemas);
-        schema.close();
-        runOrFail(QStringLiteral("glib-compile-schemas"), {m_schemas});
+        QVERIFY(compileSchemas(m_gnomeSchemas, {kGnomeSchema}));
+        QVERIFY(compileSchemas(m_schemas, {kGnomeSchema, kOtherDesktopSchemas}));
     }
 
     void init()

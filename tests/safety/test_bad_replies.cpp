@@ -78,10 +78,7 @@ private Q_SLOTS:
         const QMap<QString, QByteArray> before = snapshot(configLocation());
         QVERIFY(runChange(window));
         const QString error = Access::lastApiError(window);
-        QVERIFY2(error.startsWith("Aucun wallpaper disponible dans l'historique pour l'écran 1 "
-                                  "(Erreur API wallpapers: ") &&
-                     error.contains(reason),
-                 qPrintable(error));
+        QVERIFY2(error.startsWith("Erreur API wallpapers pour écran 1: ") && error.contains(reason), qPrintable(error));
         QCOMPARE(snapshot(configLocation()), before);
     }
 };

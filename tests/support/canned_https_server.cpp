@@ -4,6 +4,9 @@
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
 
 namespace {
 
@@ -77,10 +80,38 @@ void CannedHttpsServer::serve(QTcpSocket* socket)
             buffer->remove(0, end + 4);
             const QByteArray target = head.split(' ').value(1);
             m_requests << target;
-            if (m_mode == Mode::Reply)
+            if (m_mode == Mode::Reply && m_tricklePieces > 0)
+                trickle(socket, response(target));
+            else if (m_mode == Mode::Reply)
                 socket->write(response(target));
         }
     });
+}
+
+void CannedHttpsServer::setTrickle(int pieces, int intervalMs, int stallAfter)
+{
+    m_tricklePieces = pieces;
+    m_trickleIntervalMs = intervalMs;
+    m_trickleStallAfter = stallAfter;
+}
+
+void CannedHttpsServer::trickle(QTcpSocket* socket, const QByteArray& response)
+{
+    const qsizetype bodyAt = response.indexOf("\r\n\r\n") + 4;
+    socket->write(response.left(bodyAt));
+    const QByteArray body = response.mid(bodyAt);
+    const qsizetype piece = (body.size() + m_tricklePieces - 1) / m_tricklePieces;
+    auto* timer = new QTimer(socket);
+    auto sent = std::make_shared<int>(0);
+    connect(timer, &QTimer::timeout, socket, [this, socket, timer, body, piece, sent] {
+        if (*sent == m_trickleStallAfter || qsizetype(*sent) * piece >= body.size()) {
+            timer->stop();
+            return;
+        }
+        socket->write(body.mid(qsizetype(*sent) * piece, piece));
+        ++*sent;
+    });
+    timer->start(m_trickleIntervalMs);
 }
 
 void CannedHttpsServer::setResponder(std::function<Answer(const QByteArray& target)> responder)

@@ -41,6 +41,11 @@ public:
     void setReply(int status, const QByteArray& body, const QByteArray& contentType = "application/json",
                   bool chunked = false);
 
+    // Sends the canned reply's body (with its length announced) in this many
+    // pieces, one every intervalMs, as a slow link would; with stallAfter >= 0
+    // it stops after that many pieces and keeps the connection open.
+    void setTrickle(int pieces, int intervalMs, int stallAfter = -1);
+
     struct Answer
     {
         int status = 200;
@@ -60,6 +65,7 @@ public:
 
 private:
     void serve(class QTcpSocket* socket);
+    void trickle(class QTcpSocket* socket, const QByteArray& response);
     QByteArray response(const QByteArray& target) const;
 
     QTcpServer* m_server = nullptr;
@@ -68,6 +74,9 @@ private:
     QByteArray m_body;
     QByteArray m_contentType = "application/json";
     bool m_chunked = false;
+    int m_tricklePieces = 0;
+    int m_trickleIntervalMs = 0;
+    int m_trickleStallAfter = -1;
     QList<QByteArray> m_requests;
     std::function<Answer(const QByteArray&)> m_responder;
 };

@@ -15,9 +15,11 @@
 #include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSemaphore>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QThread>
 #include <QUrlQuery>
 
 namespace {
@@ -337,6 +339,42 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(temporaryFolder() + QStringLiteral("/bad.png")));
     }
 
+    // Quitting while the filing of a change waits behind other file work.
+    void quittingFilesWhatIsOnTheDesktop()
+    {
+        ServiceFixture service;
+        QVERIFY2(startWithFourPictures(service), qPrintable(service.errorString()));
+        auto window = makeWindow(service);
+        window->setCategoryRating(QStringLiteral("c"), 1);
+        const QString log =
+            window->getHistoryDirectory() + QLatin1Char('/') + Access::screenId(*window, 0) + QStringLiteral(".log");
+
+        // A slow disk holds the filing queue until the program quits, and a moment after.
+        auto held = std::make_shared<QSemaphore>();
+        Access::filingJobs(*window).run(
+            window.get(),
+            [held] {
+                held->acquire();
+                QThread::msleep(300);
+                return true;
+            },
+            [](bool) {});
+        QTest::mouseClick(Access::changeNowButton(*window), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(Access::platform(*window).spannedWallpapers.size(), 1, changeTimeoutMs);
+        QVERIFY(Access::desktopAnswered(*window));
+        QVERIFY(!QFileInfo::exists(log));
+
+        held->release();
+        window.reset();
+
+        QFile written(log);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY2(written.readAll().contains("] [Manuel] ["), qPrintable(log));
+        // Listed too: the next start finds it among the screen's recent pictures.
+        window = makeWindow(service);
+        QCOMPARE(Access::screenHistory(*window).value(0).size(), 1);
+    }
+
     void retryAndCountdownStartLoggedChanges()
     {
         ServiceFixture service;
@@ -432,12 +470,10 @@ private Q_SLOTS:
                  QStringLiteral("Aucun wallpaper disponible dans l'historique pour l'écran 1"));
     }
 
-    void refusalAndUnsafeNames()
+    void unsafeNamesAreNoCandidates()
     {
         CannedHttpsServer server;
-        server.setResponder([&](const QByteArray& target) -> CannedHttpsServer::Answer {
-            if (target.contains("category=refused"))
-                return {200, R"({"success":false,"error":"catégorie inconnue"})"};
+        server.setResponder([&](const QByteArray&) -> CannedHttpsServer::Answer {
             // Names that would leave the temporary folder are no candidates.
             return {200, R"({"success":true,"data":[{"filename":"../evil.png"},{"filename":"a/b.png"}]})"};
         });
@@ -450,15 +486,55 @@ private Q_SLOTS:
         QVERIFY(Access::excludedCategories(*window).contains(QStringLiteral("unsafe")));
         for (const QByteArray& request : server.requests())
             QVERIFY2(!request.contains("/get/"), request.constData());
+    }
 
-        // A refused category is dropped like an empty one, not the whole change.
-        window->setCategoryRating(QStringLiteral("refused"), 1);
+    void refusedOrGarbledListAbortsTheChange_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("refused") << QByteArray(R"({"success":false,"error":"catégorie inconnue"})")
+                                 << "catégorie inconnue";
+        QTest::newRow("proxy's error page") << QByteArray("<html><body>502 Bad Gateway</body></html>") << "";
+    }
+
+    // Such a reply says nothing of the category: no exclusion, no old picture
+    // passed off as a change, and the service is asked again once it recovers.
+    void refusedOrGarbledListAbortsTheChange()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, reason);
+        bool recovered = false;
+        CannedHttpsServer server;
+        server.setResponder([&](const QByteArray& target) -> CannedHttpsServer::Answer {
+            if (target.contains("/get/new.png"))
+                return {200, ServiceFixture::encodedImage(QSize(32, 18), Qt::green), "image/png"};
+            if (target.contains("/wallpapers?"))
+                return {200, recovered ? QByteArray(R"({"success":true,"data":[{"filename":"new.png"}]})") : reply};
+            return {200, R"({"success":true,"timestamp":1,"data":[{"id":"c"}]})"};
+        });
+        QVERIFY(server.listen());
+        auto window = makeWindow(server);
+        const QString earlier = window->getWallpapersDirectory() + QStringLiteral("/somewhere/earlier.png");
+        QVERIFY(QDir().mkpath(QFileInfo(earlier).path()));
+        QVERIFY(QImage(QSize(32, 18), QImage::Format_RGB32).save(earlier));
+        Access::screenHistory(*window)[0] = {earlier};
+        window->setCategoryRating(QStringLiteral("c"), 1);
+
         QTest::mouseClick(Access::changeNowButton(*window), Qt::LeftButton);
         QVERIFY(waitForChangeEnd(*window));
-        QVERIFY(Access::excludedCategories(*window).contains(QStringLiteral("refused")));
-        QCOMPARE(Access::lastApiError(*window),
-                 QStringLiteral("Aucun wallpaper disponible dans l'historique pour "
-                                "l'écran 1 (Erreur API wallpapers: catégorie inconnue)"));
+        const QString error = Access::lastApiError(*window);
+        QVERIFY2(error.startsWith(QStringLiteral("Erreur API wallpapers pour écran 1: ")), qPrintable(error));
+        QVERIFY2(error.endsWith(reason), qPrintable(error));
+        QVERIFY(!Access::errorBanner(*window)->isHidden());
+        QCOMPARE(Access::retryCountdownSeconds(*window), 900);
+        QVERIFY(Access::excludedCategories(*window).isEmpty());
+        QVERIFY(Access::platform(*window).spannedWallpapers.isEmpty());
+
+        recovered = true;
+        QTest::mouseClick(Access::changeNowButton(*window), Qt::LeftButton);
+        QVERIFY(waitForChangeEnd(*window));
+        QCOMPARE(Access::statusLabel(*window)->text(), QStringLiteral("Succès !"));
+        QCOMPARE(QFileInfo(Access::currentWallpaper(*window, 0)).fileName(), QStringLiteral("new.png"));
     }
 
     void serviceDownAbortsWithConnectionMessage()

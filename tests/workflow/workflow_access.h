@@ -51,6 +51,16 @@ public:
         return true;
     }
 
+    static WorkQueue& filingJobs(ModernWindow& w) { return w.filingJobs; }
+    // Waits until the desktop's answers given so far have reached the window.
+    static bool desktopAnswered(ModernWindow& w)
+    {
+        bool answered = false;
+        w.wallpaperJobs.run(
+            &w, [] { return true; }, [&](bool) { answered = true; });
+        return QTest::qWaitFor([&] { return answered; }, 30000);
+    }
+
     // A rebuild of the categories tab, as a new catalogue brings it.
     static void clearTiles(ModernWindow& w) { w.clearCategoriesDisplay(); }
 

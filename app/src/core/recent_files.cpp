@@ -66,7 +66,10 @@ RecentFiles::Loaded RecentFiles::load(QSettings& settings, const QString& wallpa
         if (!ok)
             continue;
         QList<QString> kept;
-        const int size = settings.beginReadArray(group);
+        // A list never holds more than maxEntries: a damaged or hostile size
+        // must not make the start-up read billions of keys, and what lies
+        // beyond it was never ours.
+        const int size = qBound(0, settings.beginReadArray(group), maxEntries);
         for (int i = 0; i < size; ++i) {
             settings.setArrayIndex(i);
             const QString path = settings.value(pathKey).toString();

@@ -39,6 +39,6 @@ public:
         QList<int> screens;
     };
     // Reads the group back, keeping the stored paths that are filed wallpapers
-    // and still exist.
+    // and still exist; of each array only the first maxEntries are read.
     static Loaded load(QSettings& settings, const QString& wallpapersDirectory);
 };

@@ -3,12 +3,14 @@
 #include "platform/platform_services.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QPixmap>
 #include <QTimer>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -138,8 +140,8 @@ bool ServiceApi::decodeImage(const QByteArray& body, QPixmap& pixmap)
 ServiceRequestLimits ServiceApi::defaultLimits(ServiceReplyKind kind)
 {
     if (kind == ServiceReplyKind::Image)
-        return {imageTimeoutMs, maxImageBytes};
-    return {jsonTimeoutMs, maxJsonBytes};
+        return {inactivityMs, maxImageBytes};
+    return {inactivityMs, maxJsonBytes, 60 * 1000};
 }
 
 QSslConfiguration ServiceApi::sslConfiguration(const QList<QSslCertificate>& extraCa, const PlatformServices& platform)
@@ -189,21 +191,45 @@ bool ServiceApi::acceptOwnCaChain(QNetworkReply* reply, const QList<QSslError>& 
 
 void ServiceApi::applyLimits(QNetworkReply* reply, const ServiceRequestLimits& limits)
 {
-    auto* deadline = new QTimer(reply);
-    deadline->setSingleShot(true);
-    QObject::connect(deadline, &QTimer::timeout, reply, [reply, limits] {
+    // Silence fails a request, slowness alone does not: the inactivity limit
+    // starts again with every byte, and the overall cap grows with the body
+    // the service announces.
+    auto* silence = new QTimer(reply);
+    silence->setSingleShot(true);
+    QObject::connect(silence, &QTimer::timeout, reply, [reply, limits] {
         cutShort(reply,
-                 QStringLiteral("le service n'a pas répondu dans les %1 s").arg(double(limits.timeoutMs) / 1000));
+                 QStringLiteral("le service n'a pas répondu pendant %1 s").arg(double(limits.inactivityMs) / 1000));
     });
-    QObject::connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
-    deadline->start(limits.timeoutMs);
+    auto* cap = new QTimer(reply);
+    cap->setSingleShot(true);
+    QObject::connect(cap, &QTimer::timeout, reply, [reply, cap] {
+        cutShort(reply, QStringLiteral("réponse du service trop lente: pas reçue en entier en %1 s")
+                            .arg(double(cap->property("totalMs").toLongLong()) / 1000));
+    });
+    QElapsedTimer sent;
+    sent.start();
+    const auto armCap = [cap, sent, limits](qint64 bodyBytes) {
+        const qint64 rate = qMax<qint64>(1, limits.slowestBytesPerSecond);
+        const qint64 totalMs = qMin<qint64>(limits.capBaseMs + bodyBytes * 1000 / rate, INT_MAX);
+        cap->setProperty("totalMs", totalMs);
+        cap->start(int(qMax<qint64>(0, totalMs - sent.elapsed())));
+    };
+    QObject::connect(reply, &QNetworkReply::finished, silence, &QTimer::stop);
+    QObject::connect(reply, &QNetworkReply::finished, cap, &QTimer::stop);
+    QObject::connect(reply, &QNetworkReply::downloadProgress, silence, [silence] { silence->start(); });
+    silence->start(limits.inactivityMs);
+    armCap(0);
 
     const QString tooLarge =
         QStringLiteral("réponse du service trop volumineuse (plus de %1 octets)").arg(limits.maxBodyBytes);
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, limits, tooLarge] {
-        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, limits, tooLarge, silence, armCap] {
+        silence->start();
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        const qint64 announced = length.isValid() ? length.toLongLong() : limits.maxBodyBytes;
         if (announced > limits.maxBodyBytes)
             cutShort(reply, tooLarge);
+        else
+            armCap(announced);
     });
     // A body that arrives whole in one read finishes before any progress
     // could abort it; it is still refused, here, before the caller's handler runs.

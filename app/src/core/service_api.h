@@ -19,10 +19,16 @@ enum class ServiceReplyKind { Json, Image };
 
 struct ServiceRequestLimits
 {
-    // Whole-request deadline, from sending to the last byte.
-    int timeoutMs = 0;
+    // No byte for this long, from sending or since the last one, fails the request.
+    int inactivityMs = 0;
     // Largest body accepted; a larger one fails the request.
     qint64 maxBodyBytes = 0;
+    // However steadily the bytes come, the whole request ends within this
+    // much plus the time its announced body (maxBodyBytes when none is
+    // announced) takes at slowestBytesPerSecond: a large picture on a slow
+    // link still arrives, a server trickling for ever does not keep a change.
+    int capBaseMs = 120 * 1000;
+    qint64 slowestBytesPerSecond = 4 * 1024;
 };
 
 // One element of the category list, with missing or non-string members read as "".
@@ -55,8 +61,7 @@ struct WallpaperListReply
 class ServiceApi
 {
 public:
-    static constexpr int jsonTimeoutMs = 30 * 1000;
-    static constexpr int imageTimeoutMs = 120 * 1000;
+    static constexpr int inactivityMs = 30 * 1000;
     static constexpr qint64 maxJsonBytes = 2 * 1024 * 1024;
     static constexpr qint64 maxImageBytes = 64 * 1024 * 1024;
 
@@ -95,7 +100,7 @@ public:
     static bool acceptOwnCaChain(QNetworkReply* reply, const QList<QSslError>& errors,
                                  const QList<QSslCertificate>& ownCa, const PlatformServices& platform);
 
-    // Arms the deadline and the body cap on a reply that was just sent, before
+    // Arms the time limits and the body cap on a reply that was just sent, before
     // the caller connects its own finished handler. A breach aborts the reply
     // (or, when it had already arrived whole, marks it failed).
     static void applyLimits(QNetworkReply* reply, const ServiceRequestLimits& limits);

@@ -135,18 +135,21 @@ void ModernWindow::applySavedCategoryImage(const QString& path, int screenIndex)
             if (i != screenIndex && !history.isEmpty())
                 wallpapers.insert(i, history.first());
         }
-        rebuildCompositeWallpaper(wallpapers, [this] { showCategoryApplied(); });
+        rebuildCompositeWallpaper(wallpapers, [this](bool accepted) { showCategoryApplied(accepted); });
         return;
     }
-    setWallpaperWithSmoothTransition(path, [this](bool accepted) {
-        // A desktop that refused the picture is no success.
-        if (accepted)
-            showCategoryApplied();
-    });
+    setWallpaperWithSmoothTransition(path, [this](bool accepted) { showCategoryApplied(accepted); });
 }
 
-void ModernWindow::showCategoryApplied()
+void ModernWindow::showCategoryApplied(bool accepted)
 {
+    // A desktop that refused the picture, or a composite that could not be
+    // built, is no success.
+    if (!accepted) {
+        statusLabel->setText(QStringLiteral("Не удалось применить обои"));
+        statusLabel->setStyleSheet(QStringLiteral("color: #d14836; font-weight: bold;"));
+        return;
+    }
     statusLabel->setText(QStringLiteral("Обои успешно применены!"));
     statusLabel->setStyleSheet(QStringLiteral("color: #2196F3; font-weight: bold;"));
 }

@@ -8,6 +8,7 @@
 #include "core/service_file_name.h"
 #include "widgets/screen_selector.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -260,17 +261,27 @@ void ModernWindow::onApplyHistoryClicked()
     if (targets.isEmpty())
         return;
 
-    if (targets.size() >= 2 && !dontShowMultiScreenWarning)
-        showMultiScreenWarningDialog(targets);
-    else
-        applyHistoryImageToScreens(targets);
+    // Taken before the confirmation: a change that ends while it is open
+    // reloads the history, which clears the pick.
+    const QString picked = selectedHistoryImagePath;
+    if (targets.size() < 2 || dontShowMultiScreenWarning || showMultiScreenWarningDialog(targets))
+        applyHistoryImageToScreens(targets, picked);
 }
 
-void ModernWindow::applyHistoryImageToScreens(const QList<int>& screens)
+void ModernWindow::applyHistoryImageToScreens(const QList<int>& screens, const QString& picked)
 {
+    // Nothing picked would compose the screens black.
+    if (screens.isEmpty() || picked.isEmpty()) {
+        qDebug() << "[HISTORY] Application refusée: aucune image choisie";
+        return;
+    }
+    // A change that ended while the confirmation was open keeps only its own
+    // picture in each monitor's folder: the pick is fetched again, for the same screens.
+    if (!isOwnPlainFile(picked)) {
+        redownloadHistoryImage(QFileInfo(picked).fileName(), screens);
+        return;
+    }
     statusLabel->setText(QStringLiteral("Применение обоев..."));
-    // Recording reloads the history, which clears the pick.
-    const QString picked = selectedHistoryImagePath;
 
     QMap<int, QString> wallpapers;
     for (int screen : screens)
@@ -295,7 +306,7 @@ void ModernWindow::applyHistoryImageToScreens(const QList<int>& screens)
     });
 }
 
-void ModernWindow::redownloadHistoryImage(const QString& filename)
+void ModernWindow::redownloadHistoryImage(const QString& filename, const QList<int>& screens)
 {
     statusLabel->setText(QStringLiteral("Загрузка изображения из API..."));
     // The name becomes a request and a file in a monitor's folder.
@@ -303,7 +314,7 @@ void ModernWindow::redownloadHistoryImage(const QString& filename)
         return;
     QNetworkReply* reply =
         sendServiceRequest(ServiceApi::imageUrl(environment.serviceOrigin, filename), ServiceReplyKind::Image);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, filename] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, filename, screens] {
         reply->deleteLater();
         if (!ServiceApi::succeeded(reply))
             return;
@@ -321,6 +332,10 @@ void ModernWindow::redownloadHistoryImage(const QString& filename)
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit())
             return;
+        if (!screens.isEmpty()) {
+            applyHistoryImageToScreens(screens, path);
+            return;
+        }
         selectedHistoryImagePath = path;
         onApplyHistoryClicked();
     });

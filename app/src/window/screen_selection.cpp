@@ -29,7 +29,7 @@ void ModernWindow::initializeScreenDeselectionStates()
     }
 }
 
-void ModernWindow::showMultiScreenWarningDialog(const QList<int>& selectedScreens)
+bool ModernWindow::showMultiScreenWarningDialog(const QList<int>& selectedScreens)
 {
     QMessageBox box(this);
     box.setWindowTitle(QStringLiteral("Применение на несколько экранов"));
@@ -61,8 +61,7 @@ void ModernWindow::showMultiScreenWarningDialog(const QList<int>& selectedScreen
         QSettings settings = openSettings();
         settings.setValue(QStringLiteral("dontShowMultiScreenWarning"), true);
     }
-    if (answer == QMessageBox::Yes)
-        applyHistoryImageToScreens(selectedScreens);
+    return answer == QMessageBox::Yes;
 }
 
 void ModernWindow::onMultiScreenToggled(bool enabled)

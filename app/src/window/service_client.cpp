@@ -217,13 +217,15 @@ void ModernWindow::handleWallpaperListReply(QNetworkReply* reply, int screenInde
     }
 
     const WallpaperListReply list = ServiceApi::readWallpaperList(reply->readAll());
-    // A refusal concerns this category only (one the service no longer has,
-    // say): it ends the walk like a category with nothing new.
+    // A refusal or a reply that is no JSON (a proxy's error page, say) tells
+    // nothing of the category: the change fails and is retried, and the
+    // category stays in the draw.
     if (!list.success) {
-        qDebug() << "[API] Erreur API wallpapers pour écran" << screenNumber << ":" << categoryId << list.error;
-        currentMultiDownload->refusals.insert(screenIndex, list.error);
+        handleMultiDownloadError(
+            QStringLiteral("Erreur API wallpapers pour écran %1: %2").arg(screenNumber).arg(list.error));
+        return;
     }
-    const QStringList fileNames = list.success ? list.fileNames : QStringList();
+    const QStringList& fileNames = list.fileNames;
 
     // What this screen already showed is not new for it.
     QSet<QString> seen;
@@ -247,8 +249,7 @@ void ModernWindow::handleWallpaperListReply(QNetworkReply* reply, int screenInde
     // forever: a service naming dates in a cycle must not keep the chain asking.
     const QDate requested = DateHelper::parseDate(date);
     const QDate nearest = DateHelper::parseDate(list.nearestPreviousDate);
-    if (list.success && nearest.isValid() && requested.isValid() && nearest < requested &&
-        walkStep + 1 < maxDateWalkSteps) {
+    if (nearest.isValid() && requested.isValid() && nearest < requested && walkStep + 1 < maxDateWalkSteps) {
         requestWallpaperList(screenIndex, categoryId, list.nearestPreviousDate, walkStep + 1);
         return;
     }
@@ -266,13 +267,8 @@ void ModernWindow::getRandomWallpaperFromHistory(int screenIndex)
         return;
     const QList<QString> history = screenWallpaperHistory.value(screenIndex);
     if (history.isEmpty()) {
-        QString message =
-            QStringLiteral("Aucun wallpaper disponible dans l'historique pour l'écran %1").arg(screenIndex + 1);
-        // A service that refused the lists is the likelier cause: say how.
-        const QString refusal = currentMultiDownload->refusals.value(screenIndex);
-        if (!refusal.isEmpty())
-            message += QStringLiteral(" (Erreur API wallpapers: %1)").arg(refusal);
-        handleMultiDownloadError(message);
+        handleMultiDownloadError(
+            QStringLiteral("Aucun wallpaper disponible dans l'historique pour l'écran %1").arg(screenIndex + 1));
         return;
     }
 

@@ -48,7 +48,7 @@ void ModernWindow::setMultipleWallpapers(const QMap<int, QString>& imagePaths, s
         });
 }
 
-void ModernWindow::rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers, std::function<void()> done)
+void ModernWindow::rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers, std::function<void(bool)> done)
 {
     const WallpaperBuilder builder;
     PlatformServices* platform = environment.platform.get();
@@ -74,8 +74,8 @@ void ModernWindow::rebuildCompositeWallpaper(const QMap<int, QString>& wallpaper
             }
             return false;
         },
-        [done = std::move(done)](bool) {
+        [done = std::move(done)](bool accepted) {
             if (done)
-                done();
+                done(accepted);
         });
 }
