@@ -199,6 +199,9 @@ done
 export WINEPATH="$winepath_list"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# The program's own diagnostic lines go to its log rather than to the debugger (wine hands
+# WINEQT_* to Windows programs as QT_*).
+export WINEQT_FORCE_STDERR_LOGGING=1
 
 probe="$program_build/probe.exe"
 if [[ ! -f "$probe" || "$root/tests/windows/probe.cpp" -nt "$probe" ]]; then
@@ -340,7 +343,6 @@ elif wait_for composite_set; then
     fi
 else
     fail "change applied" "after a click on the change-now button ($(cat "$work/button")) Wallpaper never named a BMP: \"$(reg_value "$desktop" Wallpaper || true)\""
-    grep -v '^ *$' "$work/velmora-1.log" | tail -n 20 | sed 's/^/  velmora: /'
 fi
 
 # The change log under the Windows data folder names the picture and the trigger.
@@ -470,6 +472,10 @@ done
 joined="$(printf '%s, ' "${line[@]}")"
 joined="${joined%, }"
 if ((${#failed[@]} > 0)); then
+    for log in "$work"/velmora-*.log; do
+        echo "--- the last lines of $(basename "$log"):"
+        grep -av '^ *$' "$log" | tail -n 15
+    done
     say "failed: $(printf '%s; ' "${failed[@]}")"
 fi
 echo "program: $joined"
