@@ -65,9 +65,7 @@ cleanup() {
         kill "$xvfb_pid" 2>/dev/null || true
         wait "$xvfb_pid" 2>/dev/null || true
     fi
-    if [[ -n "${VELMORA_WINE_KEEP:-}" ]]; then
-        say "logs kept in $work"
-    else
+    if [[ -z "${VELMORA_WINE_KEEP:-}" ]]; then
         rm -rf "$work"
     fi
 }
@@ -484,6 +482,9 @@ if ((${#failed[@]} > 0)); then
         grep -av '^ *$' "$log" | tail -n 15
     done
     say "failed: $(printf '%s; ' "${failed[@]}")"
+fi
+if [[ -n "${VELMORA_WINE_KEEP:-}" ]]; then
+    say "logs kept in $work"
 fi
 echo "program: $joined"
 ((${#failed[@]} == 0))
