@@ -227,7 +227,7 @@ HttpConnection::HttpConnection(qintptr descriptor, const std::optional<QSslConfi
     connect(&m_deliveryCheck, &QTimer::timeout, this, &HttpConnection::checkDelivered);
     if (!m_socket->setSocketDescriptor(descriptor)) {
         ::close(int(descriptor));
-        m_state = State::Closed;
+        enter(State::Closed);
         QMetaObject::invokeMethod(this, &HttpConnection::closed, Qt::QueuedConnection);
         return;
     }

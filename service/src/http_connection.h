@@ -71,7 +71,6 @@ public:
     // is the body (fileSize bytes from its current position).
     void respond(const ServiceResponse& response, std::unique_ptr<QFile> file = nullptr, qint64 fileSize = 0);
 
-    QString peer() const { return m_peer; }
     // Closing it frees a place at once and costs a client nothing it asked
     // for: idle between requests, or still in a handshake past its grace.
     bool isReclaimable(qint64 handshakeGraceMs) const;
