@@ -370,10 +370,16 @@ fi
 
 # A display change re-applies each screen's last picture. The wallpaper is cleared first; the
 # re-application sets it again (for one screen, the screen's own picture). The message is posted
-# again on each look, as Windows sends one per change, so that a program still starting gets it.
+# again now and then, as Windows sends one per change, so that a program still starting gets it;
+# never more often than every few seconds, since each message restarts the program's wait for
+# the display to settle (half a second), and a stream of them would hold the re-application off.
+last_post=-100
 wallpaper_reapplied() {
     local value
-    run_probe display-change >"$work/posted" || return 1
+    if ((SECONDS - last_post >= 3)); then
+        run_probe display-change >"$work/posted" || return 1
+        last_post=$SECONDS
+    fi
     value="$(run_probe wallpaper)" || return 1
     [[ -n "$value" ]]
 }
@@ -383,6 +389,7 @@ display_change() { # WHEN
         return 1
     fi
     run_probe clear-wallpaper
+    last_post=-100
     if [[ -n "$(run_probe wallpaper)" ]]; then
         fail "display change" "the wallpaper could not be cleared before the display change $1"
         return 1
