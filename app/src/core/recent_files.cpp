@@ -1,14 +1,15 @@
 #include "recent_files.h"
 
 #include "service_file_name.h"
+#include "settings_keys.h"
 
 #include <QFileInfo>
 #include <QSettings>
 
 namespace {
-const QString groupName = QStringLiteral("ScreenHistory");
-const QString arrayPrefix = QStringLiteral("Screen");
-const QString pathKey = QStringLiteral("imagePath");
+constexpr QLatin1StringView groupName = SettingsKeys::ScreenHistoryGroup;
+constexpr QLatin1StringView arrayPrefix = SettingsKeys::ScreenHistoryArrayPrefix;
+constexpr QLatin1StringView pathKey = SettingsKeys::ScreenHistoryImagePath;
 } // namespace
 
 QString RecentFiles::prepend(QList<QString>& list, const QString& path)

@@ -4,6 +4,7 @@
 #include "modern_window.h"
 
 #include "core/categories_cache.h"
+#include "core/settings_keys.h"
 #include "core/weighted_choice.h"
 #include "utils/settings_store.h"
 #include "widgets/hover_filters.h"
@@ -46,7 +47,7 @@ void ModernWindow::setCategoryRating(const QString& categoryId, int rating)
 void ModernWindow::saveCategoryRating(const QString& categoryId, int rating)
 {
     QSettings settings = openSettings();
-    settings.beginGroup(QStringLiteral("categoryRatings"));
+    settings.beginGroup(SettingsKeys::CategoryRatingsGroup);
     settings.setValue(categoryId, rating);
     settings.endGroup();
 }
@@ -54,7 +55,7 @@ void ModernWindow::saveCategoryRating(const QString& categoryId, int rating)
 void ModernWindow::loadCategoryRatings()
 {
     QSettings settings = openSettings();
-    settings.beginGroup(QStringLiteral("categoryRatings"));
+    settings.beginGroup(SettingsKeys::CategoryRatingsGroup);
     const QStringList keys = settings.childKeys();
     for (const QString& key : keys)
         categoryRatings.insert(key, settings.value(key, 1).toInt());

@@ -2,6 +2,7 @@
 
 #include "modern_window.h"
 
+#include "core/settings_keys.h"
 #include "utils/settings_store.h"
 #include "widgets/countdown_widget.h"
 #include "widgets/screen_selector.h"
@@ -59,7 +60,7 @@ bool ModernWindow::showMultiScreenWarningDialog(const QList<int>& selectedScreen
     if (dontShowAgain->isChecked()) {
         dontShowMultiScreenWarning = true;
         QSettings settings = openSettings();
-        settings.setValue(QStringLiteral("dontShowMultiScreenWarning"), true);
+        settings.setValue(SettingsKeys::DontShowMultiScreenWarning, true);
     }
     return answer == QMessageBox::Yes;
 }

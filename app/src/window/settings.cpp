@@ -5,6 +5,7 @@
 #include "config/startup_manager.h"
 #include "core/change_schedule.h"
 #include "core/settings_file.h"
+#include "core/settings_keys.h"
 #include "platform/platform_services.h"
 #include "utils/settings_store.h"
 #include "utils/utils.h"
@@ -27,15 +28,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const QString kFrequencyKey = QStringLiteral("frequency/combo");
-const QString kCustomValueKey = QStringLiteral("frequency/customValue");
-const QString kCustomUnitKey = QStringLiteral("frequency/customUnit");
-const QString kAdjustmentKey = QStringLiteral("adjustment/mode");
-const QString kStartupKey = QStringLiteral("system/startupToggle");
-const QString kChangeOnStartupKey = QStringLiteral("system/changeOnStartup");
-const QString kMultiScreenKey = QStringLiteral("system/multiScreen");
-const QString kMultiScreenWarningKey = QStringLiteral("dontShowMultiScreenWarning");
 
 constexpr int kSpanPosition = 2;
 const QSize kAdjustmentPictureBox(136, 150);
@@ -404,21 +396,21 @@ void ModernWindow::loadSettings()
         if (settings.status() != QSettings::NoError)
             qDebug() << "[INIT] Paramètres illisibles, valeurs par défaut utilisées:" << settings.fileName();
 
-        selectStoredPosition(frequencyCombo, settings.value(kFrequencyKey, 0));
-        customValueSpinBox->setValue(settings.value(kCustomValueKey, 30).toInt());
-        selectStoredPosition(customUnitCombo, settings.value(kCustomUnitKey, 0));
-        selectStoredPosition(adjustmentCombo, settings.value(kAdjustmentKey, 0));
+        selectStoredPosition(frequencyCombo, settings.value(SettingsKeys::Frequency, 0));
+        customValueSpinBox->setValue(settings.value(SettingsKeys::CustomValue, 30).toInt());
+        selectStoredPosition(customUnitCombo, settings.value(SettingsKeys::CustomUnit, 0));
+        selectStoredPosition(adjustmentCombo, settings.value(SettingsKeys::Adjustment, 0));
 
-        const bool startWithSystem = settings.value(kStartupKey, true).toBool();
+        const bool startWithSystem = settings.value(SettingsKeys::StartWithSystem, true).toBool();
         startupToggle->setChecked(startWithSystem);
-        changeOnStartupToggle->setChecked(settings.value(kChangeOnStartupKey, false).toBool());
+        changeOnStartupToggle->setChecked(settings.value(SettingsKeys::ChangeOnStartup, false).toBool());
         changeOnStartupToggle->setEnabled(startWithSystem);
-        multiScreenToggle->setChecked(settings.value(kMultiScreenKey, true).toBool());
+        multiScreenToggle->setChecked(settings.value(SettingsKeys::MultiScreen, true).toBool());
     }
 
     loadCategoryRatings();
     loadHistoryFromSettings();
-    dontShowMultiScreenWarning = openSettings().value(kMultiScreenWarningKey, false).toBool();
+    dontShowMultiScreenWarning = openSettings().value(SettingsKeys::DontShowMultiScreenWarning, false).toBool();
     populateHistoryScreenCombo();
     isLoadingSettings = false;
 
@@ -432,13 +424,13 @@ void ModernWindow::saveSettings()
 {
     {
         QSettings settings = openSettings();
-        settings.setValue(kFrequencyKey, frequencyCombo->currentIndex());
-        settings.setValue(kCustomValueKey, customValueSpinBox->value());
-        settings.setValue(kCustomUnitKey, customUnitCombo->currentIndex());
-        settings.setValue(kAdjustmentKey, adjustmentCombo->currentIndex());
-        settings.setValue(kStartupKey, startupToggle->isChecked());
-        settings.setValue(kChangeOnStartupKey, changeOnStartupToggle->isChecked());
-        settings.setValue(kMultiScreenKey, multiScreenToggle->isChecked());
+        settings.setValue(SettingsKeys::Frequency, frequencyCombo->currentIndex());
+        settings.setValue(SettingsKeys::CustomValue, customValueSpinBox->value());
+        settings.setValue(SettingsKeys::CustomUnit, customUnitCombo->currentIndex());
+        settings.setValue(SettingsKeys::Adjustment, adjustmentCombo->currentIndex());
+        settings.setValue(SettingsKeys::StartWithSystem, startupToggle->isChecked());
+        settings.setValue(SettingsKeys::ChangeOnStartup, changeOnStartupToggle->isChecked());
+        settings.setValue(SettingsKeys::MultiScreen, multiScreenToggle->isChecked());
     }
     saveHistoryToSettings();
 }

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// Every key the program keeps in its settings (see openSettings()). The words
+// are what files and registry branches already written hold: changing one
+// loses the user's setting.
+namespace SettingsKeys {
+// The settings tab, saved whole by its save button.
+inline constexpr QLatin1StringView Frequency{"frequency/combo"};
+inline constexpr QLatin1StringView CustomValue{"frequency/customValue"};
+inline constexpr QLatin1StringView CustomUnit{"frequency/customUnit"};
+inline constexpr QLatin1StringView Adjustment{"adjustment/mode"};
+inline constexpr QLatin1StringView StartWithSystem{"system/startupToggle"};
+inline constexpr QLatin1StringView ChangeOnStartup{"system/changeOnStartup"};
+inline constexpr QLatin1StringView MultiScreen{"system/multiScreen"};
+// Written at once when the box is ticked, never by the settings tab's save.
+inline constexpr QLatin1StringView DontShowMultiScreenWarning{"dontShowMultiScreenWarning"};
+
+// One value per category id inside this group.
+inline constexpr QLatin1StringView CategoryRatingsGroup{"categoryRatings"};
+
+// The recent pictures: one array "<prefix><screen index>" of ImagePath values
+// inside this group.
+inline constexpr QLatin1StringView ScreenHistoryGroup{"ScreenHistory"};
+inline constexpr QLatin1StringView ScreenHistoryArrayPrefix{"Screen"};
+inline constexpr QLatin1StringView ScreenHistoryImagePath{"imagePath"};
+} // namespace SettingsKeys
