@@ -127,8 +127,7 @@ bool writeLogs(ModernWindow& window, qint64 totalBytes, int entriesPerScreen)
     for (int screen = 0; screen < screenCount; ++screen) {
         qint64 lines = 0;
         const QByteArray data = buildLog(screen, totalBytes / screenCount, entriesPerScreen, lines);
-        QFile file(window.getHistoryDirectory() + QLatin1Char('/') + Access::screenId(window, screen) +
-                   QStringLiteral(".log"));
+        QFile file(PathHelper::monitorLogPath(window.getHistoryDirectory(), Access::screenId(window, screen)));
         if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
             return false;
     }
@@ -264,12 +263,12 @@ int main(int argc, char** argv)
     // Every monitor's current picture, filed and logged.
     for (int screen = 0; screen < screenCount; ++screen) {
         const QString id = Access::screenId(*window, screen);
-        const QString folder = window->getWallpapersDirectory() + QLatin1Char('/') + id;
+        const QString folder = PathHelper::monitorFolderPath(window->getWallpapersDirectory(), id);
         QDir().mkpath(folder);
         QFile picture(folder + QStringLiteral("/current.jpg"));
         if (!picture.open(QIODevice::WriteOnly) || picture.write(jpegs.at(screen)) != jpegs.at(screen).size())
             return fail("cannot file the pictures");
-        ChangeLog::append(window->getHistoryDirectory() + QLatin1Char('/') + id + QStringLiteral(".log"),
+        ChangeLog::append(PathHelper::monitorLogPath(window->getHistoryDirectory(), id),
                           ChangeLog::formatLine(QDateTime::currentDateTime(), QStringLiteral("current.jpg"),
                                                 QStringLiteral("Manuel"), QStringLiteral("Remplir")));
     }

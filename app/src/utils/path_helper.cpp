@@ -119,6 +119,16 @@ QString PathHelper::getThumbnailsCacheDirectory()
     return ensureDirectory(cacheLocation() + QStringLiteral("/thumbnails"));
 }
 
+QString PathHelper::monitorFolderPath(const QString& wallpapersDirectory, const QString& screenId)
+{
+    return wallpapersDirectory + QLatin1Char('/') + screenId;
+}
+
+QString PathHelper::monitorLogPath(const QString& historyDirectory, const QString& screenId)
+{
+    return historyDirectory + QLatin1Char('/') + screenId + QStringLiteral(".log");
+}
+
 #ifdef Q_OS_UNIX
 
 QString PathHelper::getTemporaryDirectory()

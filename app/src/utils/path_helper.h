@@ -12,6 +12,10 @@ public:
     static QString getHistoryDirectory();
     static QString getCategoriesCachePath();
     static QString getThumbnailsCacheDirectory();
+    // A monitor's own folder of filed pictures, and its change log, named
+    // after the monitor's unique id. Only paths: nothing is created.
+    static QString monitorFolderPath(const QString& wallpapersDirectory, const QString& screenId);
+    static QString monitorLogPath(const QString& historyDirectory, const QString& screenId);
     // Downloads in progress and the composite. On Linux a folder only this
     // user can enter: "Velmora" in the session's runtime folder, else
     // "Velmora-<uid>" in the temporary folder (a fresh private folder when

@@ -5,6 +5,7 @@
 
 #include "core/categories_cache.h"
 #include "core/service_file_name.h"
+#include "utils/path_helper.h"
 #include "widgets/apply_category_dialog.h"
 #include "widgets/screen_selector.h"
 #include "widgets/toggle_switch.h"
@@ -106,7 +107,7 @@ void ModernWindow::applyCategoryImage(QNetworkReply* reply, const QString& filen
 {
     if (!ServiceApi::succeeded(reply))
         return;
-    const QString folder = getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex);
+    const QString folder = PathHelper::monitorFolderPath(getWallpapersDirectory(), getScreenUniqueId(screenIndex));
     const QString path = folder + QLatin1Char('/') + filename;
     // Decoding and writing a full-size picture would hold the window up.
     pictureJobs.run(

@@ -60,27 +60,25 @@ void ModernWindow::logWallpaperChange(int screenIndex, const QString& filename, 
     // naming a file of the monitor's folder.
     if (!isSafeServiceFileName(filename))
         return;
-    const QString path =
-        getHistoryDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex) + QStringLiteral(".log");
+    const QString path = PathHelper::monitorLogPath(getHistoryDirectory(), getScreenUniqueId(screenIndex));
     ChangeLog::append(path, ChangeLog::formatLine(QDateTime::currentDateTime(), filename, triggerMode, adjustMode));
 }
 
 bool ModernWindow::hasScreenLog(int screenIndex) const
 {
-    return ChangeLog::hasContent(getHistoryDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex) +
-                                 QStringLiteral(".log"));
+    return ChangeLog::hasContent(PathHelper::monitorLogPath(getHistoryDirectory(), getScreenUniqueId(screenIndex)));
 }
 
 QString ModernWindow::getCurrentWallpaperByScreenId(const QString& screenId) const
 {
     if (!isSafeServiceFileName(screenId))
         return {};
-    const QString line =
-        ChangeLog::lastNonEmptyLine(getHistoryDirectory() + QLatin1Char('/') + screenId + QStringLiteral(".log"));
+    const QString line = ChangeLog::lastNonEmptyLine(PathHelper::monitorLogPath(getHistoryDirectory(), screenId));
     const std::optional<ChangeLogLine> fields = ChangeLog::parseLine(line);
     if (!fields)
         return {};
-    const QString path = getWallpapersDirectory() + QLatin1Char('/') + screenId + QLatin1Char('/') + fields->fileName;
+    const QString path =
+        PathHelper::monitorFolderPath(getWallpapersDirectory(), screenId) + QLatin1Char('/') + fields->fileName;
     return QFileInfo(path).isFile() ? path : QString();
 }
 
@@ -111,8 +109,8 @@ FilingRequest ModernWindow::filingRequest(int screenIndex, const QString& imageP
     FilingRequest request;
     request.screenIndex = screenIndex;
     request.sourcePath = imagePath;
-    request.screenFolder = getWallpapersDirectory() + QLatin1Char('/') + screenId;
-    request.logPath = getHistoryDirectory() + QLatin1Char('/') + screenId + QStringLiteral(".log");
+    request.screenFolder = PathHelper::monitorFolderPath(getWallpapersDirectory(), screenId);
+    request.logPath = PathHelper::monitorLogPath(getHistoryDirectory(), screenId);
     // A name with a line break or a path in it would not read back as one line
     // naming a file of the monitor's folder.
     if (isSafeServiceFileName(fileName))
@@ -222,7 +220,7 @@ QList<QString> ModernWindow::screenLogPaths() const
     const QString historyDirectory = getHistoryDirectory();
     QList<QString> paths;
     for (int screen = 0; screen < screenCount; ++screen)
-        paths.append(historyDirectory + QLatin1Char('/') + getScreenUniqueId(screen) + QStringLiteral(".log"));
+        paths.append(PathHelper::monitorLogPath(historyDirectory, getScreenUniqueId(screen)));
     return paths;
 }
 

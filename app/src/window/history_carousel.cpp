@@ -6,6 +6,7 @@
 #include "core/categories_cache.h"
 #include "core/picture_check.h"
 #include "core/service_file_name.h"
+#include "utils/path_helper.h"
 #include "widgets/screen_selector.h"
 
 #include <QDebug>
@@ -227,7 +228,8 @@ void ModernWindow::onHistoryThumbnailClicked(QPushButton* button)
     // Where that monitor filed its copy when the change was made.
     selectedHistoryImagePath =
         isSafeServiceFileName(filename)
-            ? getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex) + QLatin1Char('/') + filename
+            ? PathHelper::monitorFolderPath(getWallpapersDirectory(), getScreenUniqueId(screenIndex)) +
+                  QLatin1Char('/') + filename
             : QString();
 }
 
@@ -322,7 +324,8 @@ void ModernWindow::redownloadHistoryImage(const QString& filename, const QList<i
         // An error page or a cut-off download must not become a filed picture or the wallpaper.
         if (!isCompletePicture(body))
             return;
-        const QString folder = getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(currentHistoryScreen);
+        const QString folder =
+            PathHelper::monitorFolderPath(getWallpapersDirectory(), getScreenUniqueId(currentHistoryScreen));
         QDir().mkpath(folder);
         const QString path = folder + QLatin1Char('/') + filename;
         // A link in its place is replaced, never written through.

@@ -25,14 +25,14 @@ const QString compositeFileName = QStringLiteral("composite_wallpaper.bmp");
 QString ModernWindow::copyImageToWallpapers(const QString& sourcePath, int screenIndex)
 {
     return fileIntoScreenFolder(sourcePath,
-                                getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex),
+                                PathHelper::monitorFolderPath(getWallpapersDirectory(), getScreenUniqueId(screenIndex)),
                                 PathHelper::getTemporaryDirectory());
 }
 
 void ModernWindow::cleanupOldWallpapers(int screenIndex, const QString& currentFilePath)
 {
-    FileHousekeeping::deleteAllFilesExcept(getWallpapersDirectory() + QLatin1Char('/') + getScreenUniqueId(screenIndex),
-                                           currentFilePath);
+    FileHousekeeping::deleteAllFilesExcept(
+        PathHelper::monitorFolderPath(getWallpapersDirectory(), getScreenUniqueId(screenIndex)), currentFilePath);
 }
 
 void ModernWindow::cleanupAllWallpapers()
@@ -41,9 +41,8 @@ void ModernWindow::cleanupAllWallpapers()
     const int screenCount = int(QGuiApplication::screens().size());
     for (int screen = 0; screen < screenCount; ++screen) {
         const QString screenId = getScreenUniqueId(screen);
-        const QString screenDir = getWallpapersDirectory() + QLatin1Char('/') + screenId;
-        const LastLogEntry last =
-            ChangeLog::lastEntry(getHistoryDirectory() + QLatin1Char('/') + screenId + QStringLiteral(".log"));
+        const QString screenDir = PathHelper::monitorFolderPath(getWallpapersDirectory(), screenId);
+        const LastLogEntry last = ChangeLog::lastEntry(PathHelper::monitorLogPath(getHistoryDirectory(), screenId));
         // A log that is there but cannot be read or understood may still name
         // the picture on the desktop: its folder stays as it is.
         if (last.state == LastLogEntry::State::Unusable) {
