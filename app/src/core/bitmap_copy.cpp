@@ -62,12 +62,9 @@ BitmapCopyResult writeBitmapCopy(const QByteArray& body, const QString& bmpPath)
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
     // The header tells the format, size and orientation without decoding.
+    if (pictureHeaderFault(reader, body) != PictureFault::None)
+        return BitmapCopyResult::NotAPicture;
     const QByteArray format = reader.format();
-    if (format.isEmpty() || !hasPictureEnd(body, format))
-        return BitmapCopyResult::NotAPicture;
-    const QSize stored = reader.size();
-    if (!stored.isEmpty() && qint64(stored.width()) * stored.height() * decodedBytesPerPixel > decodeCeilingBytes)
-        return BitmapCopyResult::NotAPicture;
 
     bool written = false;
     if (format == "jpeg" && copyJpeg(body, reader.transformation(), bmpPath, written))

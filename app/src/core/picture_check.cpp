@@ -39,16 +39,40 @@ bool hasPictureEnd(const QByteArray& body, const QByteArray& format)
     return true;
 }
 
-bool isCompletePicture(const QByteArray& body)
+PictureFault pictureHeaderFault(QImageReader& reader, const QByteArray& body)
+{
+    const QByteArray format = reader.format();
+    if (format.isEmpty())
+        return PictureFault::UnknownFormat;
+    if (!hasPictureEnd(body, format))
+        return PictureFault::CutShort;
+    const QSize stated = reader.size();
+    if (!stated.isEmpty() && qint64(stated.width()) * stated.height() * decodedBytesPerPixel > decodeCeilingBytes)
+        return PictureFault::TooLarge;
+    return PictureFault::None;
+}
+
+PictureFault checkPicture(const QByteArray& body, QImage* decoded)
 {
     QByteArray data = body;
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    const QByteArray format = reader.format();
-    if (format.isEmpty() || !hasPictureEnd(body, format))
-        return false;
-    const DecodeLimitLift lift;
-    const QImage image = reader.read();
-    return !image.isNull();
+    if (const PictureFault fault = pictureHeaderFault(reader, body); fault != PictureFault::None)
+        return fault;
+    QImage image;
+    {
+        const DecodeLimitLift lift;
+        image = reader.read();
+    }
+    if (image.isNull())
+        return PictureFault::Undecodable;
+    if (decoded)
+        *decoded = std::move(image);
+    return PictureFault::None;
+}
+
+bool isCompletePicture(const QByteArray& body)
+{
+    return checkPicture(body) == PictureFault::None;
 }
