@@ -146,6 +146,8 @@ private Q_SLOTS:
         QTest::newRow("preview not an image") << "applyThumbnailBtn" << QByteArray() << 1;
         // The preview is a picture this time, but the desktop refuses it.
         QTest::newRow("desktop refuses") << "applyThumbnailBtn" << QByteArray("refuse") << 1;
+        // Qt would show this one grey below where it stops: it must not be applied.
+        QTest::newRow("picture cut short") << "applyThumbnailBtn" << QByteArray("cut") << 1;
     }
 
     void repliesThatApplyNothing()
@@ -159,6 +161,10 @@ private Q_SLOTS:
                 return {200, R"({"success":true,"timestamp":1,"data":[{"id":"sea","thumbnail":"sea.png"}]})"};
             if (list == "refuse" && target.endsWith("/get/sea.png"))
                 return {200, ServiceFixture::encodedImage(QSize(16, 9), Qt::red), "image/png"};
+            if (list == "cut" && target.endsWith("/get/sea.png")) {
+                const QByteArray jpeg = ServiceFixture::encodedImage(QSize(64, 36), Qt::red, "JPEG");
+                return {200, jpeg.left(jpeg.size() - 8), "image/jpeg"};
+            }
             return {200, target.contains("/wallpapers?") ? list : "<html>no picture</html>"};
         });
         QVERIFY(server.listen());

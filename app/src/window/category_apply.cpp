@@ -4,6 +4,7 @@
 #include "modern_window.h"
 
 #include "core/categories_cache.h"
+#include "core/picture_check.h"
 #include "core/service_file_name.h"
 #include "utils/path_helper.h"
 #include "widgets/apply_category_dialog.h"
@@ -113,8 +114,9 @@ void ModernWindow::applyCategoryImage(QNetworkReply* reply, const QString& filen
     pictureJobs.run(
         this,
         [body = reply->readAll(), folder, path] {
+            // A cut-short or foreign body is never applied, whatever Qt makes of it.
             QImage image;
-            if (!image.loadFromData(body))
+            if (checkPicture(body, &image) != PictureFault::None)
                 return false;
             QDir().mkpath(folder);
             return saveImageFile(image, path);
