@@ -320,26 +320,33 @@ void ModernWindow::redownloadHistoryImage(const QString& filename, const QList<i
         reply->deleteLater();
         if (!ServiceApi::succeeded(reply))
             return;
-        const QByteArray body = reply->readAll();
-        // An error page or a cut-off download must not become a filed picture or the wallpaper.
-        if (!isCompletePicture(body))
-            return;
         const QString folder =
             PathHelper::monitorFolderPath(getWallpapersDirectory(), getScreenUniqueId(currentHistoryScreen));
-        QDir().mkpath(folder);
         const QString path = folder + QLatin1Char('/') + filename;
-        // A link in its place is replaced, never written through.
-        if (QFileInfo(path).isSymLink())
-            QFile::remove(path);
-        // Written aside and renamed: a failed write leaves no half picture behind.
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit())
-            return;
-        if (!screens.isEmpty()) {
-            applyHistoryImageToScreens(screens, path);
-            return;
-        }
-        selectedHistoryImagePath = path;
-        onApplyHistoryClicked();
+        // Checking the picture decodes it: off the window's thread, as the write.
+        pictureJobs.run(
+            this,
+            [body = reply->readAll(), folder, path] {
+                // An error page or a cut-off download must not become a filed picture or the wallpaper.
+                if (checkPicture(body) != PictureFault::None)
+                    return false;
+                QDir().mkpath(folder);
+                // A link in its place is replaced, never written through.
+                if (QFileInfo(path).isSymLink())
+                    QFile::remove(path);
+                // Written aside and renamed: a failed write leaves no half picture behind.
+                QSaveFile file(path);
+                return file.open(QIODevice::WriteOnly) && file.write(body) == body.size() && file.commit();
+            },
+            [this, path, screens](bool saved) {
+                if (!saved)
+                    return;
+                if (!screens.isEmpty()) {
+                    applyHistoryImageToScreens(screens, path);
+                    return;
+                }
+                selectedHistoryImagePath = path;
+                onApplyHistoryClicked();
+            });
     });
 }
