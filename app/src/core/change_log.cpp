@@ -1,5 +1,7 @@
 #include "change_log.h"
 
+#include "core/change_words.h"
+
 #include "safe_file.h"
 #include "service_file_name.h"
 
@@ -67,9 +69,7 @@ LastLine lastLineOf(const QString& path)
 
 QString ChangeLog::adjustmentWord(int mode)
 {
-    static const QStringList words{QStringLiteral("Remplir"), QStringLiteral("Ajuster"), QStringLiteral("Étendre"),
-                                   QStringLiteral("Étirer"), QStringLiteral("Mosaïque")};
-    return mode >= 0 && mode < words.size() ? words[mode] : words[0];
+    return ::adjustmentWord(adjustmentFromIndex(mode));
 }
 
 QByteArray ChangeLog::formatLine(const QDateTime& when, const QString& fileName, const QString& trigger,
