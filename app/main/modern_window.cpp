@@ -28,6 +28,7 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
         environment.platform = createPlatformServices();
 
     networkManager = new QNetworkAccessManager(this);
+    setupChangeWorkflow();
     serviceSslConfiguration = ServiceApi::sslConfiguration(environment.extraCaCertificates, *environment.platform);
     serviceRequestLimits = {{ServiceReplyKind::Json, ServiceApi::defaultLimits(ServiceReplyKind::Json)},
                             {ServiceReplyKind::Image, ServiceApi::defaultLimits(ServiceReplyKind::Image)}};
@@ -137,8 +138,7 @@ void ModernWindow::handleStartupBehavior()
     startupChange->setInterval(2000);
     connect(startupChange, &QTimer::timeout, this, [this, startupChange] {
         startupChange->deleteLater();
-        currentTriggerMode = QStringLiteral("Démarrage");
-        onChangeNowClicked();
+        changeNow(ChangeTrigger::Startup);
     });
     startupChange->start();
 }

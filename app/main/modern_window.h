@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/change_workflow.h"
 #include "core/history_entry.h"
 #include "core/history_filing.h"
 #include "core/second_ticks.h"
@@ -96,20 +97,8 @@ private Q_SLOTS:
     void onChangeNowClicked();
 
 private:
-    // The one change in flight: what every target screen has received so far.
-    struct MultiWallpaperDownload
-    {
-        QList<int> targetScreens;
-        QMap<int, QString> downloadedImages;
-        QMap<int, QString> originalImages;
-        int pendingDownloads = 0;
-        int completedDownloads = 0;
-        // Tags the change's requests, so that replies of a replaced change are dropped.
-        quint64 changeId = 0;
-        // Every screen is in and the desktop is being set; the trigger mode is fixed.
-        bool applying = false;
-        QString triggerMode;
-    };
+    // The one change in flight, as changeWorkflow holds it.
+    using MultiWallpaperDownload = ::MultiWallpaperDownload;
 
     void setupUI();
     void setupSystemTray();
@@ -214,8 +203,6 @@ private:
     void handleDeferredDisplayChange();
     QTimer* m_displayChangeTimer = nullptr;
     bool m_isHandlingDisplayChange = false;
-    // A display change came while a wallpaper change was in flight.
-    bool m_displayChangeDeferred = false;
 
     // Idle in the tray (window/tray_idle.cpp): hidden, the window wakes only
     // when something is due, not once a second for the dial and the retry
@@ -274,7 +261,16 @@ private:
     void cleanupTemporaryFilesThen(std::function<void()> done);
     void cleanupThumbnailCache();
 
-    // The change workflow (window/service_client.cpp).
+    // The change workflow (core/change_workflow), lent the window's parts and
+    // shown by it (window/service_client.cpp). The members below forward to it.
+    class ChangePortsAdapter;
+    void setupChangeWorkflow();
+    // Every change starts here, with what started it.
+    void changeNow(ChangeTrigger trigger);
+    // The trigger's word of the change in flight or of the last one; "" before the first.
+    QString currentTriggerMode() const;
+    // Categories with nothing new today, left out of the draw.
+    const QSet<QString>& excludedCategories() const;
     void getMultipleRandomWallpapers(const QList<int>& targetScreens);
     void getRandomWallpaperForScreen(int screenIndex);
     void tryGetWallpaperWithWeightedCategory(int screenIndex, int daysBack);
@@ -283,18 +279,8 @@ private:
     void downloadWallpaperForScreen(const QString& filename, int screenIndex);
     void downloadImageForScreen(const QString& imageUrl, int screenIndex);
     void applyMultipleWallpapers();
-    // The desktop's answer: files the pictures and ends the change.
-    void finishChange(quint64 changeId, bool accepted);
-    // A change asked for while another was being applied starts now.
-    void startChangeAskedWhileApplying();
     void handleMultiDownloadError(const QString& error);
     void restoreButton(const QString& message);
-    bool isChangeInFlight(quint64 changeId) const;
-    void requestWallpaperList(int screenIndex, const QString& categoryId, const QString& date, int walkStep);
-    void handleWallpaperListReply(QNetworkReply* reply, int screenIndex, const QString& categoryId, const QString& date,
-                                  int walkStep);
-    void handleImageReply(QNetworkReply* reply, int screenIndex);
-    void recordScreenImage(int screenIndex, const QString& imageForScreen, const QString& originalPath);
 
     // Wallpaper service client (window/service_client.cpp).
     QString serviceApiBase() const;
@@ -314,10 +300,6 @@ private:
     // done gets the answer: false when a mapped file is missing, the build fails or the desktop refuses.
     void rebuildCompositeWallpaper(const QMap<int, QString>& wallpapers, std::function<void(bool)> done = {});
 
-    std::unique_ptr<MultiWallpaperDownload> currentMultiDownload;
-    quint64 lastChangeId = 0;
-    // The trigger mode of a change asked for while another was being applied.
-    QString changeAskedWhileApplying;
     QSystemTrayIcon* trayIcon = nullptr;
     QMenu* trayMenu = nullptr;
     QNetworkAccessManager* networkManager = nullptr;
@@ -326,7 +308,6 @@ private:
     QLabel* statusLabel = nullptr;
     CountdownWidget* countdownWidget = nullptr;
     QMap<QString, int> categoryRatings;
-    QSet<QString> excludedCategories;
     QWidget* errorAlertWidget = nullptr;
     QLabel* errorAlertLabel = nullptr;
     QPushButton* errorDetailsButton = nullptr;
@@ -339,7 +320,6 @@ private:
     QHBoxLayout* historyCarouselLayout = nullptr;
     QPushButton* historyPrevButton = nullptr;
     QPushButton* historyNextButton = nullptr;
-    QString currentTriggerMode;
 
     ScreenSelector* screenSelector = nullptr;
     QComboBox* adjustmentCombo = nullptr;
@@ -354,9 +334,6 @@ private:
     ToggleSwitch* changeOnStartupToggle = nullptr;
     QPushButton* applyButton = nullptr;
     bool isLoadingSettings = false;
-    // The local day of the last change's start: the categories excluded for
-    // having nothing new are forgotten when a change starts on another day.
-    QDate excludedCategoriesDay;
     // Per screen index, the filed copies of its last images, newest first.
     QMap<int, QList<QString>> screenWallpaperHistory;
     QList<HistoryEntry> currentHistoryEntries;
@@ -376,6 +353,13 @@ private:
     // finished at the window's end, within this limit.
     WorkQueue filingJobs{1};
     static constexpr int filingDrainLimitMs = 5000;
+
+    // Declared after the queues, so that it goes first and no result of
+    // theirs reaches it.
+    std::unique_ptr<ChangePorts> changePorts;
+    std::unique_ptr<ChangeWorkflow> changeWorkflow;
+    // The change in flight; null while none is.
+    ChangeInFlightView currentMultiDownload{changeWorkflow};
 
     friend class ModernWindowTestAccess;
 };

@@ -40,7 +40,7 @@ public:
     QHBoxLayout* historyCarouselLayout() const { return w.historyCarouselLayout; }
     QPushButton* historyPrevButton() const { return w.historyPrevButton; }
     QPushButton* historyNextButton() const { return w.historyNextButton; }
-    QString currentTriggerMode() const { return w.currentTriggerMode; }
+    QString currentTriggerMode() const { return w.currentTriggerMode(); }
     QString lastApiError() const { return w.lastApiError; }
 
     // What a failing request or change does: record the error, raise the banner, count down.

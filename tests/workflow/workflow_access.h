@@ -14,10 +14,10 @@ class ModernWindowTestAccess
 {
 public:
     static QMap<QString, int>& categoryRatings(ModernWindow& w) { return w.categoryRatings; }
-    static QSet<QString>& excludedCategories(ModernWindow& w) { return w.excludedCategories; }
-    static QDate& excludedCategoriesDay(ModernWindow& w) { return w.excludedCategoriesDay; }
+    static QSet<QString>& excludedCategories(ModernWindow& w) { return w.changeWorkflow->exclusions().categories; }
+    static QDate& excludedCategoriesDay(ModernWindow& w) { return w.changeWorkflow->exclusions().day; }
     static QMap<int, QList<QString>>& screenHistory(ModernWindow& w) { return w.screenWallpaperHistory; }
-    static QString& triggerMode(ModernWindow& w) { return w.currentTriggerMode; }
+    static QString triggerMode(ModernWindow& w) { return w.currentTriggerMode(); }
     static QString lastApiError(ModernWindow& w) { return w.lastApiError; }
     static int& retryCountdownSeconds(ModernWindow& w) { return w.retryCountdownSeconds; }
     static QPushButton* changeNowButton(ModernWindow& w) { return w.changeNowButton; }

@@ -357,8 +357,7 @@ void ModernWindow::setupApplicationTab()
 
 void ModernWindow::onCountdownExpired()
 {
-    currentTriggerMode = QStringLiteral("Automatique");
-    onChangeNowClicked();
+    changeNow(ChangeTrigger::Automatic);
 }
 
 void ModernWindow::showApiErrorAlert()
@@ -397,8 +396,7 @@ void ModernWindow::onRetryTimerTick()
     retryTimer->stop();
     hideApiErrorAlert();
     // The retry is always a full wallpaper change, whatever failed before.
-    currentTriggerMode = QStringLiteral("Retry automatique");
-    onChangeNowClicked();
+    changeNow(ChangeTrigger::AutomaticRetry);
 }
 
 void ModernWindow::updateErrorAlertMessage()

@@ -23,13 +23,13 @@ QString ModernWindow::selectWeightedRandomCategory() const
     // change; its rating stays stored in case it comes back.
     const QSet<QString> known = catalogueCategoryIds();
     if (known.isEmpty())
-        return selectWeightedCategory(categoryRatings, excludedCategories, *QRandomGenerator::global());
+        return selectWeightedCategory(categoryRatings, excludedCategories(), *QRandomGenerator::global());
     QMap<QString, int> listed;
     for (auto it = categoryRatings.cbegin(); it != categoryRatings.cend(); ++it) {
         if (known.contains(it.key()))
             listed.insert(it.key(), it.value());
     }
-    return selectWeightedCategory(listed, excludedCategories, *QRandomGenerator::global());
+    return selectWeightedCategory(listed, excludedCategories(), *QRandomGenerator::global());
 }
 
 void ModernWindow::setCategoryRating(const QString& categoryId, int rating)

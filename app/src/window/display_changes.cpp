@@ -64,9 +64,6 @@ void ModernWindow::scheduleDisplayChangeHandling()
 
 void ModernWindow::handleDeferredDisplayChange()
 {
-    if (!m_displayChangeDeferred)
-        return;
-    m_displayChangeDeferred = false;
     // The change has logged its pictures under the monitors as they are now;
     // putting every monitor's last picture back also fixes what the change
     // composed for a layout that moved while it ran.
@@ -78,10 +75,10 @@ void ModernWindow::onDisplayConfigurationChanged()
     if (m_isHandlingDisplayChange)
         return;
     // A change in flight composes and files for the screens it started with;
-    // re-applying in between would mix two pictures per screen. It ends
-    // through restoreButton, which hands the display change back here.
+    // re-applying in between would mix two pictures per screen. The
+    // workflow hands the display change back when the change has ended.
     if (currentMultiDownload) {
-        m_displayChangeDeferred = true;
+        changeWorkflow->deferDisplayChange();
         return;
     }
     m_isHandlingDisplayChange = true;

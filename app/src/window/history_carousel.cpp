@@ -71,9 +71,6 @@ QMessageBox QPushButton:hover {
 }
 )";
 
-// The trigger word a history application writes into the change logs.
-const QString historyTrigger = QStringLiteral("Historique");
-
 QString thumbnailCacheDirectory()
 {
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/thumbnails");
@@ -303,7 +300,7 @@ void ModernWindow::applyHistoryImageToScreens(const QList<int>& screens, const Q
             return;
         QList<FilingRequest> requests;
         for (int screen : screens)
-            requests.append(filingRequest(screen, picked, historyTrigger));
+            requests.append(filingRequest(screen, picked, triggerWord(ChangeTrigger::History)));
         fileIntoHistory(requests, [this] { statusLabel->setText(QStringLiteral("Обои успешно применены!")); });
     });
 }
