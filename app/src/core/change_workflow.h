@@ -44,7 +44,7 @@ public:
     virtual QList<int> targetScreens() = 0;
     // A category drawn by rating, never one of excluded; "" when none is left.
     virtual QString drawCategory(const QSet<QString>& excluded) = 0;
-    // The wallpaper list of a category on a date (yyyy-MM-dd).
+    // The wallpaper list of a category on a date (dd/MM/yyyy).
     virtual void requestList(const QString& categoryId, const QString& date,
                              std::function<void(const ServiceAnswer&)> done) = 0;
     virtual QUrl pictureUrl(const QString& fileName) = 0;
