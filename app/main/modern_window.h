@@ -271,6 +271,8 @@ private:
     QString currentTriggerMode() const;
     // Categories with nothing new today, left out of the draw.
     const QSet<QString>& excludedCategories() const;
+    // A category drawn by rating among those the catalogue lists, none of excluded.
+    QString drawCategory(const QSet<QString>& excluded) const;
     void getMultipleRandomWallpapers(const QList<int>& targetScreens);
     void getRandomWallpaperForScreen(int screenIndex);
     void tryGetWallpaperWithWeightedCategory(int screenIndex, int daysBack);

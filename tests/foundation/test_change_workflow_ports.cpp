@@ -11,6 +11,8 @@
 #include <QImage>
 #include <QSignalSpy>
 
+#include <utility>
+
 Q_DECLARE_METATYPE(ServiceAnswer)
 Q_DECLARE_METATYPE(ChangeTrigger)
 

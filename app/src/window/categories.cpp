@@ -19,17 +19,22 @@
 
 QString ModernWindow::selectWeightedRandomCategory() const
 {
+    return drawCategory(excludedCategories());
+}
+
+QString ModernWindow::drawCategory(const QSet<QString>& excluded) const
+{
     // A rated category that the service no longer lists would only fail the
     // change; its rating stays stored in case it comes back.
     const QSet<QString> known = catalogueCategoryIds();
     if (known.isEmpty())
-        return selectWeightedCategory(categoryRatings, excludedCategories(), *QRandomGenerator::global());
+        return selectWeightedCategory(categoryRatings, excluded, *QRandomGenerator::global());
     QMap<QString, int> listed;
     for (auto it = categoryRatings.cbegin(); it != categoryRatings.cend(); ++it) {
         if (known.contains(it.key()))
             listed.insert(it.key(), it.value());
     }
-    return selectWeightedCategory(listed, excludedCategories(), *QRandomGenerator::global());
+    return selectWeightedCategory(listed, excluded, *QRandomGenerator::global());
 }
 
 void ModernWindow::setCategoryRating(const QString& categoryId, int rating)

@@ -75,7 +75,7 @@ public:
         return targets;
     }
 
-    QString drawCategory(const QSet<QString>&) override { return w.selectWeightedRandomCategory(); }
+    QString drawCategory(const QSet<QString>& excluded) override { return w.drawCategory(excluded); }
 
     void requestList(const QString& categoryId, const QString& date,
                      std::function<void(const ServiceAnswer&)> done) override
