@@ -20,4 +20,9 @@ public:
     static QString currentWallpaper(ModernWindow& w, int screen) { return w.getCurrentWallpaperFromLog(screen); }
     static QMenu* trayMenu(ModernWindow& w) { return w.trayMenu; }
     static bool inTray(ModernWindow& w) { return w.inTray; }
+    static bool nativeEvent(ModernWindow& w, const QByteArray& type)
+    {
+        qintptr result = 0;
+        return w.nativeEvent(type, nullptr, &result);
+    }
 };

@@ -14,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeySequenceEdit>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QProcess>
@@ -194,6 +195,43 @@ private Q_SLOTS:
         picture->trigger();
         QCOMPARE(Access::platform(*running.window).openedFolders,
                  QStringList{QFileInfo(Access::currentWallpaper(*running.window, 0)).absolutePath()});
+    }
+
+    void globalShortcutChangesTheWallpaper()
+    {
+        Running running;
+        QVERIFY(running.service.addCategory(QStringLiteral("c")));
+        QVERIFY(
+            !running.service.addImage(QStringLiteral("c"), QDate::currentDate(), QStringLiteral("p.png")).isEmpty());
+        QVERIFY2(running.service.start(), qPrintable(running.service.errorString()));
+        auto withShortcuts = [&] {
+            WindowEnvironment environment = running.service.windowEnvironment();
+            static_cast<FakePlatformServices&>(*environment.platform).globalShortcuts = true;
+            return std::make_unique<ModernWindow>(std::move(environment));
+        };
+        running.window = withShortcuts();
+        running.window->setCategoryRating(QStringLiteral("c"), 2);
+        FakePlatformServices& platform = Access::platform(*running.window);
+        // Off until the user picks one.
+        QCOMPARE(platform.globalShortcut, 0);
+        auto* edit = running.window->findChild<QKeySequenceEdit*>(QStringLiteral("globalShortcutEdit"));
+        QVERIFY(edit);
+        const QKeySequence keys(Qt::CTRL | Qt::ALT | Qt::Key_N);
+        edit->setKeySequence(keys);
+        Q_EMIT edit->editingFinished();
+        QCOMPARE(platform.globalShortcut, keys[0].toCombined());
+
+        QVERIFY(Access::nativeEvent(*running.window, FakePlatformServices::globalShortcutEventType));
+        QVERIFY(running.changed(0, 1));
+        QVERIFY(logLines(*running.window, 0).constFirst().contains(QStringLiteral("[Manuel]")));
+
+        // Owned again after a restart; given up when cleared.
+        running.window = withShortcuts();
+        QCOMPARE(Access::platform(*running.window).globalShortcut, keys[0].toCombined());
+        edit = running.window->findChild<QKeySequenceEdit*>(QStringLiteral("globalShortcutEdit"));
+        edit->clear();
+        QCOMPARE(Access::platform(*running.window).globalShortcut, 0);
+        QVERIFY(!openSettings().contains(SettingsKeys::GlobalShortcut));
     }
 
     void statusPrintsTheLoggedPictures()
