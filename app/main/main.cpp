@@ -1,6 +1,7 @@
 #include "core/command_line.h"
 #include "core/single_instance.h"
 #include "modern_window.h"
+#include "platform/platform_services.h"
 #include "utils/utils.h"
 
 #include <QApplication>
@@ -14,6 +15,11 @@ int main(int argc, char** argv)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     // Help and version need no display, so they come before the application.
     const CommandLineRequest request = readCommandLine(arguments);
+    // What is printed before leaving reaches the console the command was typed
+    // in. The running instance stays out of it (a Ctrl+C there would end it).
+    if (request.action == CommandLineRequest::Action::PrintAndExit ||
+        request.action == CommandLineRequest::Action::BadArguments)
+        attachToCallersConsole();
     if (request.action == CommandLineRequest::Action::PrintAndExit) {
         std::fputs(qPrintable(request.text), stdout);
         return 0;
@@ -35,6 +41,8 @@ int main(int argc, char** argv)
     RemoteReply reply;
     const std::optional<RemoteCommand> command = isCommand ? std::optional(request.command) : std::nullopt;
     if (instance.start(QCoreApplication::arguments(), command, &reply) == SingleInstance::Role::Secondary) {
+        if (command)
+            attachToCallersConsole();
         if (!reply.output.isEmpty())
             std::fputs(reply.output.toUtf8().constData(), stdout);
         if (!reply.message.isEmpty())

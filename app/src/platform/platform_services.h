@@ -117,5 +117,10 @@ public:
     virtual void abandonPendingWork() {}
 };
 
+// Before a command line's answer is printed: where a windowed program has no
+// standard output of its own (Windows), it writes to the console it was
+// started from.
+void attachToCallersConsole();
+
 // The implementation for the OS this program was built for.
 std::unique_ptr<PlatformServices> createPlatformServices();

@@ -67,6 +67,9 @@ private:
 
 } // namespace
 
+// Standard output is the terminal's already.
+void attachToCallersConsole() {}
+
 std::unique_ptr<PlatformServices> createPlatformServices()
 {
     return std::make_unique<LinuxPlatformServices>();

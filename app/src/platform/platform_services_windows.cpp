@@ -1,5 +1,6 @@
 #include "platform_services.h"
 
+#include "win32/win32_console.h"
 #include "win32/win32_display_change.h"
 #include "win32/win32_display_config.h"
 #include "win32/win32_hotkey.h"
@@ -71,6 +72,11 @@ private:
 };
 
 } // namespace
+
+void attachToCallersConsole()
+{
+    win32::attachToParentConsole();
+}
 
 std::unique_ptr<PlatformServices> createPlatformServices()
 {
