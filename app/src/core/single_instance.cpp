@@ -9,6 +9,7 @@
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QtEndian>
 
 #include <algorithm>
@@ -54,6 +55,8 @@ SingleInstance::SingleInstance(QString serverName, QObject* parent)
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            // A peer that never finishes its message does not keep a connection for ever.
+            QTimer::singleShot(kAnswerTimeoutMs, socket, [socket] { socket->abort(); });
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
             readFrom(socket);
         }
