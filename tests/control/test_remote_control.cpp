@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
 #include <QtEndian>
 
 namespace {
@@ -184,8 +185,11 @@ private Q_SLOTS:
         menu->findChild<QAction*>(QStringLiteral("trayPauseUntilResumedAction"))->trigger();
         QVERIFY(resume->isVisible());
         QCOMPARE(Access::dial(*running.window)->displayText(), QStringLiteral("PAUSE"));
+        auto* tray = running.window->findChild<QSystemTrayIcon*>();
+        QVERIFY(tray->toolTip().contains(QStringLiteral("пауза")));
         resume->trigger();
         QVERIFY(!resume->isVisible());
+        QCOMPARE(tray->toolTip(), QStringLiteral("Velmora"));
 
         menu->findChild<QAction*>(QStringLiteral("trayNextAction"))->trigger();
         QVERIFY(running.changed(0, 1));

@@ -418,6 +418,7 @@ int main(int argc, char** argv)
         everyProcess = argc > 2 && std::string(argv[2]) == "all";
         return listWindows();
     }
-    std::fprintf(stderr, "usage: probe shown|tray|display-change|hotkey|hotkey-taken|wallpaper|clear-wallpaper|windows\n");
+    std::fprintf(stderr,
+                 "usage: probe shown|tray|display-change|hotkey|hotkey-taken|wallpaper|clear-wallpaper|windows\n");
     return 2;
 }

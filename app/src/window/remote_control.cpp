@@ -22,6 +22,7 @@
 #include <QJsonObject>
 #include <QKeySequenceEdit>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -256,6 +257,7 @@ void ModernWindow::setUserPause(const UserPause& pause)
     }
     if (wasPaused && !userPause.isActive()) {
         userPauseEndTimer->stop();
+        trayIcon->setToolTip(QStringLiteral("Velmora"));
         // The schedule goes on where it stopped, unless the screen selection holds it.
         if (!isMultiScreenMode() || !screenSelector->getSelectedScreens().isEmpty())
             countdownWidget->resumeCountdown();
