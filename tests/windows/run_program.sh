@@ -454,8 +454,14 @@ manual_changes() {
 # The global key: owned by the hidden program, and its WM_HOTKEY changes the wallpaper.
 manual_before="$(manual_changes)"
 key_taken() { run_probe hotkey-taken >/dev/null; }
+# Posted again now and then (a program still starting may miss one), not on every poll: each
+# one starts a change afresh.
+last_key=-100
 hotkey_changed() {
-    run_probe hotkey >/dev/null || return 1
+    if ((SECONDS - last_key >= 10)); then
+        run_probe hotkey >/dev/null || return 1
+        last_key=$SECONDS
+    fi
     (($(manual_changes) > manual_before))
 }
 if ! wait_for key_taken; then
