@@ -1,6 +1,7 @@
 #include "core/command_line.h"
 #include "core/single_instance.h"
 #include "modern_window.h"
+#include "platform/platform_services.h"
 #include "utils/utils.h"
 
 #include <QApplication>
@@ -14,10 +15,22 @@ int main(int argc, char** argv)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     // Help and version need no display, so they come before the application.
     const CommandLineRequest request = readCommandLine(arguments);
+    // What is printed before leaving reaches the console the command was typed
+    // in. The running instance stays out of it (a Ctrl+C there would end it).
+    if (request.action == CommandLineRequest::Action::PrintAndExit ||
+        request.action == CommandLineRequest::Action::BadArguments)
+        attachToCallersConsole();
     if (request.action == CommandLineRequest::Action::PrintAndExit) {
         std::fputs(qPrintable(request.text), stdout);
         return 0;
     }
+    // A bad command changes nothing, here or in a running instance.
+    if (request.action == CommandLineRequest::Action::BadArguments) {
+        std::fputs(qPrintable(QStringLiteral("velmora: ") + request.text + QStringLiteral("See velmora --help.\n")),
+                   stderr);
+        return RemoteReply::BadArguments;
+    }
+    const bool isCommand = request.action == CommandLineRequest::Action::Command;
 
     QApplication app(argc, argv);
     // Lets Wayland compositors match the window to the menu entry and its icon.
@@ -25,14 +38,25 @@ int main(int argc, char** argv)
     // A second start wakes the running one instead of racing it over the same
     // logs and folders.
     SingleInstance instance;
-    if (instance.start(QCoreApplication::arguments()) == SingleInstance::Role::Secondary)
-        return 0;
+    RemoteReply reply;
+    const std::optional<RemoteCommand> command = isCommand ? std::optional(request.command) : std::nullopt;
+    if (instance.start(QCoreApplication::arguments(), command, &reply) == SingleInstance::Role::Secondary) {
+        if (command)
+            attachToCallersConsole();
+        if (!reply.output.isEmpty())
+            std::fputs(reply.output.toUtf8().constData(), stdout);
+        if (!reply.message.isEmpty())
+            std::fputs(qPrintable(QStringLiteral("velmora: ") + reply.message + QLatin1Char('\n')), stderr);
+        return command ? reply.exitCode : 0;
+    }
 
+    // Started by a command, the window stays in the tray and does it once it runs.
     ModernWindow window;
+    instance.setCommandHandler([&window](const RemoteCommand& c) { return window.runRemoteCommand(c); });
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      [&window] { QMetaObject::invokeMethod(&window, "restoreWindow"); });
     // A start at log-on stays in the tray.
-    if (!isStartupLaunch(QCoreApplication::arguments()))
+    if (!isStartupLaunch(QCoreApplication::arguments()) && !isCommand)
         window.show();
     return QApplication::exec();
 }

@@ -61,6 +61,7 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
     // Started at log-on, the window begins its life in the tray.
     if (isStartupLaunch(commandLine()))
         enterTray();
+    setupRemoteControl();
 }
 
 ModernWindow::~ModernWindow()

@@ -3,8 +3,10 @@
 #include "core/change_workflow.h"
 #include "core/history_entry.h"
 #include "core/history_filing.h"
+#include "core/remote_command.h"
 #include "core/second_ticks.h"
 #include "core/service_api.h"
+#include "core/user_pause.h"
 #include "core/work_queue.h"
 #include "window_environment.h"
 
@@ -25,11 +27,13 @@
 
 class CountdownWidget;
 class QCloseEvent;
+class QAction;
 class QComboBox;
 class QEvent;
 class QGridLayout;
 class QHBoxLayout;
 class QHideEvent;
+class QKeySequenceEdit;
 class QLabel;
 class QMenu;
 class QNetworkAccessManager;
@@ -42,6 +46,7 @@ class QShowEvent;
 class QSpinBox;
 class QTabWidget;
 class QTimer;
+class QVBoxLayout;
 class ScreenSelector;
 class ToggleSwitch;
 
@@ -67,6 +72,10 @@ public:
     // in the random choice.
     QString selectWeightedRandomCategory() const;
     void setCategoryRating(const QString& categoryId, int rating);
+
+    // A command of the command line, handed over by a later start or given to
+    // this one (window/remote_control.cpp).
+    RemoteReply runRemoteCommand(const RemoteCommand& command);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -117,6 +126,39 @@ private:
     void onShowErrorDetails();
 
     QStringList commandLine() const;
+
+    // Control from outside the window (window/remote_control.cpp): the tray's
+    // entries, the user's pause, commands, the global shortcut.
+    void setupRemoteControl();
+    // Starts a change of these screens (every one the change-now button would
+    // change when empty), logged with this trigger word.
+    void startChangeFor(const QList<int>& screens, ChangeTrigger trigger);
+    // The current picture of a screen (-1: the command named none). Each
+    // returns why it could not, empty when done.
+    QString markFavourite(int screen);
+    QString markNeverAgain(int screen);
+    // The screen index named by a command's --screen (a number from 1, or a
+    // unique id); -1 with the reason in error when there is none such.
+    int screenNamed(const QString& screen, QString* error) const;
+    QString statusJson() const;
+    void fillTrayControlMenus();
+    // The user's pause: stored, shown on the dial and the tray, ended on time.
+    void setUserPause(const UserPause& pause);
+    void showUserPause();
+    // A due change is held back while the user's pause lasts.
+    bool holdChangeForUserPause();
+    void applyGlobalShortcut(const QString& portableText);
+    // The settings tab's row for it, where the system has global keys.
+    void addGlobalShortcutRow(QVBoxLayout* layout, QWidget* parent);
+    // Whether the message is the global key; if so the change has started.
+    bool isGlobalShortcutPressed(const QByteArray& eventType, void* message);
+    UserPause userPause;
+    QTimer* userPauseEndTimer = nullptr;
+    QMenu* trayNextScreenMenu = nullptr;
+    QMenu* trayPicturesMenu = nullptr;
+    QAction* trayResumeAction = nullptr;
+    QKeySequenceEdit* globalShortcutEdit = nullptr;
+    QString globalShortcutText;
 
     // Settings store and settings tab (window/settings.cpp).
     void setupSettingsTab();

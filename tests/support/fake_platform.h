@@ -87,7 +87,31 @@ public:
     bool removeStartupEntry(const QString& name) override { return startupEntries.remove(name) > 0; }
     bool hasStartupEntry(const QString& name) const override { return startupEntries.contains(name); }
 
+    bool openFolder(const QString& folder) override
+    {
+        openedFolders.append(folder);
+        return true;
+    }
+    // With globalShortcuts, like Windows: the window may own a key combination,
+    // and a native message of type globalShortcutEventType says it was pressed.
+    bool supportsGlobalShortcut() const override { return globalShortcuts; }
+    bool setGlobalShortcut(QWidget*, int keyCombination) override
+    {
+        if (!globalShortcuts)
+            return keyCombination == 0;
+        globalShortcut = keyCombination;
+        return true;
+    }
+    bool isGlobalShortcutMessage(const QByteArray& eventType, const void*) const override
+    {
+        return globalShortcuts && eventType == globalShortcutEventType;
+    }
+
     static constexpr char displayChangeEventType[] = "fake_display_change";
+    static constexpr char globalShortcutEventType[] = "fake_global_shortcut";
+    bool globalShortcuts = false;
+    int globalShortcut = 0;
+    QStringList openedFolders;
     bool displayChangeMessages = false;
 
     bool trustsAddedRoots = true;

@@ -338,6 +338,30 @@ int displayChange()
     return posted > 0 ? 0 : 1;
 }
 
+// The program's global key pressed: WM_HOTKEY with its id (0x5601) and Ctrl+Alt+F9.
+int hotKey()
+{
+    int posted = 0;
+    for (const Window& window : velmoraWindows()) {
+        if (PostMessageW(window.handle, WM_HOTKEY, 0x5601, MAKELPARAM(MOD_CONTROL | MOD_ALT, VK_F9)))
+            ++posted;
+    }
+    std::printf("%d\n", posted);
+    return posted > 0 ? 0 : 1;
+}
+
+// Whether Ctrl+Alt+F9 is owned by another program: this one cannot register it.
+int hotKeyTaken()
+{
+    if (RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, VK_F9)) {
+        UnregisterHotKey(nullptr, 1);
+        std::printf("free\n");
+        return 1;
+    }
+    std::printf("taken\n");
+    return 0;
+}
+
 int wallpaper()
 {
     wchar_t path[MAX_PATH * 4] = {};
@@ -382,6 +406,10 @@ int main(int argc, char** argv)
         return clickApply();
     if (command == "display-change")
         return displayChange();
+    if (command == "hotkey")
+        return hotKey();
+    if (command == "hotkey-taken")
+        return hotKeyTaken();
     if (command == "wallpaper")
         return wallpaper();
     if (command == "clear-wallpaper")
@@ -390,6 +418,7 @@ int main(int argc, char** argv)
         everyProcess = argc > 2 && std::string(argv[2]) == "all";
         return listWindows();
     }
-    std::fprintf(stderr, "usage: probe shown|tray|display-change|wallpaper|clear-wallpaper|windows\n");
+    std::fprintf(stderr,
+                 "usage: probe shown|tray|display-change|hotkey|hotkey-taken|wallpaper|clear-wallpaper|windows\n");
     return 2;
 }

@@ -434,6 +434,8 @@ stop_program "$first"
 # The first one's tray icon goes with it; the second one's shows once it is up.
 tray_hidden() { ! run_probe tray; }
 wait_for tray_hidden || say "wine's tray window still shows after the first velmora.exe ended"
+# The global key stored in the settings is owned from the start.
+wine reg add "$settings_key\\control" /v globalShortcut /t REG_SZ /d 'Ctrl+Alt+F9' /f >/dev/null
 start_program --startup
 hidden="$started_program"
 wait_for tray_shown || say "wine's tray window did not show for the hidden start"
@@ -442,6 +444,52 @@ wait_for tray_shown || say "wine's tray window did not show for the hidden start
 display_hidden_ok=""
 if display_change "after a hidden start"; then
     display_hidden_ok=1
+fi
+
+# Changes logged "Manuel", over every monitor's log.
+manual_changes() {
+    find "$local_appdata"/[Vv]elmora "$roaming_appdata"/[Vv]elmora -name '*.log' -exec cat {} + 2>/dev/null |
+        grep -ac '\[Manuel\]' || true
+}
+# The global key: owned by the hidden program, and its WM_HOTKEY changes the wallpaper.
+manual_before="$(manual_changes)"
+key_taken() { run_probe hotkey-taken >/dev/null; }
+# Posted again now and then (a program still starting may miss one), not on every poll: each
+# one starts a change afresh.
+last_key=-100
+hotkey_changed() {
+    if ((SECONDS - last_key >= 10)); then
+        run_probe hotkey >/dev/null || return 1
+        last_key=$SECONDS
+    fi
+    (($(manual_changes) > manual_before))
+}
+if ! wait_for key_taken; then
+    fail "global key" "Ctrl+Alt+F9, stored in the settings, was never owned by velmora.exe"
+elif ! wait_for hotkey_changed; then
+    fail "global key" "WM_HOTKEY posted to velmora.exe logged no new change (still $(manual_changes) \"Manuel\" lines)"
+else
+    pass "global key"
+fi
+
+# Commands through the named pipe: --status answers JSON naming the monitors, --next changes,
+# a bad one leaves with 2 and an error.
+command_status=0
+(cd "$app" && wine "$exe" --status >"$work/status.json" 2>"$work/status.err") || command_status=$?
+manual_before="$(manual_changes)"
+next_status=0
+(cd "$app" && wine "$exe" --next >"$work/next.out" 2>&1) || next_status=$?
+next_changed() { (($(manual_changes) > manual_before)); }
+bad_status=0
+(cd "$app" && wine "$exe" --pause soon >/dev/null 2>"$work/bad.err") || bad_status=$?
+if [[ "$command_status" != 0 ]] || ! grep -q '"screens"' "$work/status.json"; then
+    fail "commands" "--status left with $command_status printing: $(head -c 300 "$work/status.json") $(head -c 300 "$work/status.err")"
+elif [[ "$next_status" != 0 ]] || ! wait_for next_changed; then
+    fail "commands" "--next left with $next_status ($(head -c 300 "$work/next.out")) and logged no new change"
+elif [[ "$bad_status" != 2 ]] || ! grep -aq 'not a duration' "$work/bad.err"; then
+    fail "commands" "--pause soon left with $bad_status: $(head -c 300 "$work/bad.err")"
+else
+    pass "commands"
 fi
 
 # A further start hands over to the running one through the named pipe and leaves; the running
@@ -472,7 +520,7 @@ fi
 
 # --- The line CI shows -------------------------------------------------------------------------
 
-order=(window tray "change applied" "Run key" "one instance" "display change")
+order=(window tray "change applied" "Run key" "one instance" "display change" "global key" "commands")
 line=()
 for name in "${order[@]}"; do
     for item in "${passed[@]}"; do

@@ -85,13 +85,19 @@ void ChangeWorkflow::enter(State next)
 
 void ChangeWorkflow::start(ChangeTrigger trigger)
 {
+    start(trigger, {});
+}
+
+void ChangeWorkflow::start(ChangeTrigger trigger, const QList<int>& screens)
+{
     // A change whose pictures are being applied is not cut short: what asks
     // for a new one meanwhile gets it as soon as the desktop has answered.
     if (m_change && m_change->applying) {
         m_askedWhileApplying = trigger;
+        m_askedScreens = screens;
         return;
     }
-    const QList<int> targets = m_ports.targetScreens();
+    const QList<int> targets = screens.isEmpty() ? m_ports.targetScreens() : screens;
     if (targets.isEmpty()) {
         // The trigger that asked is not carried over to the next change.
         m_trigger = ChangeTrigger::Manual;
@@ -372,7 +378,7 @@ void ChangeWorkflow::finish(quint64 changeId, bool accepted)
         return;
     const auto askedChange = [this] {
         if (const std::optional<ChangeTrigger> asked = std::exchange(m_askedWhileApplying, std::nullopt))
-            start(*asked);
+            start(*asked, std::exchange(m_askedScreens, {}));
     };
     if (!accepted) {
         end([this] { emit refused(); });

@@ -119,6 +119,9 @@ public:
     // another is being applied runs when that one ends; one asked while
     // another is still choosing or downloading replaces it.
     void start(ChangeTrigger trigger);
+    // The same for these screens only (the others keep what they show); an
+    // empty list means the screens the ports name.
+    void start(ChangeTrigger trigger, const QList<int>& screens);
 
     State state() const { return m_state; }
     // The change in flight; null when idle.
@@ -178,6 +181,7 @@ private:
     std::optional<ChangeTrigger> m_trigger;
     // Asked while a change was being applied.
     std::optional<ChangeTrigger> m_askedWhileApplying;
+    QList<int> m_askedScreens;
     Exclusions m_exclusions;
     bool m_displayChangeDeferred = false;
 };

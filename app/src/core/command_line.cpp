@@ -31,9 +31,27 @@ CommandLineRequest readCommandLine(const QStringList& arguments)
         // Without an application object the usage line has no program name.
         const qsizetype usageEnd = request.text.indexOf(QLatin1Char('\n'));
         request.text.replace(0, usageEnd, QStringLiteral("Usage: ") + program + QStringLiteral(" [options]"));
+        request.text +=
+            QStringLiteral("\nCommands, for the running Velmora (started hidden in the tray when none runs):\n"
+                           "  --next [--screen ID|N]         Changes the wallpaper now: every screen, or the\n"
+                           "                                 one named by its id or its number (1 = first).\n"
+                           "  --pause [DURATION]             Pauses the schedule for 30m, 1h, 2d ... (minutes\n"
+                           "                                 when no unit is given), or until resumed.\n"
+                           "  --resume                       Ends a pause.\n"
+                           "  --favourite [--screen ID|N]    Keeps the current picture as a favourite.\n"
+                           "  --never-again [--screen ID|N]  Never shows the current picture again.\n"
+                           "  --status                       Prints the monitors, their pictures and the\n"
+                           "                                 schedule as JSON.\n"
+                           "\nExit codes: 0 done, 2 bad arguments, 3 the running Velmora refused (the message\n"
+                           "says why).\n");
     } else if (parser.isSet(version)) {
         request.action = CommandLineRequest::Action::PrintAndExit;
         request.text = program + QLatin1Char(' ') + QLatin1String(velmora::build::version) + QLatin1Char('\n');
+    } else if (const RemoteCommandLine remote = readRemoteCommand(arguments); remote.isCommand) {
+        request.action =
+            remote.error.isEmpty() ? CommandLineRequest::Action::Command : CommandLineRequest::Action::BadArguments;
+        request.text = remote.error.isEmpty() ? QString() : remote.error + QLatin1Char('\n');
+        request.command = remote.command;
     }
     return request;
 }

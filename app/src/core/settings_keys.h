@@ -17,6 +17,13 @@ inline constexpr QLatin1StringView MultiScreen{"system/multiScreen"};
 // Written at once when the box is ticked, never by the settings tab's save.
 inline constexpr QLatin1StringView DontShowMultiScreenWarning{"dontShowMultiScreenWarning"};
 
+// The user's pause of the schedule: its end in UTC (ISO 8601) or "untilResumed";
+// absent when not paused.
+inline constexpr QLatin1StringView PausedUntil{"control/pausedUntil"};
+// The global key combination that changes the wallpaper (QKeySequence's
+// portable text); empty or absent: none.
+inline constexpr QLatin1StringView GlobalShortcut{"control/globalShortcut"};
+
 // One value per category id inside this group.
 inline constexpr QLatin1StringView CategoryRatingsGroup{"categoryRatings"};
 

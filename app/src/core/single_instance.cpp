@@ -2,13 +2,17 @@
 
 #include "utils/utils.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QtEndian>
+
+#include <algorithm>
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
@@ -22,13 +26,24 @@ constexpr int kConnectTimeoutMs = 2000;
 // The running instance may be busy starting up; it answers once its loop runs.
 constexpr int kAnswerTimeoutMs = 10000;
 const char kAnswer = '\x06';
+// Starts a command's payload; no argument list (a program path first) starts so.
+const char kCommandMark = '\x01';
 
-QByteArray encode(const QStringList& arguments)
+QByteArray frame(const QByteArray& payload)
 {
-    const QByteArray payload = arguments.join(QChar(0)).toUtf8();
     QByteArray message(4, '\0');
     qToBigEndian<quint32>(quint32(payload.size()), message.data());
     return message + payload;
+}
+
+QByteArray encode(const QStringList& arguments)
+{
+    return frame(arguments.join(QChar(0)).toUtf8());
+}
+
+RemoteReply refusal(const QString& why)
+{
+    return {RemoteReply::Refused, why, {}};
 }
 
 } // namespace
@@ -40,6 +55,8 @@ SingleInstance::SingleInstance(QString serverName, QObject* parent)
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            // A peer that never finishes its message does not keep a connection for ever.
+            QTimer::singleShot(kAnswerTimeoutMs, socket, [socket] { socket->abort(); });
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
             readFrom(socket);
         }
@@ -68,6 +85,12 @@ bool SingleInstance::isListening() const
 
 SingleInstance::Role SingleInstance::start(const QStringList& arguments)
 {
+    return start(arguments, std::nullopt, nullptr);
+}
+
+SingleInstance::Role SingleInstance::start(const QStringList& arguments, const std::optional<RemoteCommand>& command,
+                                           RemoteReply* reply)
+{
     // Two starts at once must not both decide that the other is a leftover.
     const bool nameIsPath = QDir::isAbsolutePath(m_serverName);
     const QString lockPath = nameIsPath ? m_serverName : QDir::tempPath() + QLatin1Char('/') + m_serverName;
@@ -75,7 +98,8 @@ SingleInstance::Role SingleInstance::start(const QStringList& arguments)
     lock.setStaleLockTime(0);
     const bool locked = lock.tryLock(kConnectTimeoutMs);
 
-    if (handOver(arguments))
+    RemoteReply ignored;
+    if (command ? sendCommand(*command, reply ? reply : &ignored) : handOver(arguments))
         return Role::Secondary;
     if (m_server->listen(m_serverName))
         return Role::Primary;
@@ -103,6 +127,60 @@ bool SingleInstance::handOver(const QStringList& arguments)
     return true;
 }
 
+bool SingleInstance::sendCommand(const RemoteCommand& command, RemoteReply* reply)
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_serverName);
+    if (!socket.waitForConnected(kConnectTimeoutMs))
+        return false;
+    // From here on someone runs: whatever happens, this start does not become another one.
+    socket.write(frame(kCommandMark + RemoteProtocol::encodeRequest(command)));
+    if (!socket.waitForBytesWritten(kConnectTimeoutMs)) {
+        *reply = refusal(QStringLiteral("the running instance did not take the command"));
+        return true;
+    }
+    QByteArray received;
+    QDeadlineTimer deadline(kAnswerTimeoutMs);
+    while (!deadline.hasExpired()) {
+        received += socket.readAll();
+        if (received.size() >= 4) {
+            const quint32 length = qFromBigEndian<quint32>(received.constData());
+            if (length > quint32(RemoteProtocol::maxReplyBytes))
+                break;
+            if (quint32(received.size()) >= length + 4) {
+                const std::optional<RemoteReply> decoded = RemoteProtocol::decodeReply(received.mid(4, length));
+                *reply =
+                    decoded ? *decoded : refusal(QStringLiteral("the running instance answered something unreadable"));
+                return true;
+            }
+        }
+        if (socket.state() != QLocalSocket::ConnectedState && socket.bytesAvailable() == 0)
+            break;
+        socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+    }
+    *reply = refusal(QStringLiteral("the running instance gave no answer (an older version, or busy)"));
+    return true;
+}
+
+void SingleInstance::answerCommand(QLocalSocket* socket, const QByteArray& request)
+{
+    QString error;
+    const std::optional<RemoteCommand> command = RemoteProtocol::decodeRequest(request, &error);
+    RemoteReply reply;
+    if (!command)
+        reply = {RemoteReply::BadArguments, error, {}};
+    else if (!m_commandHandler)
+        reply = refusal(QStringLiteral("Velmora is still starting"));
+    else
+        reply = m_commandHandler(*command);
+    QByteArray answer = RemoteProtocol::encodeReply(reply);
+    if (answer.size() > RemoteProtocol::maxReplyBytes)
+        answer = RemoteProtocol::encodeReply(refusal(QStringLiteral("the answer is too large")));
+    socket->write(frame(answer));
+    socket->flush();
+    socket->disconnectFromServer();
+}
+
 void SingleInstance::readFrom(QLocalSocket* socket)
 {
     QByteArray buffer = socket->property("velmoraBuffer").toByteArray();
@@ -121,6 +199,11 @@ void SingleInstance::readFrom(QLocalSocket* socket)
         return;
     }
     socket->setProperty("velmoraBuffer", QVariant());
+    if (length > 0 && buffer.at(4) == kCommandMark) {
+        // A command never wakes the window by itself.
+        answerCommand(socket, buffer.mid(5, qsizetype(length) - 1));
+        return;
+    }
     const QString text = QString::fromUtf8(buffer.constData() + 4, qsizetype(length));
     const QStringList arguments = text.split(QChar(0));
     socket->write(&kAnswer, 1);

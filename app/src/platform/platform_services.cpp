@@ -7,3 +7,18 @@ bool PlatformServices::verifyServerChain(const QList<QSslCertificate>&, const QL
 {
     return false;
 }
+
+bool PlatformServices::openFolder(const QString&)
+{
+    return false;
+}
+
+bool PlatformServices::setGlobalShortcut(QWidget*, int keyCombination)
+{
+    return keyCombination == 0;
+}
+
+bool PlatformServices::isGlobalShortcutMessage(const QByteArray&, const void*) const
+{
+    return false;
+}

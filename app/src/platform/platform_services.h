@@ -98,10 +98,29 @@ public:
     // Whether an entry of that name exists, whatever it runs.
     virtual bool hasStartupEntry(const QString& name) const = 0;
 
+    // Opens a folder in the desktop's file manager; false when nothing took it.
+    virtual bool openFolder(const QString& folder);
+
+    // A global key combination: one that reaches the program wherever the
+    // focus is. Whether this system lets a program own one (Windows does;
+    // Linux desktops keep global keys in their own keyboard settings).
+    virtual bool supportsGlobalShortcut() const { return false; }
+    // Owns this combination (QKeyCombination::toCombined(); 0 for none) for
+    // the window's native window, in place of the one it owned before. False
+    // when the system refused (another program owns it) or cannot.
+    virtual bool setGlobalShortcut(QWidget* window, int keyCombination);
+    // Whether this native message of that window says the combination was pressed.
+    virtual bool isGlobalShortcutMessage(const QByteArray& eventType, const void* message) const;
+
     // The program is closing: desktop work still waited for on another thread
     // ends at once as failed, rather than at its time limit. Safe on any thread.
     virtual void abandonPendingWork() {}
 };
+
+// Before a command line's answer is printed: where a windowed program has no
+// standard output of its own (Windows), it writes to the console it was
+// started from.
+void attachToCallersConsole();
 
 // The implementation for the OS this program was built for.
 std::unique_ptr<PlatformServices> createPlatformServices();

@@ -4,10 +4,12 @@
 #include "linux/desktop_system.h"
 #include "linux/linux_wallpaper_setter.h"
 
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
+#include <QUrl>
 #include <QWidget>
 #include <QWindow>
 
@@ -56,6 +58,7 @@ public:
     bool removeStartupEntry(const QString& name) override { return LinuxAutostart::remove(name); }
     bool hasStartupEntry(const QString& name) const override { return LinuxAutostart::exists(name); }
     void abandonPendingWork() override { m_system.abandon(); }
+    bool openFolder(const QString& folder) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
 
 private:
     HostDesktopSystem m_system;
@@ -63,6 +66,9 @@ private:
 };
 
 } // namespace
+
+// Standard output is the terminal's already.
+void attachToCallersConsole() {}
 
 std::unique_ptr<PlatformServices> createPlatformServices()
 {

@@ -1,7 +1,9 @@
 #include "platform_services.h"
 
+#include "win32/win32_console.h"
 #include "win32/win32_display_change.h"
 #include "win32/win32_display_config.h"
+#include "win32/win32_hotkey.h"
 #include "win32/win32_server_chain.h"
 #include "win32/win32_startup.h"
 #include "win32/win32_wallpaper.h"
@@ -9,8 +11,11 @@
 
 #include <QByteArray>
 #include <QDebug>
+#include <QDesktopServices>
 #include <QDir>
+#include <QKeyCombination>
 #include <QSslCertificate>
+#include <QUrl>
 #include <QWidget>
 
 namespace {
@@ -51,9 +56,27 @@ public:
     bool addStartupEntry(const QString& name, const QString& programPath, const QStringList& arguments) override;
     bool removeStartupEntry(const QString& name) override;
     bool hasStartupEntry(const QString& name) const override;
+
+    bool openFolder(const QString& folder) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
+
+    bool supportsGlobalShortcut() const override { return true; }
+    bool setGlobalShortcut(QWidget* window, int keyCombination) override;
+    bool isGlobalShortcutMessage(const QByteArray& eventType, const void* message) const override
+    {
+        return eventType == "windows_generic_MSG" && win32::isHotKeyMessage(message);
+    }
+
+private:
+    // The window that owns the combination now, if any.
+    void* m_hotKeyWindow = nullptr;
 };
 
 } // namespace
+
+void attachToCallersConsole()
+{
+    win32::attachToParentConsole();
+}
 
 std::unique_ptr<PlatformServices> createPlatformServices()
 {
@@ -69,6 +92,71 @@ std::wstring nativePath(const QString& path)
 }
 
 } // namespace
+
+// Windows' virtual-key code of a Qt key; 0 for a key a global combination cannot use.
+static unsigned virtualKeyOf(int key)
+{
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
+        return unsigned(key); // VK_A..VK_Z, VK_0..VK_9 are their ASCII codes.
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return 0x70 + unsigned(key - Qt::Key_F1); // VK_F1..VK_F24
+    switch (key) {
+    case Qt::Key_Space:
+        return 0x20;
+    case Qt::Key_PageUp:
+        return 0x21;
+    case Qt::Key_PageDown:
+        return 0x22;
+    case Qt::Key_End:
+        return 0x23;
+    case Qt::Key_Home:
+        return 0x24;
+    case Qt::Key_Left:
+        return 0x25;
+    case Qt::Key_Up:
+        return 0x26;
+    case Qt::Key_Right:
+        return 0x27;
+    case Qt::Key_Down:
+        return 0x28;
+    case Qt::Key_Insert:
+        return 0x2D;
+    case Qt::Key_Delete:
+        return 0x2E;
+    case Qt::Key_Pause:
+        return 0x13;
+    default:
+        return 0;
+    }
+}
+
+bool WindowsPlatformServices::setGlobalShortcut(QWidget* window, int keyCombination)
+{
+    if (m_hotKeyWindow) {
+        win32::unregisterHotKey(m_hotKeyWindow);
+        m_hotKeyWindow = nullptr;
+    }
+    if (keyCombination == 0)
+        return true;
+    if (!window)
+        return false;
+    const QKeyCombination combination = QKeyCombination::fromCombined(keyCombination);
+    const Qt::KeyboardModifiers qtModifiers = combination.keyboardModifiers();
+    unsigned modifiers = 0;
+    if (qtModifiers & Qt::AltModifier)
+        modifiers |= win32::HotKeyAlt;
+    if (qtModifiers & Qt::ControlModifier)
+        modifiers |= win32::HotKeyControl;
+    if (qtModifiers & Qt::ShiftModifier)
+        modifiers |= win32::HotKeyShift;
+    if (qtModifiers & Qt::MetaModifier)
+        modifiers |= win32::HotKeyWin;
+    void* handle = reinterpret_cast<void*>(window->winId());
+    if (!win32::registerHotKey(handle, modifiers, virtualKeyOf(int(combination.key()))))
+        return false;
+    m_hotKeyWindow = handle;
+    return true;
+}
 
 bool WindowsPlatformServices::setWallpaper(const QString& imagePath)
 {

@@ -90,6 +90,11 @@ QString CountdownWidget::displayText() const
     return formatRemaining(m_remainingSeconds - ticksBeforeExpiry());
 }
 
+int CountdownWidget::secondsUntilExpiry() const
+{
+    return isCounting() ? std::max(0, m_remainingSeconds - ticksBeforeExpiry()) : -1;
+}
+
 QString CountdownWidget::formatRemaining(int seconds)
 {
     const int h = seconds / 3600;

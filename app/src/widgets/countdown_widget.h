@@ -30,6 +30,10 @@ public:
     // Waking brings the count up to date and ticks each second again.
     void setSleeping(bool sleeping);
 
+    // Seconds until the next change; -1 while it is not counting (paused,
+    // manual only, at the next start).
+    int secondsUntilExpiry() const;
+
     // The text the widget shows now: a panel text, "PAUSE" or the time left.
     QString displayText() const;
 

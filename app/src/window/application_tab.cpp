@@ -357,6 +357,8 @@ void ModernWindow::setupApplicationTab()
 
 void ModernWindow::onCountdownExpired()
 {
+    if (holdChangeForUserPause())
+        return;
     changeNow(ChangeTrigger::Automatic);
 }
 

@@ -21,6 +21,11 @@ bool ModernWindow::nativeEvent(const QByteArray& eventType, void* message, qintp
 {
     if (environment.platform->isDisplayChangeMessage(eventType, message))
         scheduleDisplayChangeHandling();
+    // The user's global key for the next wallpaper (Windows: WM_HOTKEY).
+    if (isGlobalShortcutPressed(eventType, message)) {
+        *result = 0;
+        return true;
+    }
     // The message always goes on: other parts of Qt need it too.
     return QWidget::nativeEvent(eventType, message, result);
 }

@@ -322,6 +322,7 @@ void ModernWindow::setupSettingsTab()
                      QStringLiteral("changeOnStartupToggle"), false);
     multiScreenToggle = addToggleRow(systemLayout, systemGroup, QStringLiteral("Разное изображение на каждом экране"),
                                      QStringLiteral("multiScreenToggle"), true);
+    addGlobalShortcutRow(systemLayout, systemGroup);
 
     auto* columns = new QHBoxLayout();
     columns->setSpacing(20);

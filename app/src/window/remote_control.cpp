@@ -1,0 +1,401 @@
+#include "modern_window.h"
+
+#include "core/change_log.h"
+#include "core/change_schedule.h"
+#include "core/command_line.h"
+#include "core/settings_keys.h"
+#include "platform/platform_services.h"
+#include "utils/path_helper.h"
+#include "utils/settings_store.h"
+#include "widgets/countdown_widget.h"
+#include "widgets/screen_selector.h"
+#include "widgets/toggle_switch.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeySequenceEdit>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+namespace {
+
+// A pause ends on time even across many days: the timer is re-armed in steps.
+constexpr qint64 kPauseCheckStepMs = 3600 * 1000;
+
+int connectedScreenCount()
+{
+    return int(QGuiApplication::screens().size());
+}
+
+QJsonValue isoOrNull(const QDateTime& when)
+{
+    return when.isValid() ? QJsonValue(when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODate))
+                          : QJsonValue(QJsonValue::Null);
+}
+
+} // namespace
+
+void ModernWindow::setupRemoteControl()
+{
+    // Above "Выйти": the entries of the control menu, filled afresh each time it opens.
+    QAction* quitAction = trayMenu->actions().isEmpty() ? nullptr : trayMenu->actions().constLast();
+    auto* nextAction = new QAction(tr("Следующие обои"), trayMenu);
+    nextAction->setObjectName(QStringLiteral("trayNextAction"));
+    connect(nextAction, &QAction::triggered, this, [this] { startChangeFor({}, ChangeTrigger::Manual); });
+    trayNextScreenMenu = new QMenu(tr("Следующие обои на экране"), trayMenu);
+    trayNextScreenMenu->setObjectName(QStringLiteral("trayNextScreenMenu"));
+
+    auto* pauseMenu = new QMenu(tr("Приостановить смену"), trayMenu);
+    pauseMenu->setObjectName(QStringLiteral("trayPauseMenu"));
+    QAction* hourAction = pauseMenu->addAction(tr("На 1 час"));
+    hourAction->setObjectName(QStringLiteral("trayPauseHourAction"));
+    connect(hourAction, &QAction::triggered, this,
+            [this] { setUserPause(UserPause::forSeconds(QDateTime::currentDateTimeUtc(), 3600)); });
+    QAction* tomorrowAction = pauseMenu->addAction(tr("До завтра"));
+    tomorrowAction->setObjectName(QStringLiteral("trayPauseTomorrowAction"));
+    connect(tomorrowAction, &QAction::triggered, this,
+            [this] { setUserPause(UserPause::untilTomorrow(QDateTime::currentDateTime())); });
+    QAction* resumedAction = pauseMenu->addAction(tr("До возобновления"));
+    resumedAction->setObjectName(QStringLiteral("trayPauseUntilResumedAction"));
+    connect(resumedAction, &QAction::triggered, this, [this] { setUserPause(UserPause::untilResumed()); });
+    trayResumeAction = new QAction(tr("Возобновить смену"), trayMenu);
+    trayResumeAction->setObjectName(QStringLiteral("trayResumeAction"));
+    connect(trayResumeAction, &QAction::triggered, this, [this] { setUserPause({}); });
+
+    trayPicturesMenu = new QMenu(tr("Текущие изображения"), trayMenu);
+    trayPicturesMenu->setObjectName(QStringLiteral("trayPicturesMenu"));
+
+    trayMenu->insertAction(quitAction, nextAction);
+    trayMenu->insertMenu(quitAction, trayNextScreenMenu);
+    trayMenu->insertMenu(quitAction, pauseMenu);
+    trayMenu->insertAction(quitAction, trayResumeAction);
+    trayMenu->insertMenu(quitAction, trayPicturesMenu);
+    trayMenu->insertSeparator(quitAction);
+    connect(trayMenu, &QMenu::aboutToShow, this, &ModernWindow::fillTrayControlMenus);
+
+    // The user's pause outlasts a restart until its end.
+    userPauseEndTimer = new QTimer(this);
+    userPauseEndTimer->setObjectName(QStringLiteral("userPauseEndTimer"));
+    userPauseEndTimer->setSingleShot(true);
+    connect(userPauseEndTimer, &QTimer::timeout, this, &ModernWindow::showUserPause);
+    {
+        const QSettings settings = openSettings();
+        userPause = UserPause::read(settings, QDateTime::currentDateTimeUtc());
+    }
+    // The screen selection starts and stops the dial of its own; a user's pause stays shown over it.
+    connect(screenSelector, &ScreenSelector::screenSelectionChanged, this, &ModernWindow::showUserPause);
+    connect(multiScreenToggle, &ToggleSwitch::toggled, this, &ModernWindow::showUserPause);
+    showUserPause();
+    fillTrayControlMenus();
+
+    applyGlobalShortcut(openSettings().value(SettingsKeys::GlobalShortcut).toString());
+
+    // Started by a command: it runs hidden and does it once the loop runs.
+    const CommandLineRequest request = readCommandLine(commandLine());
+    if (request.action == CommandLineRequest::Action::Command) {
+        enterTray();
+        QTimer::singleShot(0, this, [this, command = request.command] {
+            const RemoteReply reply = runRemoteCommand(command);
+            if (!reply.output.isEmpty())
+                std::fputs(reply.output.toUtf8().constData(), stdout);
+            if (!reply.message.isEmpty())
+                std::fputs(qPrintable(QStringLiteral("velmora: ") + reply.message + QLatin1Char('\n')), stderr);
+            std::fflush(stdout);
+        });
+    }
+}
+
+void ModernWindow::fillTrayControlMenus()
+{
+    const int count = connectedScreenCount();
+    trayNextScreenMenu->clear();
+    trayPicturesMenu->clear();
+    for (int screen = 0; screen < count; ++screen) {
+        QAction* next = trayNextScreenMenu->addAction(tr("Экран %1").arg(screen + 1));
+        next->setObjectName(QStringLiteral("trayNextScreen_%1").arg(screen));
+        connect(next, &QAction::triggered, this, [this, screen] {
+            RemoteCommand command;
+            command.screen = QString::number(screen + 1);
+            const RemoteReply reply = runRemoteCommand(command);
+            if (reply.exitCode != RemoteReply::Done && trayIcon)
+                trayIcon->showMessage(QStringLiteral("Velmora"), reply.message);
+        });
+
+        const QString picture = getCurrentWallpaperFromLog(screen);
+        const QString text = picture.isEmpty() ? tr("Экран %1: нет изображения").arg(screen + 1)
+                                               : tr("Экран %1: %2").arg(screen + 1).arg(QFileInfo(picture).fileName());
+        QAction* open = trayPicturesMenu->addAction(text);
+        open->setObjectName(QStringLiteral("trayPicture_%1").arg(screen));
+        open->setEnabled(!picture.isEmpty());
+        connect(open, &QAction::triggered, this,
+                [this, picture] { environment.platform->openFolder(QFileInfo(picture).absolutePath()); });
+    }
+    // One screen is changed alone only where each screen has its own picture.
+    trayNextScreenMenu->menuAction()->setVisible(count > 1);
+    trayNextScreenMenu->setEnabled(isMultiScreenMode());
+    trayResumeAction->setVisible(userPause.isActive());
+}
+
+void ModernWindow::startChangeFor(const QList<int>& screens, ChangeTrigger trigger)
+{
+    // The screens not named keep their newest picture in the composite.
+    changeWorkflow->start(trigger, screens);
+}
+
+QString ModernWindow::markFavourite(int screen)
+{
+    Q_UNUSED(screen);
+    return QStringLiteral("favourites are not available yet");
+}
+
+QString ModernWindow::markNeverAgain(int screen)
+{
+    Q_UNUSED(screen);
+    return QStringLiteral("\"never again\" is not available yet");
+}
+
+int ModernWindow::screenNamed(const QString& screen, QString* error) const
+{
+    const int count = connectedScreenCount();
+    bool isNumber = false;
+    const int number = screen.toInt(&isNumber);
+    if (isNumber && number >= 1 && number <= count)
+        return number - 1;
+    for (int index = 0; index < count; ++index) {
+        if (getScreenUniqueId(index) == screen)
+            return index;
+    }
+    *error = QStringLiteral("no such screen: %1 (screens 1 to %2, or their ids from --status)").arg(screen).arg(count);
+    return -1;
+}
+
+RemoteReply ModernWindow::runRemoteCommand(const RemoteCommand& command)
+{
+    auto refused = [](const QString& why) { return RemoteReply{RemoteReply::Refused, why, {}}; };
+    QString error;
+    int screen = -1;
+    if (!command.screen.isEmpty()) {
+        screen = screenNamed(command.screen, &error);
+        if (screen < 0)
+            return refused(error);
+    }
+
+    switch (command.kind) {
+    case RemoteCommand::Kind::Next: {
+        if (currentMultiDownload)
+            return refused(QStringLiteral("a change is already in flight"));
+        QList<int> screens;
+        if (screen >= 0 && connectedScreenCount() > 1) {
+            if (!isMultiScreenMode())
+                return refused(QStringLiteral("one screen changes alone only with a different picture on each "
+                                              "screen (settings tab)"));
+            screens = {screen};
+        } else if (isMultiScreenMode() && screenSelector->getSelectedScreens().isEmpty()) {
+            return refused(QStringLiteral("no screen is selected for changes"));
+        }
+        startChangeFor(screens, ChangeTrigger::Manual);
+        return {RemoteReply::Done, {}, {}};
+    }
+    case RemoteCommand::Kind::Pause: {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        setUserPause(command.pauseSeconds > 0 ? UserPause::forSeconds(now, command.pauseSeconds)
+                                              : UserPause::untilResumed());
+        const QString until = userPause.isUntilResumed()
+                                  ? QStringLiteral("until resumed")
+                                  : QStringLiteral("until ") + userPause.until().toLocalTime().toString(Qt::ISODate);
+        return {RemoteReply::Done, QStringLiteral("changes paused ") + until, {}};
+    }
+    case RemoteCommand::Kind::Resume: {
+        const bool wasPaused = userPause.isActive();
+        setUserPause({});
+        return {
+            RemoteReply::Done, wasPaused ? QStringLiteral("changes resumed") : QStringLiteral("was not paused"), {}};
+    }
+    case RemoteCommand::Kind::Favourite:
+        error = markFavourite(screen);
+        break;
+    case RemoteCommand::Kind::NeverAgain:
+        error = markNeverAgain(screen);
+        break;
+    case RemoteCommand::Kind::Status:
+        return {RemoteReply::Done, {}, statusJson() + QLatin1Char('\n')};
+    }
+    return error.isEmpty() ? RemoteReply{} : refused(error);
+}
+
+void ModernWindow::setUserPause(const UserPause& pause)
+{
+    const bool wasPaused = userPause.isActive();
+    userPause = pause;
+    {
+        QSettings settings = openSettings();
+        userPause.write(settings);
+    }
+    if (wasPaused && !userPause.isActive()) {
+        userPauseEndTimer->stop();
+        trayIcon->setToolTip(QStringLiteral("Velmora"));
+        // The schedule goes on where it stopped, unless the screen selection holds it.
+        if (!isMultiScreenMode() || !screenSelector->getSelectedScreens().isEmpty())
+            countdownWidget->resumeCountdown();
+    }
+    showUserPause();
+    fillTrayControlMenus();
+}
+
+void ModernWindow::showUserPause()
+{
+    if (!userPause.isActive())
+        return;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (!userPause.holdsAt(now)) {
+        setUserPause({});
+        return;
+    }
+    countdownWidget->pauseCountdown();
+    trayIcon->setToolTip(userPause.isUntilResumed()
+                             ? tr("Velmora — пауза")
+                             : tr("Velmora — пауза до %1")
+                                   .arg(QLocale().toString(userPause.until().toLocalTime(), QLocale::ShortFormat)));
+    if (!userPause.isUntilResumed())
+        userPauseEndTimer->start(int(std::min(userPause.msecsLeft(now) + 1, kPauseCheckStepMs)));
+}
+
+bool ModernWindow::holdChangeForUserPause()
+{
+    if (!userPause.holdsAt(QDateTime::currentDateTimeUtc())) {
+        if (userPause.isActive())
+            setUserPause({});
+        return false;
+    }
+    showUserPause();
+    return true;
+}
+
+QString ModernWindow::statusJson() const
+{
+    QJsonArray screens;
+    const int count = connectedScreenCount();
+    for (int index = 0; index < count; ++index) {
+        const QString id = getScreenUniqueId(index);
+        QJsonObject screen{{QStringLiteral("index"), index},
+                           {QStringLiteral("number"), index + 1},
+                           {QStringLiteral("id"), id},
+                           {QStringLiteral("picture"), QJsonValue::Null},
+                           {QStringLiteral("applied"), QJsonValue::Null},
+                           {QStringLiteral("trigger"), QJsonValue::Null},
+                           // The change logs name the file only: its category and date are not known here.
+                           {QStringLiteral("category"), QJsonValue::Null},
+                           {QStringLiteral("date"), QJsonValue::Null}};
+        const LastLogEntry last = ChangeLog::lastEntry(PathHelper::monitorLogPath(getHistoryDirectory(), id));
+        if (last.state == LastLogEntry::State::Entry) {
+            const QString picture =
+                PathHelper::monitorFolderPath(getWallpapersDirectory(), id) + QLatin1Char('/') + last.fields.fileName;
+            if (QFileInfo(picture).isFile())
+                screen.insert(QStringLiteral("picture"), picture);
+            screen.insert(QStringLiteral("applied"), isoOrNull(ChangeLog::parseTimestamp(last.fields.timestamp)));
+            screen.insert(QStringLiteral("trigger"), last.fields.trigger);
+        }
+        screens.append(screen);
+    }
+
+    const int interval = ChangeSchedule::intervalSeconds(frequencyCombo->currentIndex(), customValueSpinBox->value(),
+                                                         customUnitCombo->currentIndex());
+    const int left = countdownWidget->secondsUntilExpiry();
+    const QDateTime now = QDateTime::currentDateTime();
+    const QJsonObject schedule{
+        {QStringLiteral("frequency"), frequencyCombo->currentText()},
+        {QStringLiteral("intervalSeconds"), interval > 0 ? QJsonValue(interval) : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("manualOnly"), interval == -1},
+        {QStringLiteral("atNextStart"), interval == 0},
+        {QStringLiteral("nextChange"),
+         left >= 0 && !userPause.isActive() ? isoOrNull(now.addSecs(left)) : QJsonValue(QJsonValue::Null)},
+    };
+    const QJsonObject pause{
+        {QStringLiteral("paused"), userPause.isActive()},
+        {QStringLiteral("until"), isoOrNull(userPause.until().toLocalTime())},
+    };
+    const QJsonObject status{
+        {QStringLiteral("screens"), screens},
+        {QStringLiteral("schedule"), schedule},
+        {QStringLiteral("pause"), pause},
+        {QStringLiteral("changeInFlight"), bool(currentMultiDownload)},
+    };
+    return QString::fromUtf8(QJsonDocument(status).toJson(QJsonDocument::Indented)).trimmed();
+}
+
+void ModernWindow::applyGlobalShortcut(const QString& portableText)
+{
+    if (!environment.platform->supportsGlobalShortcut())
+        return;
+    const QKeySequence sequence = QKeySequence::fromString(portableText, QKeySequence::PortableText);
+    const int combined = sequence.isEmpty() ? 0 : sequence[0].toCombined();
+    if (!environment.platform->setGlobalShortcut(this, combined)) {
+        qWarning().noquote() << "[SHORTCUT] Combinaison refusée par le système:" << portableText;
+        if (globalShortcutEdit)
+            globalShortcutEdit->setToolTip(tr("Эта комбинация уже занята другой программой"));
+        return;
+    }
+    globalShortcutText = sequence.isEmpty() ? QString() : sequence.toString(QKeySequence::PortableText);
+    if (globalShortcutEdit)
+        globalShortcutEdit->setToolTip({});
+}
+
+void ModernWindow::addGlobalShortcutRow(QVBoxLayout* layout, QWidget* parent)
+{
+    // Only where the program may own a global key; elsewhere the desktop's keyboard settings run "velmora --next".
+    if (!environment.platform->supportsGlobalShortcut())
+        return;
+    auto* row = new QHBoxLayout();
+    auto* label = new QLabel(tr("Клавиши для смены обоев"), parent);
+    label->setObjectName(QStringLiteral("globalShortcutLabel"));
+    row->addWidget(label);
+    row->addStretch();
+    globalShortcutEdit = new QKeySequenceEdit(parent);
+    globalShortcutEdit->setObjectName(QStringLiteral("globalShortcutEdit"));
+    globalShortcutEdit->setClearButtonEnabled(true);
+    globalShortcutEdit->setKeySequence(QKeySequence::fromString(
+        openSettings().value(SettingsKeys::GlobalShortcut).toString(), QKeySequence::PortableText));
+    row->addWidget(globalShortcutEdit);
+    layout->addLayout(row);
+    // Kept at once, as the system takes it or refuses it.
+    auto keep = [this] {
+        applyGlobalShortcut(globalShortcutEdit->keySequence().toString(QKeySequence::PortableText));
+        QSettings settings = openSettings();
+        if (globalShortcutText.isEmpty())
+            settings.remove(SettingsKeys::GlobalShortcut);
+        else
+            settings.setValue(SettingsKeys::GlobalShortcut, globalShortcutText);
+        // A refused combination is not shown as if it were in force.
+        const QKeySequence inForce = QKeySequence::fromString(globalShortcutText, QKeySequence::PortableText);
+        if (globalShortcutEdit->keySequence() != inForce)
+            globalShortcutEdit->setKeySequence(inForce);
+    };
+    connect(globalShortcutEdit, &QKeySequenceEdit::editingFinished, this, keep);
+    connect(globalShortcutEdit, &QKeySequenceEdit::keySequenceChanged, this, [this, keep](const QKeySequence& s) {
+        if (s.isEmpty() && !globalShortcutText.isEmpty())
+            keep();
+    });
+}
+
+bool ModernWindow::isGlobalShortcutPressed(const QByteArray& eventType, void* message)
+{
+    if (!environment.platform->isGlobalShortcutMessage(eventType, message))
+        return false;
+    startChangeFor({}, ChangeTrigger::Manual);
+    return true;
+}
