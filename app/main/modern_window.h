@@ -2,6 +2,7 @@
 
 #include "core/history_entry.h"
 #include "core/history_filing.h"
+#include "core/picture_marks.h"
 #include "core/second_ticks.h"
 #include "core/service_api.h"
 #include "core/work_queue.h"
@@ -22,6 +23,7 @@
 #include <functional>
 #include <memory>
 
+class ChangeHook;
 class CountdownWidget;
 class QCloseEvent;
 class QComboBox;
@@ -30,6 +32,7 @@ class QGridLayout;
 class QHBoxLayout;
 class QHideEvent;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -66,6 +69,13 @@ public:
     // in the random choice.
     QString selectWeightedRandomCategory() const;
     void setCategoryRating(const QString& categoryId, int rating);
+
+    // Marks the picture a screen shows now (window/picture_marks.cpp): a
+    // favourite is copied aside; a picture never again is drawn no more and
+    // the screens showing it change now. False, with why, when the screen
+    // shows no filed picture or the mark cannot be stored.
+    bool markFavourite(int screenIndex, QString* whyNot = nullptr);
+    bool markNeverAgain(int screenIndex, QString* whyNot = nullptr);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -203,6 +213,25 @@ private:
     void populateHistoryScreenCombo();
     // The monitor whose folder receives a re-downloaded picture.
     int currentHistoryScreen = 0;
+
+    // Favourites, never again and the command after each change (window/picture_marks.cpp).
+    // The marks, read from their file on first use.
+    PictureMarks& pictureMarks();
+    bool markPictureFavourite(const QString& filedPath, QString* whyNot);
+    bool markPictureNeverAgain(const QString& fileName, QString* whyNot);
+    // Starts a change for this screen alone (for all of them without multi-screen mode).
+    void changeScreenNow(int screenIndex);
+    // The thumbnail's context menu, and its star when the picture is a favourite.
+    void decorateHistoryThumbnail(QPushButton* button);
+    void showHistoryThumbnailMenu(QPushButton* button, const QPoint& position);
+    // The settings tab's line for the command.
+    QWidget* createChangeHookRow(QWidget* parent);
+    // Starts the user's command, if any, for what the screens show now; never waited for.
+    void runChangeHook();
+    PictureMarks m_pictureMarks;
+    bool pictureMarksLoaded = false;
+    ChangeHook* changeHook = nullptr;
+    QLineEdit* changeHookEdit = nullptr;
 
     // Display configuration changes (window/display_changes.cpp).
     // Where the system sends no display messages, the screen signals restart the debounce.

@@ -232,6 +232,7 @@ void ModernWindow::handleWallpaperListReply(QNetworkReply* reply, int screenInde
     const QList<QString> history = screenWallpaperHistory.value(screenIndex);
     for (const QString& path : history)
         seen.insert(QFileInfo(path).fileName());
+    seen.unite(pictureMarks().neverAgain());
 
     QStringList candidates;
     for (const QString& fileName : fileNames) {
@@ -265,7 +266,7 @@ void ModernWindow::getRandomWallpaperFromHistory(int screenIndex)
 {
     if (!currentMultiDownload)
         return;
-    const QList<QString> history = screenWallpaperHistory.value(screenIndex);
+    const QList<QString> history = pictureMarks().withoutNeverAgain(screenWallpaperHistory.value(screenIndex));
     if (history.isEmpty()) {
         handleMultiDownloadError(
             QStringLiteral("Aucun wallpaper disponible dans l'historique pour l'écran %1").arg(screenIndex + 1));
@@ -439,6 +440,7 @@ void ModernWindow::finishChange(quint64 changeId, bool accepted)
             currentMultiDownload.reset();
             hideApiErrorAlert();
             restoreButton(QStringLiteral("Succès !"));
+            runChangeHook();
             startChangeAskedWhileApplying();
         });
     });

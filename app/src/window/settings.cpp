@@ -19,6 +19,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSpinBox>
@@ -322,6 +323,7 @@ void ModernWindow::setupSettingsTab()
                      QStringLiteral("changeOnStartupToggle"), false);
     multiScreenToggle = addToggleRow(systemLayout, systemGroup, QStringLiteral("Разное изображение на каждом экране"),
                                      QStringLiteral("multiScreenToggle"), true);
+    systemLayout->addWidget(createChangeHookRow(systemGroup));
 
     auto* columns = new QHBoxLayout();
     columns->setSpacing(20);
@@ -406,6 +408,7 @@ void ModernWindow::loadSettings()
         changeOnStartupToggle->setChecked(settings.value(SettingsKeys::ChangeOnStartup, false).toBool());
         changeOnStartupToggle->setEnabled(startWithSystem);
         multiScreenToggle->setChecked(settings.value(SettingsKeys::MultiScreen, true).toBool());
+        changeHookEdit->setText(settings.value(SettingsKeys::ChangeHook).toString());
     }
 
     loadCategoryRatings();
@@ -431,6 +434,7 @@ void ModernWindow::saveSettings()
         settings.setValue(SettingsKeys::StartWithSystem, startupToggle->isChecked());
         settings.setValue(SettingsKeys::ChangeOnStartup, changeOnStartupToggle->isChecked());
         settings.setValue(SettingsKeys::MultiScreen, multiScreenToggle->isChecked());
+        settings.setValue(SettingsKeys::ChangeHook, changeHookEdit->text().trimmed());
     }
     saveHistoryToSettings();
 }
