@@ -45,6 +45,15 @@ QString describe(const ChangeHook::Report& report)
 
 ChangeHook::ChangeHook(QObject* parent) : QObject(parent) {}
 
+ChangeHook::~ChangeHook()
+{
+    const QList<QProcess*> processes = findChildren<QProcess*>(Qt::FindDirectChildrenOnly);
+    for (QProcess* process : processes) {
+        process->disconnect();
+        process->kill();
+    }
+}
+
 bool ChangeHook::run(const QString& commandLine, const QString& compositePath, const QList<Screen>& screens,
                      QString* whyNot)
 {

@@ -41,6 +41,8 @@ public:
     };
 
     explicit ChangeHook(QObject* parent = nullptr);
+    // Commands still running are killed: nobody is left to hear of them.
+    ~ChangeHook() override;
 
     // Starts commandLine (split as a command line, no shell). False, with why,
     // when the line is empty or names no program; the start itself is reported by finished.

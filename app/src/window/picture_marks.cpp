@@ -5,6 +5,7 @@
 #include "modern_window.h"
 
 #include "core/change_hook.h"
+#include "core/picture_check.h"
 #include "core/safe_file.h"
 #include "core/service_file_name.h"
 #include "core/settings_keys.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QNetworkReply>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QUrl>
@@ -33,17 +35,20 @@ constexpr qint64 maxFavouriteBytes = 256 * 1024 * 1024;
 
 const QString starName = QStringLiteral("favouriteStar");
 
-// Copies a filed picture into the favourites folder, whole or not at all;
-// only a plain file is read, and a link in the copy's place is replaced, never written through.
-bool copyFavourite(const QString& source, const QString& target)
+// Writes a favourite's copy whole or not at all; a link in its place is replaced, never written through.
+bool writeFavourite(const QByteArray& body, const QString& target)
 {
-    const SafeFile::Result file = SafeFile::readAll(source, maxFavouriteBytes);
-    if (file.status != SafeFile::Status::Read)
-        return false;
     if (QFileInfo(target).isSymLink())
         QFile::remove(target);
     QSaveFile copy(target);
-    return copy.open(QIODevice::WriteOnly) && copy.write(file.data) == file.data.size() && copy.commit();
+    return copy.open(QIODevice::WriteOnly) && copy.write(body) == body.size() && copy.commit();
+}
+
+// Copies a filed picture into the favourites folder; only a plain file is read.
+bool copyFavourite(const QString& source, const QString& target)
+{
+    const SafeFile::Result file = SafeFile::readAll(source, maxFavouriteBytes);
+    return file.status == SafeFile::Status::Read && writeFavourite(file.data, target);
 }
 
 bool refuse(QString* whyNot, const QString& why)
@@ -85,28 +90,45 @@ bool ModernWindow::markNeverAgain(int screenIndex, QString* whyNot)
 
 bool ModernWindow::markPictureFavourite(const QString& filedPath, QString* whyNot)
 {
-    const QFileInfo source(filedPath);
-    // The filed copy must still be there to be kept; a link is never followed out of the folder.
-    if (source.isSymLink() || !source.isFile())
-        return refuse(whyNot, tr("Файл больше не найден: %1").arg(filedPath));
-    const QString fileName = source.fileName();
+    const QString fileName = QFileInfo(filedPath).fileName();
     QString why;
     if (!pictureMarks().addFavourite(fileName, &why))
         return refuse(whyNot, why);
-
     for (QPushButton* button : historyCarouselWidget->findChildren<QPushButton*>(QStringLiteral("historyThumbnail"))) {
         if (button->property("filename").toString() == fileName)
             decorateHistoryThumbnail(button);
     }
+
     const QString target = PathHelper::getFavouritesDirectory() + QLatin1Char('/') + fileName;
-    filingJobs.run(
-        this, [filedPath, target] { return copyFavourite(filedPath, target); },
-        [this, target](bool copied) {
-            if (copied)
-                return;
-            qDebug() << "[MARKS] Copie du favori impossible:" << target;
-            statusLabel->setText(tr("Не удалось скопировать в избранное: %1").arg(target));
-        });
+    auto reportCopy = [this, target](bool copied) {
+        if (copied)
+            return;
+        qDebug() << "[MARKS] Copie du favori impossible:" << target;
+        statusLabel->setText(tr("Не удалось скопировать в избранное: %1").arg(target));
+    };
+    // Only the newest picture of a monitor stays in its folder: an older one is fetched again.
+    const QFileInfo source(filedPath);
+    if (source.isFile() && !source.isSymLink()) {
+        filingJobs.run(
+            this, [filedPath, target] { return copyFavourite(filedPath, target); }, reportCopy);
+        return true;
+    }
+    QNetworkReply* reply =
+        sendServiceRequest(ServiceApi::imageUrl(environment.serviceOrigin, fileName), ServiceReplyKind::Image);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, target, reportCopy] {
+        reply->deleteLater();
+        if (!ServiceApi::succeeded(reply)) {
+            reportCopy(false);
+            return;
+        }
+        // Checked off the window's thread: an error page never becomes a favourite.
+        pictureJobs.run(
+            this,
+            [body = reply->readAll(), target] {
+                return checkPicture(body) == PictureFault::None && writeFavourite(body, target);
+            },
+            reportCopy);
+    });
     return true;
 }
 
@@ -131,13 +153,18 @@ void ModernWindow::changeScreenNow(int screenIndex)
         onChangeNowClicked();
         return;
     }
-    // A change already drawing for this screen skips the picture by itself.
-    if (currentMultiDownload && currentMultiDownload->targetScreens.contains(screenIndex))
-        return;
+    QList<int> targets{screenIndex};
+    if (currentMultiDownload) {
+        // A change already drawing for this screen skips the picture by itself;
+        // one for other screens is started again with this screen beside them.
+        if (currentMultiDownload->targetScreens.contains(screenIndex))
+            return;
+        targets = currentMultiDownload->targetScreens + targets;
+    }
     currentTriggerMode = QStringLiteral("Manuel");
     changeNowButton->setEnabled(false);
     changeNowButton->setText(QStringLiteral("🔄 Изменение в процессе..."));
-    getMultipleRandomWallpapers({screenIndex});
+    getMultipleRandomWallpapers(targets);
 }
 
 void ModernWindow::decorateHistoryThumbnail(QPushButton* button)
