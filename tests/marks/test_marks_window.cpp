@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -190,9 +191,11 @@ private Q_SLOTS:
                    QFile::encodeName(out) + "\"\necho done\n");
         file.close();
         QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
-        setHook(QStringLiteral("\"%1\" \"two words\"").arg(script));
-
         auto window = makeWindow(service);
+        // Typed into the settings tab and saved, as a user would.
+        QTest::keyClicks(window->findChild<QLineEdit*>(QStringLiteral("changeHookEdit")),
+                         QStringLiteral("\"%1\" \"two words\"").arg(script));
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("applyButton")), Qt::LeftButton);
         QList<ChangeHook::Report> reports;
         connect(&Access::hook(*window), &ChangeHook::finished, this,
                 [&](const ChangeHook::Report& report) { reports.append(report); });
