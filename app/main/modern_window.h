@@ -3,6 +3,7 @@
 #include "core/change_workflow.h"
 #include "core/history_entry.h"
 #include "core/history_filing.h"
+#include "core/picture_marks.h"
 #include "core/remote_command.h"
 #include "core/second_ticks.h"
 #include "core/service_api.h"
@@ -25,6 +26,7 @@
 #include <functional>
 #include <memory>
 
+class ChangeHook;
 class CountdownWidget;
 class QCloseEvent;
 class QAction;
@@ -35,6 +37,7 @@ class QHBoxLayout;
 class QHideEvent;
 class QKeySequenceEdit;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -76,6 +79,13 @@ public:
     // A command of the command line, handed over by a later start or given to
     // this one (window/remote_control.cpp).
     RemoteReply runRemoteCommand(const RemoteCommand& command);
+
+    // Marks the picture a screen shows now (window/picture_marks.cpp): a
+    // favourite is copied aside; a picture never again is drawn no more and
+    // the screens showing it change now. False, with why, when the screen
+    // shows no filed picture or the mark cannot be stored.
+    bool markFavourite(int screenIndex, QString* whyNot = nullptr);
+    bool markNeverAgain(int screenIndex, QString* whyNot = nullptr);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -133,10 +143,6 @@ private:
     // Starts a change of these screens (every one the change-now button would
     // change when empty), logged with this trigger word.
     void startChangeFor(const QList<int>& screens, ChangeTrigger trigger);
-    // The current picture of a screen (-1: the command named none). Each
-    // returns why it could not, empty when done.
-    QString markFavourite(int screen);
-    QString markNeverAgain(int screen);
     // The screen index named by a command's --screen (a number from 1, or a
     // unique id); -1 with the reason in error when there is none such.
     int screenNamed(const QString& screen, QString* error) const;
@@ -234,6 +240,25 @@ private:
     void populateHistoryScreenCombo();
     // The monitor whose folder receives a re-downloaded picture.
     int currentHistoryScreen = 0;
+
+    // Favourites, never again and the command after each change (window/picture_marks.cpp).
+    // The marks, read from their file on first use.
+    PictureMarks& pictureMarks();
+    bool markPictureFavourite(const QString& filedPath, QString* whyNot);
+    bool markPictureNeverAgain(const QString& fileName, QString* whyNot);
+    // Starts a change for this screen alone (for all of them without multi-screen mode).
+    void changeScreenNow(int screenIndex);
+    // The thumbnail's context menu, and its star when the picture is a favourite.
+    void decorateHistoryThumbnail(QPushButton* button);
+    void showHistoryThumbnailMenu(QPushButton* button, const QPoint& position);
+    // The settings tab's line for the command.
+    QWidget* createChangeHookRow(QWidget* parent);
+    // Starts the user's command, if any, for what the screens show now; never waited for.
+    void runChangeHook();
+    PictureMarks m_pictureMarks;
+    bool pictureMarksLoaded = false;
+    ChangeHook* changeHook = nullptr;
+    QLineEdit* changeHookEdit = nullptr;
 
     // Display configuration changes (window/display_changes.cpp).
     // Where the system sends no display messages, the screen signals restart the debounce.

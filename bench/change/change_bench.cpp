@@ -25,8 +25,10 @@
 #include "core/jpeg_stream.h"
 #include "core/service_api.h"
 #include "core/service_file_name.h"
+#include "core/settings_keys.h"
 #include "core/wallpaper_builder.h"
 #include "utils/path_helper.h"
+#include "utils/settings_store.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -575,6 +577,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     const int runs = bench::runsArgument(app.arguments(), 15);
+    // --hook CMD: the command after each change, as the settings tab stores it.
+    const qsizetype hookAt = app.arguments().indexOf(QStringLiteral("--hook"));
+    const QString hook = hookAt >= 0 ? app.arguments().value(hookAt + 1) : QString();
+    if (!hook.isEmpty())
+        openSettings().setValue(SettingsKeys::ChangeHook, hook);
 
     ServiceFixture service;
     QElapsedTimer making;
@@ -597,6 +604,8 @@ int main(int argc, char** argv)
                 "on average (made in %.1f s). Every change starts with no connection open.\n",
                 int(categories.size()), picturesPerCategory, pictureSize.width(), pictureSize.height(),
                 distinctPictures, double(meanBytes) / (1024.0 * 1024.0), makingMs / 1000.0);
+    if (!hook.isEmpty())
+        std::printf("Command after each change: %s\n", qPrintable(hook));
     std::printf("Each run: one change end to end (click to button at rest), then its steps one by one with the\n"
                 "window's parts; share = step median / whole-change median. Steps of several screens run as the\n"
                 "change runs them: requests all at once, local work one screen after another.\n");

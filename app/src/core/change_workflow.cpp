@@ -196,6 +196,7 @@ void ChangeWorkflow::handleList(const ServiceAnswer& answer, int screenIndex, co
     const QList<QString> history = m_ports.screenHistory(screenIndex);
     for (const QString& path : history)
         seen.insert(QFileInfo(path).fileName());
+    seen.unite(m_ports.neverDrawn());
 
     QStringList candidates;
     for (const QString& fileName : list.fileNames) {
@@ -228,7 +229,13 @@ void ChangeWorkflow::getRandomWallpaperFromHistory(int screenIndex)
 {
     if (!m_change)
         return;
-    const QList<QString> history = m_ports.screenHistory(screenIndex);
+    // A picture never to be seen again is no fallback either.
+    const QSet<QString> neverDrawn = m_ports.neverDrawn();
+    QList<QString> history;
+    for (const QString& path : m_ports.screenHistory(screenIndex)) {
+        if (!neverDrawn.contains(QFileInfo(path).fileName()))
+            history.append(path);
+    }
     if (history.isEmpty()) {
         handleMultiDownloadError(
             QStringLiteral("Aucun wallpaper disponible dans l'historique pour l'écran %1").arg(screenIndex + 1));

@@ -51,6 +51,8 @@ public:
     virtual void downloadPicture(const QUrl& url, std::function<void(const ServiceAnswer&)> done) = 0;
     // A screen's filed pictures, newest first.
     virtual QList<QString> screenHistory(int screenIndex) = 0;
+    // File names the user never wants to see again: no change draws them.
+    virtual QSet<QString> neverDrawn() { return {}; }
     // The whole set for the desktop: the change's pictures plus what the
     // screens it leaves out keep.
     virtual QMap<int, QString> composeDesktop(const QMap<int, QString>& changed, const QList<int>& targets) = 0;

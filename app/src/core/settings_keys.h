@@ -14,6 +14,8 @@ inline constexpr QLatin1StringView Adjustment{"adjustment/mode"};
 inline constexpr QLatin1StringView StartWithSystem{"system/startupToggle"};
 inline constexpr QLatin1StringView ChangeOnStartup{"system/changeOnStartup"};
 inline constexpr QLatin1StringView MultiScreen{"system/multiScreen"};
+// The command run after each change; empty: none.
+inline constexpr QLatin1StringView ChangeHook{"system/changeHook"};
 // Written at once when the box is ticked, never by the settings tab's save.
 inline constexpr QLatin1StringView DontShowMultiScreenWarning{"dontShowMultiScreenWarning"};
 

@@ -109,6 +109,11 @@ QString PathHelper::getHistoryDirectory()
     return ensureDirectory(configLocation() + QStringLiteral("/history"));
 }
 
+QString PathHelper::getFavouritesDirectory()
+{
+    return ensureDirectory(configLocation() + QStringLiteral("/favourites"));
+}
+
 QString PathHelper::getCategoriesCachePath()
 {
     return ensureDirectory(cacheLocation()) + QStringLiteral("/categories_cache.json");

@@ -10,6 +10,8 @@ class PathHelper
 public:
     static QString getWallpapersDirectory();
     static QString getHistoryDirectory();
+    // Copies of the pictures the user marked as favourites, beside the wallpapers folder.
+    static QString getFavouritesDirectory();
     static QString getCategoriesCachePath();
     static QString getThumbnailsCacheDirectory();
     // A monitor's own folder of filed pictures, and its change log, named

@@ -140,6 +140,7 @@ void ModernWindow::addThumbnailToCarousel(const QString& filename, int screenInd
     button->setProperty("screenIndex", screenIndex);
     connect(button, &QPushButton::clicked, this, [this, button] { onHistoryThumbnailClicked(button); });
     historyCarouselLayout->addWidget(button);
+    decorateHistoryThumbnail(button);
     loadHistoryThumbnail(filename, button);
 }
 
@@ -301,7 +302,10 @@ void ModernWindow::applyHistoryImageToScreens(const QList<int>& screens, const Q
         QList<FilingRequest> requests;
         for (int screen : screens)
             requests.append(filingRequest(screen, picked, triggerWord(ChangeTrigger::History)));
-        fileIntoHistory(requests, [this] { statusLabel->setText(QStringLiteral("Обои успешно применены!")); });
+        fileIntoHistory(requests, [this] {
+            statusLabel->setText(QStringLiteral("Обои успешно применены!"));
+            runChangeHook();
+        });
     });
 }
 

@@ -157,18 +157,6 @@ void ModernWindow::startChangeFor(const QList<int>& screens, ChangeTrigger trigg
     changeWorkflow->start(trigger, screens);
 }
 
-QString ModernWindow::markFavourite(int screen)
-{
-    Q_UNUSED(screen);
-    return QStringLiteral("favourites are not available yet");
-}
-
-QString ModernWindow::markNeverAgain(int screen)
-{
-    Q_UNUSED(screen);
-    return QStringLiteral("\"never again\" is not available yet");
-}
-
 int ModernWindow::screenNamed(const QString& screen, QString* error) const
 {
     const int count = connectedScreenCount();
@@ -227,11 +215,24 @@ RemoteReply ModernWindow::runRemoteCommand(const RemoteCommand& command)
             RemoteReply::Done, wasPaused ? QStringLiteral("changes resumed") : QStringLiteral("was not paused"), {}};
     }
     case RemoteCommand::Kind::Favourite:
-        error = markFavourite(screen);
-        break;
-    case RemoteCommand::Kind::NeverAgain:
-        error = markNeverAgain(screen);
-        break;
+    case RemoteCommand::Kind::NeverAgain: {
+        const bool favourite = command.kind == RemoteCommand::Kind::Favourite;
+        QList<int> screens;
+        if (screen >= 0 || connectedScreenCount() == 1) {
+            screens = {qMax(0, screen)};
+        } else if (favourite) {
+            for (int index = 0; index < connectedScreenCount(); ++index)
+                screens.append(index);
+        } else {
+            // Changing every screen for one unwanted picture would surprise.
+            return refused(QStringLiteral("several screens: name the one with --screen"));
+        }
+        for (int index : screens) {
+            if (!(favourite ? markFavourite(index, &error) : markNeverAgain(index, &error)))
+                return refused(error);
+        }
+        return {RemoteReply::Done, {}, {}};
+    }
     case RemoteCommand::Kind::Status:
         return {RemoteReply::Done, {}, statusJson() + QLatin1Char('\n')};
     }

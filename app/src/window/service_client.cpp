@@ -75,6 +75,8 @@ public:
         return targets;
     }
 
+    QSet<QString> neverDrawn() override { return w.pictureMarks().neverAgain(); }
+
     QString drawCategory(const QSet<QString>& excluded) override { return w.drawCategory(excluded); }
 
     void requestList(const QString& categoryId, const QString& date,
@@ -172,6 +174,7 @@ void ModernWindow::setupChangeWorkflow()
     connect(workflow, &ChangeWorkflow::succeeded, this, [this] {
         hideApiErrorAlert();
         restoreButton(QStringLiteral("Succès !"));
+        runChangeHook();
     });
     connect(workflow, &ChangeWorkflow::displayChangeDue, this, &ModernWindow::handleDeferredDisplayChange);
 }

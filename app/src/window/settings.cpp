@@ -19,6 +19,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSpinBox>
@@ -323,6 +324,7 @@ void ModernWindow::setupSettingsTab()
     multiScreenToggle = addToggleRow(systemLayout, systemGroup, QStringLiteral("Разное изображение на каждом экране"),
                                      QStringLiteral("multiScreenToggle"), true);
     addGlobalShortcutRow(systemLayout, systemGroup);
+    systemLayout->addWidget(createChangeHookRow(systemGroup));
 
     auto* columns = new QHBoxLayout();
     columns->setSpacing(20);
@@ -407,6 +409,7 @@ void ModernWindow::loadSettings()
         changeOnStartupToggle->setChecked(settings.value(SettingsKeys::ChangeOnStartup, false).toBool());
         changeOnStartupToggle->setEnabled(startWithSystem);
         multiScreenToggle->setChecked(settings.value(SettingsKeys::MultiScreen, true).toBool());
+        changeHookEdit->setText(settings.value(SettingsKeys::ChangeHook).toString());
     }
 
     loadCategoryRatings();
@@ -432,6 +435,7 @@ void ModernWindow::saveSettings()
         settings.setValue(SettingsKeys::StartWithSystem, startupToggle->isChecked());
         settings.setValue(SettingsKeys::ChangeOnStartup, changeOnStartupToggle->isChecked());
         settings.setValue(SettingsKeys::MultiScreen, multiScreenToggle->isChecked());
+        settings.setValue(SettingsKeys::ChangeHook, changeHookEdit->text().trimmed());
     }
     saveHistoryToSettings();
 }
