@@ -76,11 +76,11 @@ BitmapCopyResult writeBitmapCopy(const QByteArray& body, const QString& bmpPath,
     if (format == "jpeg" && copyJpeg(body, reader.transformation(), reduction, bmpPath, written))
         return written ? BitmapCopyResult::Written : BitmapCopyResult::NotWritten;
 
-    // Qt's JPEG reader scales by DCT too when asked for a size it can reach
-    // by halvings: the sides rounded up, as libjpeg rounds them.
+    // Qt's JPEG reader decodes at n/8 scale, n the smallest that reaches the
+    // size asked for: the sides rounded down give exactly 1/reduction (rounded
+    // up they could give (8/reduction + 1)/8), and Qt then trims the last pixel.
     if (reduction > 1)
-        reader.setScaledSize(
-            QSize((stored.width() + reduction - 1) / reduction, (stored.height() + reduction - 1) / reduction));
+        reader.setScaledSize(QSize(stored.width() / reduction, stored.height() / reduction));
     QImage image;
     {
         const DecodeLimitLift lift;
