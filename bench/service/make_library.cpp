@@ -44,7 +44,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "velmora-bench-library: cannot write %s\n", qUtf8Printable(source));
         return 1;
     }
-    const QByteArray sourcePath = QFile::encodeName(source);
+    // A file takes at most 65 000 links on ext4: a new copy for every 50 000.
+    constexpr int linksPerCopy = 50'000;
+    int links = 0;
+    QByteArray sourcePath = QFile::encodeName(source);
     const QDate today = QDate::currentDate();
     for (int c = 0; c < categories; ++c) {
         const QString id = QStringLiteral("c%1").arg(c, 3, 10, QLatin1Char('0'));
@@ -52,6 +55,15 @@ int main(int argc, char** argv)
             const QDate date = today.addDays(-qint64(k) * days / perCategory);
             const QString folder = root.filePath(id + QLatin1Char('/') + date.toString(QStringLiteral("yyyy-MM-dd")));
             const QString name = QStringLiteral("%1-%2.jpg").arg(id, date.toString(QStringLiteral("yyyyMMdd")));
+            if (links > 0 && links % linksPerCopy == 0) {
+                const QString copy = root.filePath(QStringLiteral(".source-%1.jpg").arg(links / linksPerCopy));
+                if (!QFile::copy(source, copy)) {
+                    std::fprintf(stderr, "velmora-bench-library: cannot write %s\n", qUtf8Printable(copy));
+                    return 1;
+                }
+                sourcePath = QFile::encodeName(copy);
+            }
+            ++links;
             if (!QDir().mkpath(folder) ||
                 ::link(sourcePath.constData(), QFile::encodeName(folder + QLatin1Char('/') + name).constData()) != 0) {
                 std::fprintf(stderr, "velmora-bench-library: cannot fill %s\n", qUtf8Printable(folder));
