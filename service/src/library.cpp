@@ -9,6 +9,11 @@
 #include <QImageReader>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -84,6 +89,9 @@ public:
                 category.thumbnail = category.dates.last().constFirst();
         }
     }
+
+    QString wantedThumbnail(const QString& categoryId) const { return m_wantedThumbnails.value(categoryId); }
+    void wantThumbnail(const QString& categoryId, const QString& name) { m_wantedThumbnails.insert(categoryId, name); }
 
     void problem(const QFileInfo& entry, const QString& why)
     {
@@ -192,17 +200,80 @@ LibrarySnapshot LibraryScanner::scan(const QString& rootPath)
     snapshot.folders << snapshot.root;
     Scan scan(snapshot);
 
+    // The root's entries in name order: a line for each that is no category,
+    // or the category's own scan. Categories are scanned on every core, each
+    // into a snapshot of its own; they are merged in order, so that of two
+    // pictures of one name the first in the library's order is published.
+    struct Item
+    {
+        QString problem;
+        QFileInfo folder;
+        LibrarySnapshot part;
+        QString wantedThumbnail;
+    };
+    std::vector<Item> items;
     const QFileInfoList entries = QDir(snapshot.root).entryInfoList(everyEntry, QDir::Name);
     for (const QFileInfo& entry : entries) {
         const QString name = entry.fileName();
         if (name.startsWith(QLatin1Char('.')))
             continue;
+        Item item;
         if (!entry.isDir() || entry.isSymLink())
-            scan.problem(entry, QStringLiteral("not a category folder"));
+            item.problem = QStringLiteral("not a category folder");
         else if (!isValidCategoryId(name))
-            scan.problem(entry, QStringLiteral("category folder name not usable as an id"));
-        else
-            scan.category(entry);
+            item.problem = QStringLiteral("category folder name not usable as an id");
+        item.folder = entry;
+        items.push_back(std::move(item));
+    }
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i = next++; i < items.size(); i = next++) {
+            Item& item = items[i];
+            if (!item.problem.isEmpty())
+                continue;
+            item.part.root = snapshot.root;
+            Scan part(item.part);
+            part.category(item.folder);
+            item.wantedThumbnail = part.wantedThumbnail(item.folder.fileName());
+        }
+    };
+    {
+        std::vector<std::jthread> workers;
+        for (int i = 1; i < std::min(QThread::idealThreadCount(), int(items.size())); ++i)
+            workers.emplace_back(work);
+        work();
+    }
+    for (Item& item : items) {
+        if (!item.problem.isEmpty()) {
+            scan.problem(item.folder, item.problem);
+            continue;
+        }
+        LibrarySnapshot& part = item.part;
+        snapshot.folders += part.folders;
+        snapshot.problems += part.problems;
+        LibraryCategory category = part.categories.constFirst();
+        for (auto date = category.dates.begin(); date != category.dates.end();) {
+            QStringList kept;
+            for (const QString& name : std::as_const(date.value())) {
+                const LibraryPicture& picture = part.pictures[name];
+                const auto existing = snapshot.pictures.constFind(name);
+                if (existing != snapshot.pictures.constEnd()) {
+                    snapshot.problems << picture.relativePath + QStringLiteral(": file name already published by ") +
+                                             QDir(snapshot.root).relativeFilePath(existing->path);
+                    continue;
+                }
+                snapshot.pictures.insert(name, picture);
+                kept << name;
+            }
+            if (kept.isEmpty()) {
+                date = category.dates.erase(date);
+            } else {
+                date.value() = kept;
+                ++date;
+            }
+        }
+        scan.wantThumbnail(category.id, item.wantedThumbnail);
+        snapshot.categories << category;
     }
     scan.resolveThumbnails();
     for (const QString& folder : std::as_const(snapshot.folders))
