@@ -1,8 +1,10 @@
 // Lays out a large wallpaper library cheaply for the service benchmark: one
 // real 2560x1440 picture, hard-linked under a unique name into every date of
-// every category, since only the index size matters for the service.
+// every category, since only the index size matters for the service. With
+// PER_CATEGORY, each category holds that many pictures spread evenly over the
+// DAYS dates (today always among them), not one for every date.
 //
-//   velmora-bench-library DIR CATEGORIES DAYS
+//   velmora-bench-library DIR CATEGORIES DAYS [PER_CATEGORY]
 #include "demo_library.h"
 
 #include <QCoreApplication>
@@ -22,8 +24,11 @@ int main(int argc, char** argv)
     bool daysOk = false;
     const int categories = arguments.value(2).toInt(&categoriesOk);
     const int days = arguments.value(3).toInt(&daysOk);
-    if (arguments.size() != 4 || !categoriesOk || !daysOk || categories < 1 || days < 1) {
-        std::fprintf(stderr, "usage: velmora-bench-library DIR CATEGORIES DAYS\n");
+    bool perCategoryOk = true;
+    const int perCategory = arguments.size() == 5 ? arguments.value(4).toInt(&perCategoryOk) : days;
+    if ((arguments.size() != 4 && arguments.size() != 5) || !categoriesOk || !daysOk || !perCategoryOk ||
+        categories < 1 || days < 1 || perCategory < 1 || perCategory > days) {
+        std::fprintf(stderr, "usage: velmora-bench-library DIR CATEGORIES DAYS [PER_CATEGORY]\n");
         return 2;
     }
     const QDir root(arguments.at(1));
@@ -39,14 +44,26 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "velmora-bench-library: cannot write %s\n", qUtf8Printable(source));
         return 1;
     }
-    const QByteArray sourcePath = QFile::encodeName(source);
+    // A file takes at most 65 000 links on ext4: a new copy for every 50 000.
+    constexpr int linksPerCopy = 50'000;
+    int links = 0;
+    QByteArray sourcePath = QFile::encodeName(source);
     const QDate today = QDate::currentDate();
     for (int c = 0; c < categories; ++c) {
         const QString id = QStringLiteral("c%1").arg(c, 3, 10, QLatin1Char('0'));
-        for (int d = 0; d < days; ++d) {
-            const QDate date = today.addDays(-d);
+        for (int k = 0; k < perCategory; ++k) {
+            const QDate date = today.addDays(-qint64(k) * days / perCategory);
             const QString folder = root.filePath(id + QLatin1Char('/') + date.toString(QStringLiteral("yyyy-MM-dd")));
             const QString name = QStringLiteral("%1-%2.jpg").arg(id, date.toString(QStringLiteral("yyyyMMdd")));
+            if (links > 0 && links % linksPerCopy == 0) {
+                const QString copy = root.filePath(QStringLiteral(".source-%1.jpg").arg(links / linksPerCopy));
+                if (!QFile::copy(source, copy)) {
+                    std::fprintf(stderr, "velmora-bench-library: cannot write %s\n", qUtf8Printable(copy));
+                    return 1;
+                }
+                sourcePath = QFile::encodeName(copy);
+            }
+            ++links;
             if (!QDir().mkpath(folder) ||
                 ::link(sourcePath.constData(), QFile::encodeName(folder + QLatin1Char('/') + name).constData()) != 0) {
                 std::fprintf(stderr, "velmora-bench-library: cannot fill %s\n", qUtf8Printable(folder));

@@ -41,7 +41,9 @@ private:
 
     // QFileSystemWatcher slows down quadratically with the number of paths it
     // holds, so a large library is spread over several of them.
-    static constexpr qsizetype pathsPerWatcher = 4096;
+    // Each is an inotify instance, of which a user has 128 by default: 2 048
+    // paths each keep 100 000 folders to 50 of them.
+    static constexpr qsizetype pathsPerWatcher = 2048;
     QList<QFileSystemWatcher*> m_watchers;
     QHash<QFileSystemWatcher*, qsizetype> m_load;
     QHash<QString, QFileSystemWatcher*> m_owner;

@@ -144,11 +144,7 @@ bool drawJpegPart(const QString& path, const QRectF& window, const BgrCanvas& ca
     if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK)
         return false;
     info.out_color_space = JCS_EXT_BGR;
-    // Exact halvings only: other factors cost more than decoding in full.
-    int reduction = 1;
-    while (reduction < 8 && window.width() / (reduction * 2) >= shown.width() &&
-           window.height() / (reduction * 2) >= shown.height())
-        reduction *= 2;
+    const int reduction = coveringReduction(window.size(), shown.size());
     info.scale_num = 1;
     info.scale_denom = unsigned(reduction);
     if (!decoder.start())
@@ -171,9 +167,9 @@ bool drawJpegPart(const QString& path, const QRectF& window, const BgrCanvas& ca
 }
 
 bool decodeJpegRows(QByteArrayView data, const std::function<bool(const QSize&)>& start,
-                    const std::function<uchar*(int)>& rowFor)
+                    const std::function<uchar*(int)>& rowFor, int reduction)
 {
-    if (data.isEmpty())
+    if (data.isEmpty() || (reduction != 1 && reduction != 2 && reduction != 4 && reduction != 8))
         return false;
     JpegDecoder decoder;
     if (!decoder.open(reinterpret_cast<const uchar*>(data.data()), data.size()))
@@ -182,6 +178,8 @@ bool decodeJpegRows(QByteArrayView data, const std::function<bool(const QSize&)>
     if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK)
         return false;
     info.out_color_space = JCS_EXT_BGR;
+    info.scale_num = 1;
+    info.scale_denom = unsigned(reduction);
     if (!decoder.start())
         return false;
     const QSize size(int(info.output_width), int(info.output_height));
@@ -203,14 +201,25 @@ bool drawJpegPart(const QString&, const QRectF&, const BgrCanvas&, const QRect&)
     return false;
 }
 
-bool decodeJpegRows(QByteArrayView, const std::function<bool(const QSize&)>&, const std::function<uchar*(int)>&)
+bool decodeJpegRows(QByteArrayView, const std::function<bool(const QSize&)>&, const std::function<uchar*(int)>&, int)
 {
     return false;
 }
 
 #endif
 
-bool decodeJpeg(QByteArrayView data, const std::function<BgrCanvas(const QSize&)>& canvasFor)
+int coveringReduction(const QSizeF& picture, const QSize& shown)
+{
+    int reduction = 1;
+    if (shown.isEmpty())
+        return reduction;
+    while (reduction < 8 && picture.width() / (reduction * 2) >= shown.width() &&
+           picture.height() / (reduction * 2) >= shown.height())
+        reduction *= 2;
+    return reduction;
+}
+
+bool decodeJpeg(QByteArrayView data, const std::function<BgrCanvas(const QSize&)>& canvasFor, int reduction)
 {
     BgrCanvas canvas;
     return decodeJpegRows(
@@ -219,5 +228,5 @@ bool decodeJpeg(QByteArrayView data, const std::function<BgrCanvas(const QSize&)
             canvas = canvasFor(size);
             return canvas.bits && canvas.size == size;
         },
-        [&](int y) { return canvas.row(y); });
+        [&](int y) { return canvas.row(y); }, reduction);
 }

@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QRect>
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 
 #include <functional>
@@ -22,10 +23,18 @@ bool drawJpegPart(const QString& path, const QRectF& window, const BgrCanvas& ca
 // (a BMP file's, say), so that no copy of the whole picture is made. The
 // picture's orientation is not applied. False when this cannot be done (built
 // without libjpeg-turbo, a CMYK picture, a decoding error, no canvas).
-bool decodeJpeg(QByteArrayView data, const std::function<BgrCanvas(const QSize&)>& canvasFor);
+// reduction (1, 2, 4 or 8) has the decoder's DCT scaling shrink the picture
+// by that factor as it decodes (each side rounded up).
+bool decodeJpeg(QByteArrayView data, const std::function<BgrCanvas(const QSize&)>& canvasFor, int reduction = 1);
 
 // The same, row by row: start is told the picture's size once the header is
 // read (false stops), then rowFor(y) gives, top row first, where row y's
 // width * 3 bytes go (null stops).
 bool decodeJpegRows(QByteArrayView data, const std::function<bool(const QSize&)>& start,
-                    const std::function<uchar*(int)>& rowFor);
+                    const std::function<uchar*(int)>& rowFor, int reduction = 1);
+
+// The largest of 1, 2, 4 and 8 that picture can be divided by and still
+// cover shown on both sides: the decoder's exact halvings, the only factors
+// at which scaling while decoding is cheaper than decoding in full. 1 when
+// shown is empty.
+int coveringReduction(const QSizeF& picture, const QSize& shown);
