@@ -39,7 +39,8 @@ struct ReceivedPicture
 };
 
 // Saves the body as received and makes its BMP copy, off the GUI thread.
-ReceivedPicture savePicture(const QByteArray& body, const QString& receivedPath, const QString& bmpPath)
+ReceivedPicture savePicture(const QByteArray& body, const QString& receivedPath, const QString& bmpPath,
+                            const QSize& screen)
 {
     QDir().mkpath(QFileInfo(receivedPath).path());
     QFile file(receivedPath);
@@ -53,7 +54,7 @@ ReceivedPicture savePicture(const QByteArray& body, const QString& receivedPath,
     }
     // The copy's one decoding, behind the picture check's header test (format,
     // end marker, size), is also the test that this is a whole picture.
-    switch (writeBitmapCopy(body, bmpPath)) {
+    switch (writeBitmapCopy(body, bmpPath, screen)) {
     case BitmapCopyResult::Written:
         return {ReceivedPicture::Ready, bmpPath};
     case BitmapCopyResult::NotWritten:
@@ -255,9 +256,9 @@ void ChangeWorkflow::getRandomWallpaperFromHistory(int screenIndex)
     const QString bmp = bmpCopyPath(PathHelper::getTemporaryDirectory(), fileName, screenIndex);
     m_pictureJobs.run(
         this,
-        [entry, bmp] {
+        [entry, bmp, screen = m_ports.screenPixelSize(screenIndex)] {
             QDir().mkpath(QFileInfo(bmp).path());
-            return writeBitmapCopyOfFile(entry, bmp) == BitmapCopyResult::Written;
+            return writeBitmapCopyOfFile(entry, bmp, screen) == BitmapCopyResult::Written;
         },
         [this, changeId, screenIndex, entry, bmp](bool converted) {
             // A picture of a change that has ended is not counted into another.
@@ -329,7 +330,10 @@ void ChangeWorkflow::handlePicture(const ServiceAnswer& answer, int screenIndex)
     const QString bmp = bmpCopyPath(folder, fileName, screenIndex);
     const quint64 changeId = m_change->changeId;
     m_pictureJobs.run(
-        this, [body = answer.body, receivedPath, bmp] { return savePicture(body, receivedPath, bmp); },
+        this,
+        [body = answer.body, receivedPath, bmp, screen = m_ports.screenPixelSize(screenIndex)] {
+            return savePicture(body, receivedPath, bmp, screen);
+        },
         [this, changeId, screenIndex, receivedPath](const ReceivedPicture& picture) {
             if (!isCurrent(changeId))
                 return;

@@ -9,6 +9,7 @@
 #include <QNetworkReply>
 #include <QObject>
 #include <QSet>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 
@@ -51,6 +52,9 @@ public:
     virtual void downloadPicture(const QUrl& url, std::function<void(const ServiceAnswer&)> done) = 0;
     // A screen's filed pictures, newest first.
     virtual QList<QString> screenHistory(int screenIndex) = 0;
+    // The screen's size in physical pixels, which its picture fills; empty
+    // when unknown (the picture's copy is then made at full size).
+    virtual QSize screenPixelSize(int /*screenIndex*/) { return {}; }
     // File names the user never wants to see again: no change draws them.
     virtual QSet<QString> neverDrawn() { return {}; }
     // The whole set for the desktop: the change's pictures plus what the

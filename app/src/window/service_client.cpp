@@ -1,6 +1,7 @@
 #include "modern_window.h"
 
 #include "core/change_workflow.h"
+#include "core/wallpaper_builder.h"
 #include "widgets/screen_selector.h"
 
 #include <QDebug>
@@ -73,6 +74,14 @@ public:
         for (int i = 0; i < qMax(1, screenCount); ++i)
             targets.append(i);
         return targets;
+    }
+
+    QSize screenPixelSize(int screenIndex) override
+    {
+        // Every screen's picture fills its screen in the composite.
+        const QList<DesktopScreen> screens = DesktopScreen::currentScreens();
+        return screenIndex >= 0 && screenIndex < screens.size() ? screens.at(screenIndex).physicalRect().size()
+                                                                : QSize();
     }
 
     QSet<QString> neverDrawn() override { return w.pictureMarks().neverAgain(); }
