@@ -37,7 +37,16 @@ public:
         return result;
     }
 
+    bool desktopWindowCoversRoot() override { return desktopWindow; }
+    bool startDetached(const QString& program, const QStringList& arguments) override
+    {
+        commands.append(QStringList{QStringLiteral("detached"), program} + arguments);
+        return true;
+    }
+    QStringList runningArguments(const QString&, const QString&) const override { return {}; }
+
     QList<QStringList> commands;
+    bool desktopWindow = false;
     QStringList scripts;
     QStringList installed;
     bool plasmaAnswers = true;

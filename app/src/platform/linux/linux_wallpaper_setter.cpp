@@ -3,11 +3,15 @@
 #include "desktop_system.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMutexLocker>
+#include <QSaveFile>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -16,6 +20,9 @@ namespace {
 const QString kGsettings = QStringLiteral("gsettings");
 const QString kXfconf = QStringLiteral("xfconf-query");
 const QString kFeh = QStringLiteral("feh");
+const QString kPcmanfm = QStringLiteral("pcmanfm");
+const QString kPcmanfmQt = QStringLiteral("pcmanfm-qt");
+const QString kSwaymsg = QStringLiteral("swaymsg");
 
 struct GSettingsKeys
 {
@@ -100,7 +107,7 @@ QStringList LinuxWallpaperSetter::monitorNames() const
 LinuxDesktop LinuxWallpaperSetter::sessionDesktop()
 {
     return detectLinuxDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), qEnvironmentVariable("XDG_SESSION_DESKTOP"),
-                              qEnvironmentVariable("DESKTOP_SESSION"));
+                              qEnvironmentVariable("DESKTOP_SESSION"), qEnvironmentVariable("SWAYSOCK"));
 }
 
 bool LinuxWallpaperSetter::setWallpaper(const QString& imagePath)
@@ -138,7 +145,10 @@ bool LinuxWallpaperSetter::setSpanStyle()
 bool LinuxWallpaperSetter::apply(const QString& imagePath, const QList<QRect>* screenRects)
 {
     const LinuxDesktop desktop = sessionDesktop();
-    const bool feh = desktop == LinuxDesktop::Other && x11Session() && m_system.hasProgram(kFeh);
+    // feh paints the root window: where a desktop's own window covers it,
+    // nobody would see the picture.
+    const bool feh = desktop == LinuxDesktop::Other && x11Session() && m_system.hasProgram(kFeh) &&
+                     !m_system.desktopWindowCoversRoot();
     if (desktop == LinuxDesktop::Other && !feh) {
         logFailure(QStringLiteral("le bureau « %1 » n'est pas pris en charge").arg(sessionDesktopName()));
         return false;
@@ -152,6 +162,8 @@ bool LinuxWallpaperSetter::apply(const QString& imagePath, const QList<QRect>* s
     Outcome outcome;
     if (desktop == LinuxDesktop::Kde) {
         outcome = applyPlasma(imagePath, screenRects);
+    } else if (desktop == LinuxDesktop::Sway) {
+        outcome = applySway(imagePath, screenRects);
     } else {
         const QString shown = m_store.addCopy(imagePath);
         if (shown.isEmpty()) {
@@ -160,6 +172,10 @@ bool LinuxWallpaperSetter::apply(const QString& imagePath, const QList<QRect>* s
             outcome = applyGSettings(desktop, shown);
         } else if (desktop == LinuxDesktop::Xfce) {
             outcome = applyXfce(shown);
+        } else if (desktop == LinuxDesktop::Lxde) {
+            outcome = applyPcmanfm(shown, screenRects != nullptr);
+        } else if (desktop == LinuxDesktop::Lxqt) {
+            outcome = applyPcmanfmQt(shown, screenRects != nullptr);
         } else {
             outcome.accepted = outcome.taken = runLogged(kFeh, fehArguments(shown, screenRects != nullptr));
         }
@@ -198,23 +214,7 @@ LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPlasma(const QString& i
             pictures.append({QRect(), shown});
     } else {
         // Plasma has no span style: each screen's desktop gets its own part.
-        const QImage composite(imagePath);
-        if (composite.isNull()) {
-            logFailure(QStringLiteral("image illisible : ") + imagePath);
-            return {};
-        }
-        for (const QRect& rect : *screenRects) {
-            // A screen outside the picture is left to its nearest neighbour.
-            const QRect part = rect.intersected(composite.rect());
-            if (part.isEmpty())
-                continue;
-            const QString shown = m_store.addImage(composite.copy(part));
-            if (shown.isEmpty()) {
-                pictures.clear();
-                break;
-            }
-            pictures.append({rect, shown});
-        }
+        pictures = screenParts(imagePath, *screenRects);
     }
     if (pictures.isEmpty()) {
         logFailure(QStringLiteral("aucune image à donner à Plasma dans ") + m_store.directory());
@@ -257,4 +257,116 @@ bool LinuxWallpaperSetter::runLogged(const QString& program, const QStringList& 
         logFailure(program + QStringLiteral(" ") + arguments.join(QLatin1Char(' ')) + QStringLiteral(" : ") +
                    result.error);
     return result.ok;
+}
+
+QList<PlasmaPicture> LinuxWallpaperSetter::screenParts(const QString& compositePath, const QList<QRect>& screenRects)
+{
+    QList<PlasmaPicture> pictures;
+    const QImage composite(compositePath);
+    if (composite.isNull()) {
+        logFailure(QStringLiteral("image illisible : ") + compositePath);
+        return pictures;
+    }
+    for (const QRect& rect : screenRects) {
+        // A screen outside the picture is left to its nearest neighbour.
+        const QRect part = rect.intersected(composite.rect());
+        if (part.isEmpty())
+            continue;
+        const QString shown = m_store.addImage(composite.copy(part));
+        if (shown.isEmpty())
+            return {};
+        pictures.append({rect, shown});
+    }
+    return pictures;
+}
+
+LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPcmanfm(const QString& path, bool spanned)
+{
+    // "screen" draws each monitor's part of one picture; "crop" fills each monitor.
+    const QString mode = spanned ? QStringLiteral("screen") : QStringLiteral("crop");
+    if (!runLogged(kPcmanfm, pcmanfmArguments(path, mode)))
+        return {};
+    const int monitors = int(monitorNames().size());
+    if (monitors <= 1)
+        return {true, true};
+    // pcmanfm's command line reaches the first monitor only; the others read
+    // their picture from their own desktop-items-N.conf when the desktop starts.
+    const QStringList running = m_system.runningArguments(kPcmanfm, QStringLiteral("--desktop"));
+    const QString profile = pcmanfmProfile(running);
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config");
+    const QString folder = config + QStringLiteral("/pcmanfm/") + profile;
+    bool written = QDir().mkpath(folder);
+    for (int n = 1; n < monitors && written; ++n) {
+        QFile file(folder + QStringLiteral("/desktop-items-%1.conf").arg(n));
+        const QString current = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        file.close();
+        QSaveFile update(file.fileName());
+        written = update.open(QIODevice::WriteOnly) &&
+                  update.write(pcmanfmDesktopItems(current, path, mode).toUtf8()) >= 0 && update.commit();
+    }
+    if (!written) {
+        logFailure(QStringLiteral("écriture impossible dans ") + folder);
+        return {false, true};
+    }
+    if (running.isEmpty())
+        return {true, true};
+    // The running desktop starts afresh to read them, once the old one is gone.
+    if (!runLogged(kPcmanfm, {QStringLiteral("--desktop-off")}))
+        return {false, true};
+    for (int tries = 0; tries < 100 && !m_system.runningArguments(kPcmanfm, QStringLiteral("--desktop")).isEmpty();
+         ++tries)
+        QThread::msleep(20);
+    if (!m_system.startDetached(kPcmanfm, {QStringLiteral("--desktop"), QStringLiteral("--profile"), profile})) {
+        logFailure(QStringLiteral("pcmanfm --desktop n'a pas démarré"));
+        return {false, true};
+    }
+    return {true, true};
+}
+
+LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPcmanfmQt(const QString& path, bool spanned)
+{
+    // pcmanfm-qt cannot spread one picture over several monitors.
+    if (spanned && monitorNames().size() > 1) {
+        logFailure(QStringLiteral("pcmanfm-qt ne sait pas étendre une image sur plusieurs écrans"));
+        return {};
+    }
+    const bool ok = runLogged(kPcmanfmQt, pcmanfmArguments(path, QStringLiteral("zoom")));
+    return {ok, ok};
+}
+
+LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applySway(const QString& imagePath, const QList<QRect>* screenRects)
+{
+    QList<PlasmaPicture> pictures;
+    if (!screenRects) {
+        const QString shown = m_store.addCopy(imagePath);
+        if (!shown.isEmpty())
+            pictures.append({QRect(), shown});
+    } else {
+        // sway shows one picture per output: each gets its own part.
+        pictures = screenParts(imagePath, *screenRects);
+    }
+    if (pictures.isEmpty()) {
+        logFailure(QStringLiteral("aucune image à donner à sway dans ") + m_store.directory());
+        return {};
+    }
+    const DesktopSystem::Result outputs =
+        m_system.run(kSwaymsg, {QStringLiteral("-t"), QStringLiteral("get_outputs"), QStringLiteral("-r")});
+    if (!outputs.ok) {
+        logFailure(QStringLiteral("swaymsg -t get_outputs : ") + outputs.error);
+        return {};
+    }
+    const QList<SwayPicture> shown = swayOutputPictures(outputs.output.toUtf8(), pictures);
+    Outcome outcome;
+    outcome.accepted = !shown.isEmpty();
+    for (const SwayPicture& picture : shown) {
+        if (runLogged(kSwaymsg, swaymsgBackgroundArguments(picture.output, picture.path)))
+            outcome.taken = true;
+        else
+            outcome.accepted = false;
+    }
+    if (shown.isEmpty())
+        logFailure(QStringLiteral("sway ne donne aucune sortie active"));
+    return outcome;
 }
