@@ -284,21 +284,27 @@ LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPcmanfm(const QString& 
 {
     // "screen" draws each monitor's part of one picture; "crop" fills each monitor.
     const QString mode = spanned ? QStringLiteral("screen") : QStringLiteral("crop");
-    if (!runLogged(kPcmanfm, pcmanfmArguments(path, mode)))
-        return {};
-    const int monitors = int(monitorNames().size());
-    if (monitors <= 1)
-        return {true, true};
-    // pcmanfm's command line reaches the first monitor only; the others read
-    // their picture from their own desktop-items-N.conf when the desktop starts.
     const QStringList running = m_system.runningArguments(kPcmanfm, QStringLiteral("--desktop"));
     const QString profile = pcmanfmProfile(running);
+    const int monitors = int(monitorNames().size());
+    if (monitors <= 1 || running.isEmpty()) {
+        const bool ok = runLogged(kPcmanfm, pcmanfmArguments(path, mode) << QStringLiteral("--profile") << profile);
+        return {ok, ok};
+    }
+    // pcmanfm's command line reaches the first monitor only; each monitor
+    // reads its picture from its own desktop-items-N.conf when the desktop
+    // starts. The running desktop ends first, as it writes them on its way out.
+    if (!runLogged(kPcmanfm, {QStringLiteral("--desktop-off")}))
+        return {};
+    for (int tries = 0; tries < 250 && !m_system.runningArguments(kPcmanfm, QStringLiteral("--desktop")).isEmpty();
+         ++tries)
+        QThread::msleep(20);
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty())
         config = QDir::homePath() + QStringLiteral("/.config");
     const QString folder = config + QStringLiteral("/pcmanfm/") + profile;
     bool written = QDir().mkpath(folder);
-    for (int n = 1; n < monitors && written; ++n) {
+    for (int n = 0; n < monitors && written; ++n) {
         QFile file(folder + QStringLiteral("/desktop-items-%1.conf").arg(n));
         const QString current = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
         file.close();
@@ -306,23 +312,14 @@ LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPcmanfm(const QString& 
         written = update.open(QIODevice::WriteOnly) &&
                   update.write(pcmanfmDesktopItems(current, path, mode).toUtf8()) >= 0 && update.commit();
     }
-    if (!written) {
+    if (!written)
         logFailure(QStringLiteral("écriture impossible dans ") + folder);
-        return {false, true};
-    }
-    if (running.isEmpty())
-        return {true, true};
-    // The running desktop starts afresh to read them, once the old one is gone.
-    if (!runLogged(kPcmanfm, {QStringLiteral("--desktop-off")}))
-        return {false, true};
-    for (int tries = 0; tries < 100 && !m_system.runningArguments(kPcmanfm, QStringLiteral("--desktop")).isEmpty();
-         ++tries)
-        QThread::msleep(20);
+    // The desktop comes back in any case, with what it holds.
     if (!m_system.startDetached(kPcmanfm, {QStringLiteral("--desktop"), QStringLiteral("--profile"), profile})) {
         logFailure(QStringLiteral("pcmanfm --desktop n'a pas démarré"));
-        return {false, true};
+        return {false, written};
     }
-    return {true, true};
+    return {written, written};
 }
 
 LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPcmanfmQt(const QString& path, bool spanned)

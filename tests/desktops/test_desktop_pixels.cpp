@@ -1,0 +1,114 @@
+#include "desktop_session.h"
+#include "test_main.h"
+
+#include "platform/platform_services.h"
+
+#include <QColor>
+#include <QProcess>
+
+// Each desktop brought up for real: the platform layer sets one composite and
+// every monitor must then show its own part of it, read back from the screen.
+class TestDesktopPixels : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<DesktopSession> m_session;
+
+    // The window's own sequence: the span style, then the composite.
+    bool setComposite(const QList<QColor>& colours)
+    {
+        const std::unique_ptr<PlatformServices> platform = createPlatformServices();
+        platform->setSpanStyle();
+        return platform->setSpannedWallpaper(m_session->composite(colours), DesktopSession::monitors());
+    }
+
+    // Two changes in a row: the second must replace the first on every monitor.
+    void setsEveryMonitorTwice()
+    {
+        const QList<QColor> first{Qt::red, Qt::green, Qt::blue};
+        QVERIFY(setComposite(first));
+        QTRY_VERIFY_WITH_TIMEOUT(m_session->shows(first), 30000);
+        const QList<QColor> second{Qt::yellow, Qt::magenta, Qt::cyan};
+        QVERIFY(setComposite(second));
+        QTRY_VERIFY_WITH_TIMEOUT(m_session->shows(second), 30000);
+    }
+
+    // Empty when the desktop is up; otherwise why it is skipped.
+    QString bringUp(const QString& desktop, const QString& program, const QStringList& arguments)
+    {
+        qputenv("XDG_CURRENT_DESKTOP", desktop.toUtf8());
+        QString why = m_session->startX();
+        if (why.isEmpty() && !program.isEmpty())
+            why = m_session->start(program, arguments);
+        if (!why.isEmpty())
+            return desktop + QStringLiteral(" skipped: ") + why;
+        return {};
+    }
+
+private slots:
+    void init() { m_session = std::make_unique<DesktopSession>(); }
+    void cleanup() { m_session.reset(); }
+
+    void feh()
+    {
+        // No drawing component: feh paints the root itself (asked here only whether it is installed).
+        if (const QString why = bringUp(QStringLiteral("i3"), QStringLiteral("feh"), {QStringLiteral("--version")});
+            !why.isEmpty())
+            QSKIP(qPrintable(why));
+        setsEveryMonitorTwice();
+    }
+
+    void xfce()
+    {
+        if (const QString why =
+                bringUp(QStringLiteral("XFCE"), QStringLiteral("xfdesktop"), {QStringLiteral("--disable-wm-check")});
+            !why.isEmpty())
+            QSKIP(qPrintable(why));
+        QVERIFY(m_session->desktopWindowShown());
+        setsEveryMonitorTwice();
+    }
+
+    void mate()
+    {
+        // caja and gsettings share the keyfile back-end of the test's home.
+        qputenv("GSETTINGS_BACKEND", "keyfile");
+        if (const QString why = bringUp(QStringLiteral("MATE"), QStringLiteral("caja"),
+                                        {QStringLiteral("--no-default-window"), QStringLiteral("--force-desktop")});
+            !why.isEmpty())
+            QSKIP(qPrintable(why));
+        QVERIFY(m_session->desktopWindowShown());
+        setsEveryMonitorTwice();
+    }
+
+    void lxde()
+    {
+        if (const QString why =
+                bringUp(QStringLiteral("LXDE"), QStringLiteral("pcmanfm"),
+                        {QStringLiteral("--desktop"), QStringLiteral("--profile"), QStringLiteral("LXDE")});
+            !why.isEmpty())
+            QSKIP(qPrintable(why));
+        QVERIFY(m_session->desktopWindowShown());
+        setsEveryMonitorTwice();
+    }
+
+    void sway()
+    {
+        qputenv("XDG_CURRENT_DESKTOP", "sway");
+        if (const QString why = m_session->startSway(); !why.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("sway skipped: ") + why));
+        setsEveryMonitorTwice();
+    }
+
+    void unknownDesktopUnderADesktopWindowIsNoSuccess()
+    {
+        // pcmanfm's windows hide the root that feh would paint.
+        if (const QString why = bringUp(QStringLiteral("i3"), QStringLiteral("pcmanfm"), {QStringLiteral("--desktop")});
+            !why.isEmpty())
+            QSKIP(qPrintable(why));
+        QVERIFY(m_session->desktopWindowShown());
+        QVERIFY(!setComposite({Qt::red, Qt::green, Qt::blue}));
+    }
+};
+
+VELMORA_TEST_MAIN(TestDesktopPixels)
+#include "test_desktop_pixels.moc"
