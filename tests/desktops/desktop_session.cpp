@@ -173,7 +173,9 @@ QString DesktopSession::startX()
         arguments << QStringLiteral("--output") << output << QStringLiteral("--mode") << mode << QStringLiteral("--pos")
                   << QStringLiteral("%1x%2").arg(r.x()).arg(r.y());
     }
-    if (!runQuietly(QStringLiteral("xrandr"), arguments))
+    // Laid out, then probed once more, as a session's display has settled
+    // before its desktop starts.
+    if (!runQuietly(QStringLiteral("xrandr"), arguments) || !runQuietly(QStringLiteral("xrandr"), {}))
         return QStringLiteral("xrandr cannot lay the monitors out");
     return startBus();
 }
@@ -236,7 +238,16 @@ QString DesktopSession::start(const QString& program, const QStringList& argumen
 
 bool DesktopSession::desktopWindowShown() const
 {
-    return waitFor([] { return HostDesktopSystem().desktopWindowCoversRoot(); });
+    if (waitFor([] { return HostDesktopSystem().desktopWindowCoversRoot(); }))
+        return true;
+    // What the components said, to tell why.
+    const QStringList logs = QDir(m_folder).entryList({QStringLiteral("*.err")});
+    for (const QString& log : logs) {
+        QFile file(m_folder + QLatin1Char('/') + log);
+        if (file.open(QIODevice::ReadOnly))
+            qWarning("%s: %s", qPrintable(log), file.read(4000).constData());
+    }
+    return false;
 }
 
 QImage DesktopSession::screen() const
@@ -279,16 +290,30 @@ QImage DesktopSession::screen() const
 bool DesktopSession::shows(const QList<QColor>& colours) const
 {
     const QImage shown = screen();
-    if (shown.isNull())
-        return false;
-    for (int i = 0; i < kMonitors.size(); ++i) {
+    m_seen = shown.isNull() ? QStringLiteral("nothing (the screen could not be read)") : QString();
+    bool all = !shown.isNull();
+    for (int i = 0; i < kMonitors.size() && !shown.isNull(); ++i) {
         const QColor seen = shown.pixelColor(kMonitors[i].center());
+        m_seen += seen.name() + QLatin1Char(' ');
         // Scaling and colour depth may shift a channel a little.
         if (qAbs(seen.red() - colours[i].red()) > 8 || qAbs(seen.green() - colours[i].green()) > 8 ||
             qAbs(seen.blue() - colours[i].blue()) > 8)
-            return false;
+            all = false;
     }
-    return true;
+    return all;
+}
+
+bool DesktopSession::printsSoon(const QString& program, const QStringList& arguments, const QString& text) const
+{
+    return waitFor([&] {
+        QString output;
+        return runQuietly(program, arguments, &output) && output.contains(text);
+    });
+}
+
+bool DesktopSession::comesToShow(const QList<QColor>& colours) const
+{
+    return waitFor([&] { return shows(colours); });
 }
 
 QString DesktopSession::composite(const QList<QColor>& colours) const

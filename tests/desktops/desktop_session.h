@@ -34,10 +34,17 @@ public:
     // Whether a shown desktop-type window covers the root (the component is up).
     bool desktopWindowShown() const;
 
+    // Whether the program's output comes to hold text (a component settled).
+    bool printsSoon(const QString& program, const QStringList& arguments, const QString& text) const;
+
     // The screen as shown now; null when it cannot be read.
     QImage screen() const;
     // Whether each monitor's middle shows its colour.
     bool shows(const QList<QColor>& colours) const;
+    // Waits (generously) until shows(colours).
+    bool comesToShow(const QList<QColor>& colours) const;
+    // The monitors' middles as last read by shows().
+    QString seen() const { return m_seen; }
 
     // The composite the program would build: each monitor filled with its colour.
     QString composite(const QList<QColor>& colours) const;
@@ -49,4 +56,5 @@ private:
     QString m_folder;
     bool m_sway = false;
     QString m_waylandDisplay;
+    mutable QString m_seen;
 };
