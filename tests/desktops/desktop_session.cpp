@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QStandardPaths>
 #include <QTest>
@@ -201,12 +202,13 @@ QString DesktopSession::startSway()
     if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)
         return QStringLiteral("cannot write ") + file.fileName();
     file.close();
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString socket = runtime + QStringLiteral("/sway.sock");
+    qputenv("SWAYSOCK", socket.toUtf8());
     qputenv("WLR_BACKENDS", "headless");
     qputenv("WLR_HEADLESS_OUTPUTS", QByteArray::number(kMonitors.size()));
     qputenv("WLR_RENDERER", "pixman");
     qputenv("WLR_LIBINPUT_NO_DEVICES", "1");
-    const QString socket = m_folder + QStringLiteral("/sway.sock");
-    qputenv("SWAYSOCK", socket.toUtf8());
     if (const QString why = start(QStringLiteral("sway"), {QStringLiteral("-c"), file.fileName()}); !why.isEmpty())
         return why;
     QProcess* sway = m_processes.back().get();
@@ -215,10 +217,10 @@ QString DesktopSession::startSway()
         return QStringLiteral("sway did not start headless");
     // grim finds the compositor through WAYLAND_DISPLAY; the program must not:
     // it is told of sway by its socket alone.
-    const QStringList sockets = QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).entryList({QStringLiteral("wayland-*")});
+    const QStringList sockets = QDir(runtime).entryList({QStringLiteral("wayland-*")});
     if (sockets.isEmpty())
         return QStringLiteral("sway opened no Wayland socket");
-    m_waylandDisplay = sockets.constFirst().section(QLatin1Char('.'), 0, 0);
+    m_waylandDisplay = runtime + QLatin1Char('/') + sockets.constFirst().section(QLatin1Char('.'), 0, 0);
     return {};
 }
 
@@ -240,14 +242,18 @@ bool DesktopSession::desktopWindowShown() const
 {
     if (waitFor([] { return HostDesktopSystem().desktopWindowCoversRoot(); }))
         return true;
-    // What the components said, to tell why.
+    tellWhatComponentsSaid();
+    return false;
+}
+
+void DesktopSession::tellWhatComponentsSaid() const
+{
     const QStringList logs = QDir(m_folder).entryList({QStringLiteral("*.err")});
     for (const QString& log : logs) {
         QFile file(m_folder + QLatin1Char('/') + log);
         if (file.open(QIODevice::ReadOnly))
             qWarning("%s: %s", qPrintable(log), file.read(4000).constData());
     }
-    return false;
 }
 
 QImage DesktopSession::screen() const
@@ -313,7 +319,10 @@ bool DesktopSession::printsSoon(const QString& program, const QStringList& argum
 
 bool DesktopSession::comesToShow(const QList<QColor>& colours) const
 {
-    return waitFor([&] { return shows(colours); });
+    if (waitFor([&] { return shows(colours); }))
+        return true;
+    tellWhatComponentsSaid();
+    return false;
 }
 
 QString DesktopSession::composite(const QList<QColor>& colours) const

@@ -51,6 +51,7 @@ public:
 
 private:
     QString startBus();
+    void tellWhatComponentsSaid() const;
 
     std::vector<std::unique_ptr<QProcess>> m_processes;
     QString m_folder;
