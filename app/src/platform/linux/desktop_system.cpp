@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <QProcess>
 #include <QStandardPaths>
@@ -17,6 +18,8 @@
 
 #include <cstdlib>
 #include <cstring>
+
+#include <unistd.h>
 
 DesktopSystem::~DesktopSystem() = default;
 
@@ -220,6 +223,9 @@ QStringList HostDesktopSystem::runningArguments(const QString& program, const QS
 {
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
     for (const QString& pid : pids) {
+        // The user's own session only: another user's desktop is none of ours.
+        if (QFileInfo(QStringLiteral("/proc/") + pid).ownerId() != getuid())
+            continue;
         QFile file(QStringLiteral("/proc/") + pid + QStringLiteral("/cmdline"));
         if (!file.open(QIODevice::ReadOnly))
             continue;
