@@ -181,7 +181,7 @@ QString DesktopSession::startX()
     return startBus();
 }
 
-QString DesktopSession::startSway()
+QString DesktopSession::startSway(bool ownSocket)
 {
     if (const QString why = missing(
             {QStringLiteral("sway"), QStringLiteral("swaymsg"), QStringLiteral("swaybg"), QStringLiteral("grim")});
@@ -221,6 +221,16 @@ QString DesktopSession::startSway()
     if (sockets.isEmpty())
         return QStringLiteral("sway opened no Wayland socket");
     m_waylandDisplay = runtime + QLatin1Char('/') + sockets.constFirst().section(QLatin1Char('.'), 0, 0);
+    QList<TestScreen> screens;
+    for (int i = 0; i < kMonitors.size(); ++i) {
+        const QRect& r = kMonitors[i];
+        screens.append({QStringLiteral("HEADLESS-%1").arg(i + 1), r.x(), r.y(), r.width(), r.height(), 1.0, 96});
+    }
+    TestScreens::apply(screens);
+    if (!ownSocket) {
+        qunsetenv("SWAYSOCK");
+        qputenv("WAYLAND_DISPLAY", m_waylandDisplay.toUtf8());
+    }
     return {};
 }
 

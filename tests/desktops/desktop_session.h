@@ -28,7 +28,10 @@ public:
 
     // Empty when started; otherwise why not (a missing program, to skip on).
     QString startX();
-    QString startSway();
+    // The outputs are HEADLESS-1... to the program too. With ownSocket false
+    // the program is told only of the Wayland display, as under compositors
+    // other than sway.
+    QString startSway(bool ownSocket = true);
     // Starts a long-running component with the session's environment.
     QString start(const QString& program, const QStringList& arguments);
     // Whether a shown desktop-type window covers the root (the component is up).

@@ -1,6 +1,7 @@
 #include "desktop_session.h"
 #include "test_main.h"
 
+#include "platform/linux/desktop_system.h"
 #include "platform/platform_services.h"
 
 #include <QColor>
@@ -99,8 +100,15 @@ private slots:
         setsEveryMonitorTwice();
     }
 
+    void sway_data()
+    {
+        QTest::addColumn<bool>("ownSocket");
+        QTest::newRow("swaymsg") << true;
+        QTest::newRow("swaybg, as under other compositors") << false;
+    }
     void sway()
     {
+        QFETCH(bool, ownSocket);
         // sway refuses to run as root: as root, this test runs again as nobody.
         if (getuid() == 0) {
             if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
@@ -110,17 +118,21 @@ private slots:
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp"));
             self.setProcessEnvironment(environment);
-            self.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                                   QStringLiteral("--clear-groups"),
-                                                   QCoreApplication::applicationFilePath(), QStringLiteral("sway")});
+            self.start(QStringLiteral("setpriv"),
+                       {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                        QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                        QStringLiteral("sway:") + QString::fromUtf8(QTest::currentDataTag())});
             QVERIFY(self.waitForFinished(100000));
             QCOMPARE(self.exitCode(), 0);
             return;
         }
-        qputenv("XDG_CURRENT_DESKTOP", "sway");
-        if (const QString why = m_session->startSway(); !why.isEmpty())
+        qputenv("XDG_CURRENT_DESKTOP", ownSocket ? "sway" : "wlroots");
+        if (const QString why = m_session->startSway(ownSocket); !why.isEmpty())
             QSKIP(qPrintable(QStringLiteral("sway skipped: ") + why));
         setsEveryMonitorTwice();
+        // One swaybg per output is left; the first change's ones went.
+        if (!ownSocket)
+            QCOMPARE(HostDesktopSystem().processesWith(QStringLiteral("swaybg"), QString()).size(), 3);
     }
 
     void unknownDesktopUnderADesktopWindowIsNoSuccess()

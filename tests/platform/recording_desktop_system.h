@@ -38,11 +38,13 @@ public:
     }
 
     bool desktopWindowCoversRoot() override { return desktopWindow; }
-    bool startDetached(const QString& program, const QStringList& arguments) override
+    qint64 startDetached(const QString& program, const QStringList& arguments) override
     {
         commands.append(QStringList{QStringLiteral("detached"), program} + arguments);
-        return true;
+        return commands.size();
     }
+    QList<qint64> processesWith(const QString&, const QString&) const override { return {}; }
+    void stop(qint64) override {}
     QStringList runningArguments(const QString&, const QString&) const override { return {}; }
 
     QList<QStringList> commands;

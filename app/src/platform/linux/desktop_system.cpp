@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <csignal>
 #include <unistd.h>
 
 DesktopSystem::~DesktopSystem() = default;
@@ -214,13 +215,18 @@ bool HostDesktopSystem::desktopWindowCoversRoot()
     return false;
 }
 
-bool HostDesktopSystem::startDetached(const QString& program, const QStringList& arguments)
+qint64 HostDesktopSystem::startDetached(const QString& program, const QStringList& arguments)
 {
-    return QProcess::startDetached(program, arguments);
+    qint64 processId = 0;
+    return QProcess::startDetached(program, arguments, QString(), &processId) ? processId : 0;
 }
 
-QStringList HostDesktopSystem::runningArguments(const QString& program, const QString& with) const
+namespace {
+
+// The user's own processes of a program (by file name), each with its arguments.
+QList<QPair<qint64, QStringList>> userProcesses(const QString& program)
 {
+    QList<QPair<qint64, QStringList>> found;
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
     for (const QString& pid : pids) {
         // The user's own session only: another user's desktop is none of ours.
@@ -238,8 +244,34 @@ QStringList HostDesktopSystem::runningArguments(const QString& program, const QS
         if (arguments.isEmpty() || arguments.constFirst().section(QLatin1Char('/'), -1) != program)
             continue;
         arguments.removeFirst();
-        if (arguments.contains(with))
-            return arguments;
+        found.append({pid.toLongLong(), arguments});
+    }
+    return found;
+}
+
+} // namespace
+
+QStringList HostDesktopSystem::runningArguments(const QString& program, const QString& with) const
+{
+    for (const auto& process : userProcesses(program)) {
+        if (process.second.contains(with))
+            return process.second;
     }
     return {};
+}
+
+QList<qint64> HostDesktopSystem::processesWith(const QString& program, const QString& with) const
+{
+    QList<qint64> found;
+    for (const auto& process : userProcesses(program)) {
+        if (process.second.join(QLatin1Char(' ')).contains(with))
+            found.append(process.first);
+    }
+    return found;
+}
+
+void HostDesktopSystem::stop(qint64 processId)
+{
+    if (processId > 0)
+        ::kill(pid_t(processId), SIGTERM);
 }

@@ -23,6 +23,7 @@ const QString kFeh = QStringLiteral("feh");
 const QString kPcmanfm = QStringLiteral("pcmanfm");
 const QString kPcmanfmQt = QStringLiteral("pcmanfm-qt");
 const QString kSwaymsg = QStringLiteral("swaymsg");
+const QString kSwaybg = QStringLiteral("swaybg");
 
 struct GSettingsKeys
 {
@@ -149,7 +150,9 @@ bool LinuxWallpaperSetter::apply(const QString& imagePath, const QList<QRect>* s
     // nobody would see the picture.
     const bool feh = desktop == LinuxDesktop::Other && x11Session() && m_system.hasProgram(kFeh) &&
                      !m_system.desktopWindowCoversRoot();
-    if (desktop == LinuxDesktop::Other && !feh) {
+    const bool swaybg = desktop == LinuxDesktop::Other && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                        m_system.hasProgram(kSwaybg);
+    if (desktop == LinuxDesktop::Other && !feh && !swaybg) {
         logFailure(QStringLiteral("le bureau « %1 » n'est pas pris en charge").arg(sessionDesktopName()));
         return false;
     }
@@ -164,6 +167,8 @@ bool LinuxWallpaperSetter::apply(const QString& imagePath, const QList<QRect>* s
         outcome = applyPlasma(imagePath, screenRects);
     } else if (desktop == LinuxDesktop::Sway) {
         outcome = applySway(imagePath, screenRects);
+    } else if (swaybg) {
+        outcome = applySwaybg(imagePath, screenRects);
     } else {
         const QString shown = m_store.addCopy(imagePath);
         if (shown.isEmpty()) {
@@ -315,7 +320,7 @@ LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPcmanfm(const QString& 
     if (!written)
         logFailure(QStringLiteral("écriture impossible dans ") + folder);
     // The desktop comes back in any case, with what it holds.
-    if (!m_system.startDetached(kPcmanfm, {QStringLiteral("--desktop"), QStringLiteral("--profile"), profile})) {
+    if (m_system.startDetached(kPcmanfm, {QStringLiteral("--desktop"), QStringLiteral("--profile"), profile}) == 0) {
         logFailure(QStringLiteral("pcmanfm --desktop n'a pas démarré"));
         return {false, written};
     }
@@ -365,5 +370,57 @@ LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applySway(const QString& ima
     }
     if (shown.isEmpty())
         logFailure(QStringLiteral("sway ne donne aucune sortie active"));
+    return outcome;
+}
+
+LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applySwaybg(const QString& imagePath,
+                                                                const QList<QRect>* screenRects)
+{
+    // Qt names each screen by its output; the composite's rectangles come in
+    // the same order as the screens.
+    const QStringList outputs = monitorNames();
+    QList<SwayPicture> shown;
+    if (!screenRects) {
+        const QString copy = m_store.addCopy(imagePath);
+        for (const QString& output : outputs) {
+            if (!copy.isEmpty())
+                shown.append({output, copy});
+        }
+    } else {
+        const QImage composite(imagePath);
+        for (qsizetype i = 0; i < screenRects->size() && i < outputs.size() && !composite.isNull(); ++i) {
+            const QRect part = screenRects->at(i).intersected(composite.rect());
+            if (part.isEmpty())
+                continue;
+            const QString copy = m_store.addImage(composite.copy(part));
+            if (copy.isEmpty()) {
+                shown.clear();
+                break;
+            }
+            shown.append({outputs[i], copy});
+        }
+    }
+    if (shown.isEmpty()) {
+        logFailure(QStringLiteral("aucune image à donner à swaybg dans ") + m_store.directory());
+        return {};
+    }
+    // The new backgrounds come up over the old ones, which then go: those of
+    // this program only, known by the folder their pictures come from.
+    const QList<qint64> earlier = m_system.processesWith(kSwaybg, m_store.directory() + QLatin1Char('/'));
+    Outcome outcome{true, false};
+    for (const SwayPicture& picture : std::as_const(shown)) {
+        if (m_system.startDetached(kSwaybg, {QStringLiteral("-o"), picture.output, QStringLiteral("-i"), picture.path,
+                                             QStringLiteral("-m"), QStringLiteral("fill")}) != 0) {
+            outcome.taken = true;
+        } else {
+            logFailure(QStringLiteral("swaybg n'a pas démarré pour ") + picture.output);
+            outcome.accepted = false;
+        }
+    }
+    // Where one did not start, the earlier ones stay below: no output goes blank.
+    if (outcome.accepted) {
+        for (const qint64 processId : earlier)
+            m_system.stop(processId);
+    }
     return outcome;
 }

@@ -15,7 +15,8 @@ class DesktopSystem;
 // Sets the wallpaper of whichever desktop runs the session, looked up at each
 // call: GSettings for the GNOME family, Cinnamon and MATE, a Plasma shell
 // script for KDE, xfconf for XFCE, pcmanfm for LXDE, pcmanfm-qt for LXQt,
-// swaymsg for sway, feh for anything else on X11.
+// swaymsg for sway, feh for anything else on X11, swaybg for anything else on
+// Wayland.
 class LinuxWallpaperSetter
 {
 public:
@@ -45,6 +46,8 @@ private:
     Outcome applyPcmanfm(const QString& path, bool spanned);
     Outcome applyPcmanfmQt(const QString& path, bool spanned);
     Outcome applySway(const QString& imagePath, const QList<QRect>* screenRects);
+    // Other Wayland compositors that show swaybg's layer: one swaybg per output.
+    Outcome applySwaybg(const QString& imagePath, const QList<QRect>* screenRects);
     // Each screen's part of the composite, stored; empty on failure (logged).
     QList<PlasmaPicture> screenParts(const QString& compositePath, const QList<QRect>& screenRects);
     // Runs a program; a failure is logged.
