@@ -37,7 +37,18 @@ public:
         return result;
     }
 
+    bool desktopWindowCoversRoot() override { return desktopWindow; }
+    qint64 startDetached(const QString& program, const QStringList& arguments) override
+    {
+        commands.append(QStringList{QStringLiteral("detached"), program} + arguments);
+        return commands.size();
+    }
+    QList<qint64> processesWith(const QString&, const QString&) const override { return {}; }
+    void stop(qint64) override {}
+    QStringList runningArguments(const QString&, const QString&) const override { return {}; }
+
     QList<QStringList> commands;
+    bool desktopWindow = false;
     QStringList scripts;
     QStringList installed;
     bool plasmaAnswers = true;

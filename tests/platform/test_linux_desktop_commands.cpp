@@ -126,7 +126,13 @@ private Q_SLOTS:
                               << "" << LinuxDesktop::Xfce;
         QTest::newRow("LXQt") << "LXQt"
                               << ""
-                              << "" << LinuxDesktop::Other;
+                              << "" << LinuxDesktop::Lxqt;
+        QTest::newRow("LXDE") << "LXDE"
+                              << ""
+                              << "LXDE" << LinuxDesktop::Lxde;
+        QTest::newRow("sway") << "sway"
+                              << ""
+                              << "" << LinuxDesktop::Sway;
         QTest::newRow("i3, other variables ignored") << "i3"
                                                      << "gnome"
                                                      << "gnome" << LinuxDesktop::Other;
@@ -150,6 +156,36 @@ private Q_SLOTS:
         QFETCH(QString, desktopSession);
         QFETCH(LinuxDesktop, expected);
         QCOMPARE(detectLinuxDesktop(current, session, desktopSession), expected);
+        // sway's socket names sway only where no known desktop is named.
+        const LinuxDesktop withSocket = expected == LinuxDesktop::Other ? LinuxDesktop::Sway : expected;
+        QCOMPARE(detectLinuxDesktop(current, session, desktopSession, "/run/user/1000/sway-ipc.sock"), withSocket);
+    }
+
+    void pcmanfmKeepsOtherSettings()
+    {
+        const QString current =
+            "[*]\nwallpaper_mode=color\ndesktop_bg=#000000\nwallpaper=/old.png\n[other]\nwallpaper=x\n";
+        QCOMPARE(pcmanfmDesktopItems(current, "/new.bmp", "screen"),
+                 "[*]\nwallpaper_mode=screen\nwallpaper=/new.bmp\ndesktop_bg=#000000\n[other]\nwallpaper=x\n");
+        QCOMPARE(pcmanfmDesktopItems("", "/new.bmp", "crop"), "[*]\nwallpaper_mode=crop\nwallpaper=/new.bmp\n");
+        QCOMPARE(pcmanfmProfile({"--desktop", "--profile", "LXDE"}), "LXDE");
+        QCOMPARE(pcmanfmProfile({"--desktop"}), "default");
+    }
+
+    void swayOutputsGetThePictureWhereTheyLie()
+    {
+        // Laid out from (-1920, 0): the second output sits 200 px lower; the third is off.
+        const QByteArray outputs = QByteArray("[{'name': 'DP-1', 'active': true, 'rect': {'x': -1920, 'y': 0}},"
+                                              " {'name': 'HDMI-A-1', 'active': true, 'rect': {'x': 0, 'y': 200}},"
+                                              " {'name': 'DP-2', 'active': false, 'rect': {'x': 0, 'y': 0}}]")
+                                       .replace('\'', '"');
+        const QList<SwayPicture> shown = swayOutputPictures(
+            outputs, {{QRect(1920, 200, 1280, 1024), "/b.bmp"}, {QRect(0, 0, 1920, 1080), "/a.bmp"}});
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].output + shown[0].path + shown[1].output + shown[1].path, "DP-1/a.bmpHDMI-A-1/b.bmp");
+        QCOMPARE(swayOutputPictures(outputs, {{QRect(), "/all.bmp"}}).size(), 2);
+        QCOMPARE(swaymsgBackgroundArguments("DP-1", "/home/a \"b\"/c.bmp"),
+                 QStringList({"output", "DP-1", "bg", "\"/home/a \\\"b\\\"/c.bmp\"", "fill"}));
     }
 
     void gsettingsValuesAreQuoted()

@@ -362,10 +362,14 @@ private Q_SLOTS:
         QCOMPARE(system.commands[1], QStringList({"feh", "--no-xinerama", "--bg-fill", shown}));
         QVERIFY(shown.endsWith(QLatin1String(".bmp")));
 
-        // Without feh, or on Wayland, nothing can set it.
+        // Without feh, under a desktop's own window, or on Wayland, nothing can set it.
         system.commands.clear();
         system.installed.clear();
         QVERIFY(!setter.setWallpaper(source(QStringLiteral("feh.png"))));
+        system.installed = QStringList{"feh"};
+        system.desktopWindow = true;
+        QVERIFY(!setter.setWallpaper(source(QStringLiteral("feh.png"))));
+        system.desktopWindow = false;
         system.installed = QStringList{"feh"};
         qputenv("WAYLAND_DISPLAY", "wayland-0");
         QVERIFY(!setter.setWallpaper(source(QStringLiteral("feh.png"))));

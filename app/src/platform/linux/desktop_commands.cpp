@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPoint>
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
@@ -31,6 +32,12 @@ std::optional<LinuxDesktop> desktopNamed(QString name)
         return LinuxDesktop::Kde;
     if (name.startsWith(QLatin1String("xfce")) || name == QLatin1String("xubuntu"))
         return LinuxDesktop::Xfce;
+    if (name == QLatin1String("lxde") || name == QLatin1String("lubuntu"))
+        return LinuxDesktop::Lxde;
+    if (name == QLatin1String("lxqt"))
+        return LinuxDesktop::Lxqt;
+    if (name == QLatin1String("sway"))
+        return LinuxDesktop::Sway;
     return std::nullopt;
 }
 
@@ -52,6 +59,13 @@ LinuxDesktop detectLinuxDesktop(const QString& currentDesktop, const QString& se
         return LinuxDesktop::Other;
     }
     return LinuxDesktop::Other;
+}
+
+LinuxDesktop detectLinuxDesktop(const QString& currentDesktop, const QString& sessionDesktop,
+                                const QString& desktopSession, const QString& swaySocket)
+{
+    const LinuxDesktop named = detectLinuxDesktop(currentDesktop, sessionDesktop, desktopSession);
+    return named == LinuxDesktop::Other && !swaySocket.isEmpty() ? LinuxDesktop::Sway : named;
 }
 
 QString gvariantString(const QString& text)
@@ -159,4 +173,97 @@ QStringList fehArguments(const QString& imagePath, bool spanned)
         arguments << QStringLiteral("--no-xinerama");
     arguments << QStringLiteral("--bg-fill") << imagePath;
     return arguments;
+}
+
+QStringList pcmanfmArguments(const QString& imagePath, const QString& mode)
+{
+    return {QStringLiteral("--set-wallpaper"), imagePath, QStringLiteral("--wallpaper-mode=") + mode};
+}
+
+QString pcmanfmProfile(const QStringList& arguments)
+{
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if ((argument == QLatin1String("--profile") || argument == QLatin1String("-p")) && i + 1 < arguments.size())
+            return arguments[i + 1];
+        if (argument.startsWith(QLatin1String("--profile=")))
+            return argument.mid(10);
+    }
+    return QStringLiteral("default");
+}
+
+QString pcmanfmDesktopItems(const QString& current, const QString& imagePath, const QString& mode)
+{
+    QStringList lines = current.split(QLatin1Char('\n'));
+    while (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    qsizetype group = lines.indexOf(QStringLiteral("[*]"));
+    if (group < 0) {
+        lines.append(QStringLiteral("[*]"));
+        group = lines.size() - 1;
+    }
+    const QStringList values{QStringLiteral("wallpaper_mode=") + mode, QStringLiteral("wallpaper=") + imagePath};
+    // The group's own wallpaper lines go; the new ones open it.
+    qsizetype i = group + 1;
+    while (i < lines.size() && !lines[i].startsWith(QLatin1Char('['))) {
+        if (lines[i].startsWith(QLatin1String("wallpaper_mode=")) || lines[i].startsWith(QLatin1String("wallpaper=")))
+            lines.removeAt(i);
+        else
+            ++i;
+    }
+    for (qsizetype k = 0; k < values.size(); ++k)
+        lines.insert(group + 1 + k, values[k]);
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QList<SwayPicture> swayOutputPictures(const QByteArray& outputsJson, const QList<PlasmaPicture>& pictures)
+{
+    struct Output
+    {
+        QString name;
+        QPoint position;
+    };
+    QList<Output> outputs;
+    QPoint topLeft;
+    bool first = true;
+    const QJsonArray list = QJsonDocument::fromJson(outputsJson).array();
+    for (const QJsonValue& value : list) {
+        const QJsonObject output = value.toObject();
+        const QString name = output.value(QStringLiteral("name")).toString();
+        if (!output.value(QStringLiteral("active")).toBool() || name.isEmpty())
+            continue;
+        const QJsonObject rect = output.value(QStringLiteral("rect")).toObject();
+        const QPoint position(rect.value(QStringLiteral("x")).toInt(), rect.value(QStringLiteral("y")).toInt());
+        topLeft = first ? position : QPoint(qMin(topLeft.x(), position.x()), qMin(topLeft.y(), position.y()));
+        first = false;
+        outputs.append({name, position});
+    }
+    QList<SwayPicture> shown;
+    if (pictures.isEmpty())
+        return shown;
+    for (const Output& output : std::as_const(outputs)) {
+        qsizetype best = 0;
+        qint64 bestDistance = -1;
+        for (qsizetype j = 0; j < pictures.size(); ++j) {
+            const QPoint d = pictures[j].area.topLeft() - (output.position - topLeft);
+            const qint64 distance = qint64(d.x()) * d.x() + qint64(d.y()) * d.y();
+            if (bestDistance < 0 || distance < bestDistance) {
+                best = j;
+                bestDistance = distance;
+            }
+        }
+        shown.append({output.name, pictures[best].path});
+    }
+    return shown;
+}
+
+QStringList swaymsgBackgroundArguments(const QString& output, const QString& path)
+{
+    // swaymsg joins its arguments into one command line: the path is quoted
+    // for sway's parser.
+    QString quoted = path;
+    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    quoted.replace(QLatin1Char('"'), QLatin1String("\\\""));
+    return {QStringLiteral("output"), output, QStringLiteral("bg"), QLatin1Char('"') + quoted + QLatin1Char('"'),
+            QStringLiteral("fill")};
 }

@@ -14,6 +14,9 @@ enum class LinuxDesktop {
     Mate,
     Kde,
     Xfce,
+    Lxde, // pcmanfm draws the desktop
+    Lxqt, // pcmanfm-qt draws the desktop
+    Sway, // and other compositors that take sway's commands
     Other,
 };
 
@@ -21,6 +24,11 @@ enum class LinuxDesktop {
 // DESKTOP_SESSION, in that order: the first one that is set decides.
 LinuxDesktop detectLinuxDesktop(const QString& currentDesktop, const QString& sessionDesktop,
                                 const QString& desktopSession);
+
+// As detectLinuxDesktop; a session that names no known desktop but has
+// sway's socket (SWAYSOCK) is sway.
+LinuxDesktop detectLinuxDesktop(const QString& currentDesktop, const QString& sessionDesktop,
+                                const QString& desktopSession, const QString& swaySocket);
 
 // A string in GVariant text form, as `gsettings set` parses it.
 QString gvariantString(const QString& text);
@@ -52,3 +60,32 @@ QStringList xfconfSetArguments(const QString& property, const QString& type, con
 
 // `feh` arguments; spanned draws one picture across the whole root window.
 QStringList fehArguments(const QString& imagePath, bool spanned);
+
+// `pcmanfm` or `pcmanfm-qt` arguments that set the picture and its mode
+// (pcmanfm: "screen" spans the picture over the whole screen; pcmanfm-qt:
+// "stretch" fills each monitor).
+QStringList pcmanfmArguments(const QString& imagePath, const QString& mode);
+
+// pcmanfm's profile (`--profile NAME` or `-p NAME` among a running desktop's
+// arguments), "default" when none is named.
+QString pcmanfmProfile(const QStringList& arguments);
+
+// A desktop-items-N.conf of pcmanfm with its wallpaper and mode replaced in
+// the "[*]" group (added when missing), every other line kept.
+QString pcmanfmDesktopItems(const QString& current, const QString& imagePath, const QString& mode);
+
+// One picture for a sway output.
+struct SwayPicture
+{
+    QString output;
+    QString path;
+};
+
+// Which output of `swaymsg -t get_outputs -r` (JSON) shows which picture: each
+// active output gets the picture whose area lies where the output lies in the
+// layout, positions taken from the layout's top-left corner. A single picture
+// with a null area goes on every output.
+QList<SwayPicture> swayOutputPictures(const QByteArray& outputsJson, const QList<PlasmaPicture>& pictures);
+
+// `swaymsg` arguments that show path on one output, filling it.
+QStringList swaymsgBackgroundArguments(const QString& output, const QString& path);

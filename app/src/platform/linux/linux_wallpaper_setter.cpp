@@ -3,11 +3,15 @@
 #include "desktop_system.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMutexLocker>
+#include <QSaveFile>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -16,6 +20,10 @@ namespace {
 const QString kGsettings = QStringLiteral("gsettings");
 const QString kXfconf = QStringLiteral("xfconf-query");
 const QString kFeh = QStringLiteral("feh");
+const QString kPcmanfm = QStringLiteral("pcmanfm");
+const QString kPcmanfmQt = QStringLiteral("pcmanfm-qt");
+const QString kSwaymsg = QStringLiteral("swaymsg");
+const QString kSwaybg = QStringLiteral("swaybg");
 
 struct GSettingsKeys
 {
@@ -100,7 +108,7 @@ QStringList LinuxWallpaperSetter::monitorNames() const
 LinuxDesktop LinuxWallpaperSetter::sessionDesktop()
 {
     return detectLinuxDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), qEnvironmentVariable("XDG_SESSION_DESKTOP"),
-                              qEnvironmentVariable("DESKTOP_SESSION"));
+                              qEnvironmentVariable("DESKTOP_SESSION"), qEnvironmentVariable("SWAYSOCK"));
 }
 
 bool LinuxWallpaperSetter::setWallpaper(const QString& imagePath)
@@ -138,8 +146,13 @@ bool LinuxWallpaperSetter::setSpanStyle()
 bool LinuxWallpaperSetter::apply(const QString& imagePath, const QList<QRect>* screenRects)
 {
     const LinuxDesktop desktop = sessionDesktop();
-    const bool feh = desktop == LinuxDesktop::Other && x11Session() && m_system.hasProgram(kFeh);
-    if (desktop == LinuxDesktop::Other && !feh) {
+    // feh paints the root window: where a desktop's own window covers it,
+    // nobody would see the picture.
+    const bool feh = desktop == LinuxDesktop::Other && x11Session() && m_system.hasProgram(kFeh) &&
+                     !m_system.desktopWindowCoversRoot();
+    const bool swaybg = desktop == LinuxDesktop::Other && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                        m_system.hasProgram(kSwaybg);
+    if (desktop == LinuxDesktop::Other && !feh && !swaybg) {
         logFailure(QStringLiteral("le bureau « %1 » n'est pas pris en charge").arg(sessionDesktopName()));
         return false;
     }
@@ -152,6 +165,10 @@ bool LinuxWallpaperSetter::apply(const QString& imagePath, const QList<QRect>* s
     Outcome outcome;
     if (desktop == LinuxDesktop::Kde) {
         outcome = applyPlasma(imagePath, screenRects);
+    } else if (desktop == LinuxDesktop::Sway) {
+        outcome = applySway(imagePath, screenRects);
+    } else if (swaybg) {
+        outcome = applySwaybg(imagePath, screenRects);
     } else {
         const QString shown = m_store.addCopy(imagePath);
         if (shown.isEmpty()) {
@@ -160,6 +177,10 @@ bool LinuxWallpaperSetter::apply(const QString& imagePath, const QList<QRect>* s
             outcome = applyGSettings(desktop, shown);
         } else if (desktop == LinuxDesktop::Xfce) {
             outcome = applyXfce(shown);
+        } else if (desktop == LinuxDesktop::Lxde) {
+            outcome = applyPcmanfm(shown, screenRects != nullptr);
+        } else if (desktop == LinuxDesktop::Lxqt) {
+            outcome = applyPcmanfmQt(shown, screenRects != nullptr);
         } else {
             outcome.accepted = outcome.taken = runLogged(kFeh, fehArguments(shown, screenRects != nullptr));
         }
@@ -198,23 +219,7 @@ LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPlasma(const QString& i
             pictures.append({QRect(), shown});
     } else {
         // Plasma has no span style: each screen's desktop gets its own part.
-        const QImage composite(imagePath);
-        if (composite.isNull()) {
-            logFailure(QStringLiteral("image illisible : ") + imagePath);
-            return {};
-        }
-        for (const QRect& rect : *screenRects) {
-            // A screen outside the picture is left to its nearest neighbour.
-            const QRect part = rect.intersected(composite.rect());
-            if (part.isEmpty())
-                continue;
-            const QString shown = m_store.addImage(composite.copy(part));
-            if (shown.isEmpty()) {
-                pictures.clear();
-                break;
-            }
-            pictures.append({rect, shown});
-        }
+        pictures = screenParts(imagePath, *screenRects);
     }
     if (pictures.isEmpty()) {
         logFailure(QStringLiteral("aucune image à donner à Plasma dans ") + m_store.directory());
@@ -257,4 +262,165 @@ bool LinuxWallpaperSetter::runLogged(const QString& program, const QStringList& 
         logFailure(program + QStringLiteral(" ") + arguments.join(QLatin1Char(' ')) + QStringLiteral(" : ") +
                    result.error);
     return result.ok;
+}
+
+QList<PlasmaPicture> LinuxWallpaperSetter::screenParts(const QString& compositePath, const QList<QRect>& screenRects)
+{
+    QList<PlasmaPicture> pictures;
+    const QImage composite(compositePath);
+    if (composite.isNull()) {
+        logFailure(QStringLiteral("image illisible : ") + compositePath);
+        return pictures;
+    }
+    for (const QRect& rect : screenRects) {
+        // A screen outside the picture is left to its nearest neighbour.
+        const QRect part = rect.intersected(composite.rect());
+        if (part.isEmpty())
+            continue;
+        const QString shown = m_store.addImage(composite.copy(part));
+        if (shown.isEmpty())
+            return {};
+        pictures.append({rect, shown});
+    }
+    return pictures;
+}
+
+LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPcmanfm(const QString& path, bool spanned)
+{
+    // "screen" draws each monitor's part of one picture; "crop" fills each monitor.
+    const QString mode = spanned ? QStringLiteral("screen") : QStringLiteral("crop");
+    const QStringList running = m_system.runningArguments(kPcmanfm, QStringLiteral("--desktop"));
+    const QString profile = pcmanfmProfile(running);
+    const int monitors = int(monitorNames().size());
+    if (monitors <= 1 || running.isEmpty()) {
+        const bool ok = runLogged(kPcmanfm, pcmanfmArguments(path, mode) << QStringLiteral("--profile") << profile);
+        return {ok, ok};
+    }
+    // pcmanfm's command line reaches the first monitor only; each monitor
+    // reads its picture from its own desktop-items-N.conf when the desktop
+    // starts. The running desktop ends first, as it writes them on its way out.
+    if (!runLogged(kPcmanfm, {QStringLiteral("--desktop-off")}))
+        return {};
+    for (int tries = 0; tries < 250 && !m_system.runningArguments(kPcmanfm, QStringLiteral("--desktop")).isEmpty();
+         ++tries)
+        QThread::msleep(20);
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config");
+    const QString folder = config + QStringLiteral("/pcmanfm/") + profile;
+    bool written = QDir().mkpath(folder);
+    for (int n = 0; n < monitors && written; ++n) {
+        QFile file(folder + QStringLiteral("/desktop-items-%1.conf").arg(n));
+        const QString current = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        file.close();
+        QSaveFile update(file.fileName());
+        written = update.open(QIODevice::WriteOnly) &&
+                  update.write(pcmanfmDesktopItems(current, path, mode).toUtf8()) >= 0 && update.commit();
+    }
+    if (!written)
+        logFailure(QStringLiteral("écriture impossible dans ") + folder);
+    // The desktop comes back in any case, with what it holds.
+    if (m_system.startDetached(kPcmanfm, {QStringLiteral("--desktop"), QStringLiteral("--profile"), profile}) == 0) {
+        logFailure(QStringLiteral("pcmanfm --desktop n'a pas démarré"));
+        return {false, written};
+    }
+    return {written, written};
+}
+
+LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPcmanfmQt(const QString& path, bool spanned)
+{
+    // pcmanfm-qt cannot spread one picture over several monitors.
+    if (spanned && monitorNames().size() > 1) {
+        logFailure(QStringLiteral("pcmanfm-qt ne sait pas étendre une image sur plusieurs écrans"));
+        return {};
+    }
+    const bool ok = runLogged(kPcmanfmQt, pcmanfmArguments(path, QStringLiteral("zoom")));
+    return {ok, ok};
+}
+
+LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applySway(const QString& imagePath, const QList<QRect>* screenRects)
+{
+    QList<PlasmaPicture> pictures;
+    if (!screenRects) {
+        const QString shown = m_store.addCopy(imagePath);
+        if (!shown.isEmpty())
+            pictures.append({QRect(), shown});
+    } else {
+        // sway shows one picture per output: each gets its own part.
+        pictures = screenParts(imagePath, *screenRects);
+    }
+    if (pictures.isEmpty()) {
+        logFailure(QStringLiteral("aucune image à donner à sway dans ") + m_store.directory());
+        return {};
+    }
+    const DesktopSystem::Result outputs =
+        m_system.run(kSwaymsg, {QStringLiteral("-t"), QStringLiteral("get_outputs"), QStringLiteral("-r")});
+    if (!outputs.ok) {
+        logFailure(QStringLiteral("swaymsg -t get_outputs : ") + outputs.error);
+        return {};
+    }
+    const QList<SwayPicture> shown = swayOutputPictures(outputs.output.toUtf8(), pictures);
+    Outcome outcome;
+    outcome.accepted = !shown.isEmpty();
+    for (const SwayPicture& picture : shown) {
+        if (runLogged(kSwaymsg, swaymsgBackgroundArguments(picture.output, picture.path)))
+            outcome.taken = true;
+        else
+            outcome.accepted = false;
+    }
+    if (shown.isEmpty())
+        logFailure(QStringLiteral("sway ne donne aucune sortie active"));
+    return outcome;
+}
+
+LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applySwaybg(const QString& imagePath,
+                                                                const QList<QRect>* screenRects)
+{
+    // Qt names each screen by its output; the composite's rectangles come in
+    // the same order as the screens.
+    const QStringList outputs = monitorNames();
+    QList<SwayPicture> shown;
+    if (!screenRects) {
+        const QString copy = m_store.addCopy(imagePath);
+        for (const QString& output : outputs) {
+            if (!copy.isEmpty())
+                shown.append({output, copy});
+        }
+    } else {
+        const QImage composite(imagePath);
+        for (qsizetype i = 0; i < screenRects->size() && i < outputs.size() && !composite.isNull(); ++i) {
+            const QRect part = screenRects->at(i).intersected(composite.rect());
+            if (part.isEmpty())
+                continue;
+            const QString copy = m_store.addImage(composite.copy(part));
+            if (copy.isEmpty()) {
+                shown.clear();
+                break;
+            }
+            shown.append({outputs[i], copy});
+        }
+    }
+    if (shown.isEmpty()) {
+        logFailure(QStringLiteral("aucune image à donner à swaybg dans ") + m_store.directory());
+        return {};
+    }
+    // The new backgrounds come up over the old ones, which then go: those of
+    // this program only, known by the folder their pictures come from.
+    const QList<qint64> earlier = m_system.processesWith(kSwaybg, m_store.directory() + QLatin1Char('/'));
+    Outcome outcome{true, false};
+    for (const SwayPicture& picture : std::as_const(shown)) {
+        if (m_system.startDetached(kSwaybg, {QStringLiteral("-o"), picture.output, QStringLiteral("-i"), picture.path,
+                                             QStringLiteral("-m"), QStringLiteral("fill")}) != 0) {
+            outcome.taken = true;
+        } else {
+            logFailure(QStringLiteral("swaybg n'a pas démarré pour ") + picture.output);
+            outcome.accepted = false;
+        }
+    }
+    // Where one did not start, the earlier ones stay below: no output goes blank.
+    if (outcome.accepted) {
+        for (const qint64 processId : earlier)
+            m_system.stop(processId);
+    }
+    return outcome;
 }

@@ -14,7 +14,9 @@ class DesktopSystem;
 
 // Sets the wallpaper of whichever desktop runs the session, looked up at each
 // call: GSettings for the GNOME family, Cinnamon and MATE, a Plasma shell
-// script for KDE, xfconf for XFCE, feh for anything else on X11.
+// script for KDE, xfconf for XFCE, pcmanfm for LXDE, pcmanfm-qt for LXQt,
+// swaymsg for sway, feh for anything else on X11, swaybg for anything else on
+// Wayland.
 class LinuxWallpaperSetter
 {
 public:
@@ -24,9 +26,10 @@ public:
     static LinuxDesktop sessionDesktop();
 
     bool setWallpaper(const QString& imagePath);
-    // Plasma and plain X11 have no span style to switch to: false there.
+    // Plasma, LXDE, LXQt, sway and plain X11 have no span style to switch to
+    // apart from the picture: false there.
     bool setSpanStyle();
-    // Plasma gets each screen's part of the composite on that screen's desktop.
+    // Plasma and sway get each screen's part of the composite on that screen.
     bool setSpannedWallpaper(const QString& compositePath, const QList<QRect>& screenRects);
 
 private:
@@ -40,6 +43,13 @@ private:
     Outcome applyGSettings(LinuxDesktop desktop, const QString& path);
     Outcome applyPlasma(const QString& imagePath, const QList<QRect>* screenRects);
     Outcome applyXfce(const QString& path);
+    Outcome applyPcmanfm(const QString& path, bool spanned);
+    Outcome applyPcmanfmQt(const QString& path, bool spanned);
+    Outcome applySway(const QString& imagePath, const QList<QRect>* screenRects);
+    // Other Wayland compositors that show swaybg's layer: one swaybg per output.
+    Outcome applySwaybg(const QString& imagePath, const QList<QRect>* screenRects);
+    // Each screen's part of the composite, stored; empty on failure (logged).
+    QList<PlasmaPicture> screenParts(const QString& compositePath, const QList<QRect>& screenRects);
     // Runs a program; a failure is logged.
     bool runLogged(const QString& program, const QStringList& arguments);
     QStringList xfceFolders();
