@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/platform_services.h"
+#include "platform/system_watch.h"
 
 #include <QCoreApplication>
 #include <QList>
@@ -86,6 +87,13 @@ public:
     }
     bool removeStartupEntry(const QString& name) override { return startupEntries.remove(name) > 0; }
     bool hasStartupEntry(const QString& name) const override { return startupEntries.contains(name); }
+
+    // The schedule's view of the system: tells nothing unless a test hands its own.
+    std::unique_ptr<SystemWatch> createSystemWatch() override
+    {
+        return systemWatchFactory ? systemWatchFactory() : std::make_unique<SystemWatch>();
+    }
+    std::function<std::unique_ptr<SystemWatch>()> systemWatchFactory;
 
     static constexpr char displayChangeEventType[] = "fake_display_change";
     bool displayChangeMessages = false;

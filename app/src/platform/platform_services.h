@@ -9,6 +9,7 @@
 
 class QByteArray;
 class QSslCertificate;
+class SystemWatch;
 class QWidget;
 
 // What the system tells of one monitor, to name it across restarts and
@@ -97,6 +98,10 @@ public:
     virtual bool removeStartupEntry(const QString& name) = 0;
     // Whether an entry of that name exists, whatever it runs.
     virtual bool hasStartupEntry(const QString& name) const = 0;
+
+    // What the system tells the change schedule (see SystemWatch); the base
+    // class tells nothing.
+    virtual std::unique_ptr<SystemWatch> createSystemWatch();
 
     // The program is closing: desktop work still waited for on another thread
     // ends at once as failed, rather than at its time limit. Safe on any thread.

@@ -355,12 +355,6 @@ void ModernWindow::setupApplicationTab()
     tabWidget->addTab(page, QStringLiteral("Обои"));
 }
 
-void ModernWindow::onCountdownExpired()
-{
-    currentTriggerMode = QStringLiteral("Automatique");
-    onChangeNowClicked();
-}
-
 void ModernWindow::showApiErrorAlert()
 {
     errorAlertWidget->show();
