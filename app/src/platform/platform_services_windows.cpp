@@ -1,9 +1,11 @@
 #include "platform_services.h"
+#include "system_watch.h"
 
 #include "win32/win32_display_change.h"
 #include "win32/win32_display_config.h"
 #include "win32/win32_server_chain.h"
 #include "win32/win32_startup.h"
+#include "win32/win32_system_state.h"
 #include "win32/win32_wallpaper.h"
 #include "win32/win32_window.h"
 
@@ -14,6 +16,52 @@
 #include <QWidget>
 
 namespace {
+
+// Windows tells of power, time and the session by messages to the window,
+// which hands them on; the window in front and the power line are asked.
+class WindowsSystemWatch final : public SystemWatch
+{
+public:
+    ~WindowsSystemWatch() override { win32::stopWatchingSessionChanges(m_window); }
+
+    bool onBattery() const override { return win32::onBattery(); }
+    bool fullScreenInFront() const override { return m_watchFullScreen && win32::fullScreenBusy(); }
+    void setWatchFullScreen(bool watch) override { m_watchFullScreen = watch; }
+    // Windows sends no message when the notification state changes.
+    bool announcesFullScreenChanges() const override { return false; }
+
+    void handleNativeMessage(const QByteArray& eventType, const void* message) override
+    {
+        if (eventType != "windows_generic_MSG" || !message)
+            return;
+        // Unlocks are told to a window that asked: the first one that passes.
+        if (!m_window) {
+            void* window = win32::windowOfMessage(message);
+            if (win32::watchSessionChanges(window))
+                m_window = window;
+        }
+        switch (win32::systemEventOfMessage(message)) {
+        case win32::SystemEvent::Resumed:
+            Q_EMIT resumed();
+            break;
+        case win32::SystemEvent::ClockChanged:
+            Q_EMIT clockChanged();
+            break;
+        case win32::SystemEvent::Unlocked:
+            Q_EMIT unlocked();
+            break;
+        case win32::SystemEvent::PowerChanged:
+            Q_EMIT conditionsChanged();
+            break;
+        case win32::SystemEvent::None:
+            break;
+        }
+    }
+
+private:
+    void* m_window = nullptr;
+    bool m_watchFullScreen = false;
+};
 
 class WindowsPlatformServices final : public PlatformServices
 {
@@ -51,6 +99,8 @@ public:
     bool addStartupEntry(const QString& name, const QString& programPath, const QStringList& arguments) override;
     bool removeStartupEntry(const QString& name) override;
     bool hasStartupEntry(const QString& name) const override;
+
+    std::unique_ptr<SystemWatch> createSystemWatch() override { return std::make_unique<WindowsSystemWatch>(); }
 };
 
 } // namespace
