@@ -16,8 +16,11 @@ QDateTime DueSchedule::now() const
 QDateTime DueSchedule::at(const QDate& date, const QTime& time) const
 {
     const QDateTime local(date, time, m_zone);
-    if (local.isValid() && local.date() == date && local.time() == time)
-        return local;
+    if (local.isValid() && local.date() == date && local.time() == time) {
+        // Shown twice when the clocks go back: the first time counts.
+        const QDateTime hourBefore = local.addSecs(-3600).toTimeZone(m_zone);
+        return hourBefore.date() == date && hourBefore.time() == time ? hourBefore : local;
+    }
     // Skipped by a clock going forward: the first moment after the gap.
     const QTimeZone::OffsetData transition = m_zone.nextTransition(QDateTime(date, QTime(0, 0), m_zone));
     if (transition.atUtc.isValid() && transition.atUtc.toTimeZone(m_zone).date() == date)
