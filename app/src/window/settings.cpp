@@ -276,14 +276,16 @@ void ModernWindow::setupSettingsTab()
     customLayout->addWidget(timeOfDayEdit);
     customLayout->addStretch();
     frequencyLayout->addWidget(customFrequencyWidget);
-    pauseFullScreenToggle =
-        addToggleRow(frequencyLayout, frequencyGroup, QStringLiteral("Пауза при полноэкранном окне"),
-                     QStringLiteral("pauseFullScreenToggle"), false);
-    pauseOnBatteryToggle = addToggleRow(frequencyLayout, frequencyGroup, QStringLiteral("Пауза при работе от батареи"),
+    // When the schedule holds back, and the change on unlock: close rows, one line each.
+    auto* scheduleOptions = new QVBoxLayout();
+    scheduleOptions->setSpacing(2);
+    pauseFullScreenToggle = addToggleRow(scheduleOptions, frequencyGroup, QStringLiteral("Пауза при полном экране"),
+                                         QStringLiteral("pauseFullScreenToggle"), false);
+    pauseOnBatteryToggle = addToggleRow(scheduleOptions, frequencyGroup, QStringLiteral("Пауза от батареи"),
                                         QStringLiteral("pauseOnBatteryToggle"), false);
-    changeOnUnlockToggle =
-        addToggleRow(frequencyLayout, frequencyGroup, QStringLiteral("Менять обои при разблокировке"),
-                     QStringLiteral("changeOnUnlockToggle"), false);
+    changeOnUnlockToggle = addToggleRow(scheduleOptions, frequencyGroup, QStringLiteral("Смена при разблокировке"),
+                                        QStringLiteral("changeOnUnlockToggle"), false);
+    frequencyLayout->addLayout(scheduleOptions);
 
     // How the picture sits on the screen.
     auto* adjustmentGroup = new QGroupBox(QStringLiteral("Режим подгонки изображения"), page);
