@@ -170,7 +170,8 @@ QString iso(const QDateTime& moment)
 
 // An hourly schedule, with what else is stored, in a window on the service
 // (or on none) and on the mocked system bus when there is one.
-std::unique_ptr<ModernWindow> startWindow(ServiceFixture* service, const QVariantMap& stored, bool onBus)
+std::unique_ptr<ModernWindow> startWindow(ServiceFixture* service, const QVariantMap& stored, bool onBus,
+                                          const QStringList& arguments = {QStringLiteral("velmora")})
 {
     {
         QSettings settings = openSettings();
@@ -183,6 +184,7 @@ std::unique_ptr<ModernWindow> startWindow(ServiceFixture* service, const QVarian
     }
     WindowEnvironment env = service ? service->windowEnvironment() : testWindowEnvironment();
     env.wallClock = [] { return fakeNow; };
+    env.arguments = arguments;
     // Off the mocked bus, no bus at all: never the machine's own.
     static_cast<FakePlatformServices*>(env.platform.get())->systemWatchFactory = [onBus] {
         return std::make_unique<LinuxSystemWatch>(onBus ? QDBusConnection::systemBus()
@@ -261,6 +263,15 @@ private Q_SLOTS:
         QCOMPARE(dial(*after)->displayText(), QStringLiteral("0s"));
         tick(*after);
         QVERIFY(oneAutomaticChange(*after));
+        QCOMPARE(openSettings().value(SettingsKeys::NextChangeDue).toString(), iso(fakeNow.addSecs(3600)));
+    }
+
+    void theLogOnChangeStandsForAMomentPastAtStart()
+    {
+        const QString due = iso(fakeNow.addSecs(-60));
+        auto w = startWindow(nullptr, {{SettingsKeys::NextChangeDue, due}, {SettingsKeys::ChangeOnStartup, true}},
+                             false, {QStringLiteral("velmora"), QStringLiteral("--startup")});
+        QCOMPARE(dial(*w)->displayText(), QStringLiteral("1h 0m"));
         QCOMPARE(openSettings().value(SettingsKeys::NextChangeDue).toString(), iso(fakeNow.addSecs(3600)));
     }
 

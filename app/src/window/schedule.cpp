@@ -9,6 +9,7 @@
 #include "platform/platform_services.h"
 #include "platform/system_watch.h"
 #include "utils/settings_store.h"
+#include "utils/utils.h"
 #include "widgets/countdown_widget.h"
 #include "widgets/toggle_switch.h"
 
@@ -59,6 +60,12 @@ void ModernWindow::applyScheduleRule(bool atStart)
         const QDateTime stored =
             QDateTime::fromString(openSettings().value(SettingsKeys::NextChangeDue).toString(), Qt::ISODateWithMs);
         dueSchedule->restore(rule, stored);
+        // A start at log-on that changes the wallpaper anyway makes the change
+        // that fell due while the program was not running: the period counts
+        // from there rather than giving two changes in a row.
+        if (dueSchedule->isDue() && isStartupLaunch(commandLine()) && changeOnStartupToggle &&
+            changeOnStartupToggle->isChecked())
+            dueSchedule->changeStarted();
     } else {
         dueSchedule->setRule(rule);
     }
