@@ -57,6 +57,15 @@ public:
                         },
                         30000))
             return QStringLiteral("the logind and UPower mocks did not come up");
+        // Our session, which the mock does not know by our process.
+        const QString login1 = QStringLiteral("org.freedesktop.login1");
+        const QString mock = QStringLiteral("org.freedesktop.DBus.Mock");
+        if (!call(login1, managerPath, mock, QStringLiteral("AddSession"),
+                  {QStringLiteral("c1"), QStringLiteral("seat0"), 1000u, QStringLiteral("user"), true}) ||
+            !call(login1, managerPath, mock, QStringLiteral("AddMethod"),
+                  {QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("GetSessionByPID"),
+                   QStringLiteral("u"), QStringLiteral("o"), QStringLiteral("ret = '%1'").arg(sessionPath)}))
+            return QStringLiteral("the logind mock took no session");
         return {};
     }
 
@@ -76,6 +85,21 @@ public:
                      QStringLiteral("b"), QVariantList{QVariant::fromValue(QDBusVariant(starting))}});
     }
 
+    static bool unlock()
+    {
+        // Answered in order on the one connection: whatever the window asked
+        // of logind before (its session) has come back and been handled, and
+        // its watch is in place before the mock is asked to emit.
+        if (!call(QStringLiteral("org.freedesktop.login1"), managerPath, QStringLiteral("org.freedesktop.DBus.Peer"),
+                  QStringLiteral("Ping"), {}))
+            return false;
+        QCoreApplication::processEvents();
+        return call(
+            QStringLiteral("org.freedesktop.login1"), sessionPath, QStringLiteral("org.freedesktop.DBus.Mock"),
+            QStringLiteral("EmitSignal"),
+            {QStringLiteral("org.freedesktop.login1.Session"), QStringLiteral("Unlock"), QString(), QVariantList()});
+    }
+
     static bool setOnBattery(bool onBattery)
     {
         return call(QStringLiteral("org.freedesktop.UPower"), QStringLiteral("/org/freedesktop/UPower"),
@@ -93,6 +117,8 @@ private:
         return QDBusConnection::systemBus().call(message).type() == QDBusMessage::ReplyMessage;
     }
 
+    static inline const QString managerPath = QStringLiteral("/org/freedesktop/login1");
+    static inline const QString sessionPath = QStringLiteral("/org/freedesktop/login1/session/c1");
     const QString python = QStringLiteral("/usr/bin/python3");
     QProcess m_daemon;
     QProcess m_logind;
@@ -303,6 +329,20 @@ private Q_SLOTS:
         QVERIFY(MockSystemBus::sleep(false));
         QTRY_COMPARE_WITH_TIMEOUT(dial(*w)->displayText(), QStringLiteral("40m 0s"), 10000);
         QCOMPARE(changes(*w), 0);
+    }
+
+    void unlockChangesWhenAsked()
+    {
+        if (!noBus.isEmpty())
+            QSKIP(qPrintable(noBus));
+        ServiceFixture service;
+        QVERIFY2(startService(service), qPrintable(service.errorString()));
+        auto w = startWindow(&service, {{SettingsKeys::ChangeOnUnlock, true}}, true);
+        fakeNow = fakeNow.addSecs(600);
+        QVERIFY(MockSystemBus::unlock());
+        QVERIFY(oneAutomaticChange(*w));
+        // The next period counts from the change.
+        QCOMPARE(dial(*w)->displayText(), QStringLiteral("1h 0m"));
     }
 
     void onBatteryNoChangeUntilPowerReturns()
