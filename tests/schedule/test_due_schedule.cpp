@@ -3,6 +3,7 @@
 #include "core/change_schedule.h"
 #include "core/due_schedule.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 namespace {
@@ -131,6 +132,20 @@ private Q_SLOTS:
         QVERIFY(schedule.shouldChangeNow());
         schedule.changeStarted();
         QCOMPARE(schedule.due(), second);
+    }
+
+    void aTimeOfDayFollowsTheZoneTheComputerMovesTo()
+    {
+        const QByteArray zone = qgetenv("TZ");
+        const auto restore = qScopeGuard([&] { qputenv("TZ", zone); });
+        qputenv("TZ", "Europe/Paris");
+        fakeNow = utc("2026-06-01T05:00:00Z");
+        DueSchedule schedule([] { return fakeNow; });
+        schedule.setRule(at(8, 0));
+        QCOMPARE(schedule.due(), utc("2026-06-01T06:00:00Z"));
+        qputenv("TZ", "Europe/London");
+        schedule.clockChanged();
+        QCOMPARE(schedule.due(), utc("2026-06-01T07:00:00Z"));
     }
 
     void holdsComposeAndReleaseADueChange()

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 
-DueSchedule::DueSchedule(Clock clock, QTimeZone zone)
-    : m_clock(std::move(clock)), m_zone(zone.isValid() ? zone : QTimeZone::systemTimeZone())
+DueSchedule::DueSchedule(Clock clock, QTimeZone zone) : m_clock(std::move(clock)), m_zone(std::move(zone)) {}
+
+QTimeZone DueSchedule::zone() const
 {
+    // Asked each time: the user may move the computer to another zone.
+    return m_zone.isValid() ? m_zone : QTimeZone::systemTimeZone();
 }
 
 QDateTime DueSchedule::now() const
@@ -15,15 +18,16 @@ QDateTime DueSchedule::now() const
 
 QDateTime DueSchedule::at(const QDate& date, const QTime& time) const
 {
-    const QDateTime local(date, time, m_zone);
+    const QTimeZone zone = this->zone();
+    const QDateTime local(date, time, zone);
     if (local.isValid() && local.date() == date && local.time() == time) {
         // Shown twice when the clocks go back: the first time counts.
-        const QDateTime hourBefore = local.addSecs(-3600).toTimeZone(m_zone);
+        const QDateTime hourBefore = local.addSecs(-3600).toTimeZone(zone);
         return hourBefore.date() == date && hourBefore.time() == time ? hourBefore : local;
     }
     // Skipped by a clock going forward: the first moment after the gap.
-    const QTimeZone::OffsetData transition = m_zone.nextTransition(QDateTime(date, QTime(0, 0), m_zone));
-    if (transition.atUtc.isValid() && transition.atUtc.toTimeZone(m_zone).date() == date)
+    const QTimeZone::OffsetData transition = zone.nextTransition(QDateTime(date, QTime(0, 0), zone));
+    if (transition.atUtc.isValid() && transition.atUtc.toTimeZone(zone).date() == date)
         return transition.atUtc;
     return local;
 }
@@ -36,7 +40,7 @@ QDateTime DueSchedule::nextAfter(const Rule& rule, const QDateTime& from) const
     case Rule::Kind::TimeOfDay: {
         if (!rule.timeOfDay.isValid())
             return {};
-        const QDateTime local = from.toTimeZone(m_zone);
+        const QDateTime local = from.toTimeZone(zone());
         // Reading the local date and time, not comparing moments, keeps an
         // hour that happens twice from giving two changes on one day.
         QDate date = local.date();
@@ -84,6 +88,12 @@ void DueSchedule::changeStarted()
     const bool endingNow = m_due.isValid() && std::abs(current.secsTo(m_due)) <= kEarlySeconds;
     m_periodStart = endingNow ? m_due : current;
     m_due = nextAfter(m_rule, m_periodStart);
+}
+
+void DueSchedule::clockChanged()
+{
+    const QDateTime found = m_periodStart.isValid() ? nextAfter(m_rule, m_periodStart) : QDateTime();
+    restore(m_rule, found.isValid() ? found : m_due);
 }
 
 qint64 DueSchedule::msecsLeft() const

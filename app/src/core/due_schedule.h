@@ -35,7 +35,7 @@ public:
     using Clock = std::function<QDateTime()>;
 
     // clock: the wall clock (the system's when empty); zone: where a time of
-    // day is read (the system's zone when invalid).
+    // day is read (the system's zone of the moment when invalid).
     explicit DueSchedule(Clock clock = {}, QTimeZone zone = {});
 
     QDateTime now() const;
@@ -56,6 +56,10 @@ public:
     void restore(const Rule& rule, const QDateTime& storedDue);
     // An automatic change has started: the next one counts from now.
     void changeStarted();
+    // The wall clock or the time zone was set: the moment is found again from
+    // the start of the period (a time of day is read in the zone now in
+    // force), and counted afresh if it lies beyond one period from now.
+    void clockChanged();
 
     bool isDue() const { return m_due.isValid() && now() >= m_due; }
     // Milliseconds to the due moment: 0 when due, -1 when there is none.
@@ -72,6 +76,7 @@ public:
 private:
     static constexpr int kEarlySeconds = 2;
     QDateTime at(const QDate& date, const QTime& time) const;
+    QTimeZone zone() const;
 
     Clock m_clock;
     QTimeZone m_zone;

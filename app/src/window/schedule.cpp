@@ -180,8 +180,7 @@ void ModernWindow::onScheduleClockJump()
 {
     if (!dueSchedule || !dueSchedule->rule().isTimed())
         return;
-    // A clock set back far leaves a moment beyond one period: counted afresh.
-    dueSchedule->restore(dueSchedule->rule(), dueSchedule->due());
+    dueSchedule->clockChanged();
     storeScheduleDue();
     refreshScheduleHolds();
     if (!dueSchedule->isDue()) {

@@ -33,6 +33,10 @@ LinuxSystemWatch::LinuxSystemWatch(const QDBusConnection& bus, QObject* parent) 
                       SLOT(onPrepareForSleep(bool)));
         m_bus.connect(kUPower, kUPowerPath, kProperties, QStringLiteral("PropertiesChanged"), this,
                       SLOT(onUPowerPropertiesChanged(QString, QVariantMap, QStringList)));
+        // timedated runs while someone sets the zone through it, and says so.
+        m_bus.connect(QStringLiteral("org.freedesktop.timedate1"), QStringLiteral("/org/freedesktop/timedate1"),
+                      kProperties, QStringLiteral("PropertiesChanged"), this,
+                      SLOT(onTimeDatePropertiesChanged(QString, QVariantMap, QStringList)));
         readOnBattery();
         findSession();
     }
@@ -83,6 +87,14 @@ void LinuxSystemWatch::onUPowerPropertiesChanged(const QString& interfaceName, c
         setOnBattery(onBattery->toBool());
     else if (invalidated.contains(QStringLiteral("OnBattery")))
         readOnBattery();
+}
+
+void LinuxSystemWatch::onTimeDatePropertiesChanged(const QString&, const QVariantMap& changed,
+                                                   const QStringList& invalidated)
+{
+    const QString zone = QStringLiteral("Timezone");
+    if (changed.contains(zone) || invalidated.contains(zone))
+        Q_EMIT clockChanged();
 }
 
 void LinuxSystemWatch::readOnBattery()

@@ -11,9 +11,9 @@
 class QSocketNotifier;
 class X11FrontWindow;
 
-// The Linux system as the schedule sees it: logind (sleep, unlock) and UPower
-// (battery) on the system bus, a timer the kernel cancels when the wall clock
-// is set, and the X server's window in front. Whatever is missing tells
+// The Linux system as the schedule sees it: logind (sleep, unlock), UPower
+// (battery) and timedated (time zone) on the system bus, a timer the kernel
+// cancels when the wall clock is set, and the X server's window in front. Whatever is missing tells
 // nothing.
 class LinuxSystemWatch final : public SystemWatch
 {
@@ -33,6 +33,9 @@ private Q_SLOTS:
     void onSessionUnlock();
     void onUPowerPropertiesChanged(const QString& interfaceName, const QVariantMap& changed,
                                    const QStringList& invalidated);
+
+    void onTimeDatePropertiesChanged(const QString& interfaceName, const QVariantMap& changed,
+                                     const QStringList& invalidated);
 
 private:
     void readOnBattery();
