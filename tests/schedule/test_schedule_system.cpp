@@ -9,8 +9,10 @@
 #include "utils/settings_store.h"
 #include "widgets/countdown_widget.h"
 
+#include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QProcess>
 #include <QStandardPaths>
@@ -79,25 +81,42 @@ public:
 
     static bool sleep(bool starting)
     {
-        return call(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        return listening(QStringLiteral("PrepareForSleep")) &&
+               call(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
                     QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"),
                     {QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
                      QStringLiteral("b"), QVariantList{QVariant::fromValue(QDBusVariant(starting))}});
     }
 
+    // Whether someone on the bus listens to that signal (the window's watch
+    // subscribes as it starts, and to Unlock once it knows its session).
+    static bool listening(const QString& member)
+    {
+        const QString wanted = QStringLiteral("member='%1'").arg(member);
+        return QTest::qWaitFor(
+            [&] {
+                const QDBusMessage rules = QDBusConnection::systemBus().call(QDBusMessage::createMethodCall(
+                    QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                    QStringLiteral("org.freedesktop.DBus.Debug.Stats"), QStringLiteral("GetAllMatchRules")));
+                const auto byConnection =
+                    qdbus_cast<QMap<QString, QStringList>>(rules.arguments().value(0).value<QDBusArgument>());
+                for (const QStringList& list : byConnection)
+                    for (const QString& rule : list)
+                        if (rule.contains(wanted))
+                            return true;
+                return false;
+            },
+            10000);
+    }
+
     static bool unlock()
     {
-        // Answered in order on the one connection: whatever the window asked
-        // of logind before (its session) has come back and been handled, and
-        // its watch is in place before the mock is asked to emit.
-        if (!call(QStringLiteral("org.freedesktop.login1"), managerPath, QStringLiteral("org.freedesktop.DBus.Peer"),
-                  QStringLiteral("Ping"), {}))
-            return false;
-        QCoreApplication::processEvents();
-        return call(
-            QStringLiteral("org.freedesktop.login1"), sessionPath, QStringLiteral("org.freedesktop.DBus.Mock"),
-            QStringLiteral("EmitSignal"),
-            {QStringLiteral("org.freedesktop.login1.Session"), QStringLiteral("Unlock"), QString(), QVariantList()});
+        // Only once the window's watch has found its session and listens.
+        return listening(QStringLiteral("Unlock")) &&
+               call(QStringLiteral("org.freedesktop.login1"), sessionPath, QStringLiteral("org.freedesktop.DBus.Mock"),
+                    QStringLiteral("EmitSignal"),
+                    {QStringLiteral("org.freedesktop.login1.Session"), QStringLiteral("Unlock"), QString(),
+                     QVariantList()});
     }
 
     static bool setOnBattery(bool onBattery)
