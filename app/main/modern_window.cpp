@@ -1,6 +1,7 @@
 #include "modern_window.h"
 
 #include "platform/platform_services.h"
+#include "platform/system_watch.h"
 #include "utils/date_helper.h"
 #include "utils/path_helper.h"
 #include "utils/utils.h"

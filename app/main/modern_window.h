@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/change_workflow.h"
+#include "core/due_schedule.h"
 #include "core/history_entry.h"
 #include "core/history_filing.h"
 #include "core/picture_marks.h"
@@ -48,8 +49,10 @@ class QScrollArea;
 class QShowEvent;
 class QSpinBox;
 class QTabWidget;
+class QTimeEdit;
 class QTimer;
 class QVBoxLayout;
+class SystemWatch;
 class ScreenSelector;
 class ToggleSwitch;
 
@@ -284,6 +287,27 @@ private:
     bool inTray = false;
     SecondTicks retryTicks;
     QTimer* retryWakeTimer = nullptr;
+
+    // The wall-clock schedule and what the system tells it (window/schedule.cpp).
+    void setupSchedule();
+    void applyScheduleRule(bool atStart);
+    void startScheduledChange();
+    void syncScheduleDial();
+    void storeScheduleDue();
+    void refreshScheduleHolds();
+    void setScheduleHold(DueSchedule::Hold reason, bool held);
+    void onScheduleClockJump();
+    void onSessionUnlocked();
+    std::unique_ptr<DueSchedule> dueSchedule;
+    std::unique_ptr<SystemWatch> systemWatch;
+    bool scheduleRestored = false;
+    // Looks at the window in front again while a due change waits for it,
+    // where the system does not announce its changes.
+    QTimer* fullScreenLookTimer = nullptr;
+    QTimeEdit* timeOfDayEdit = nullptr;
+    ToggleSwitch* pauseFullScreenToggle = nullptr;
+    ToggleSwitch* pauseOnBatteryToggle = nullptr;
+    ToggleSwitch* changeOnUnlockToggle = nullptr;
 
     // Category ratings (window/categories.cpp).
     void saveCategoryRating(const QString& categoryId, int rating);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QSslCertificate>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -27,6 +29,8 @@ struct WindowEnvironment
     std::unique_ptr<PlatformServices> platform;
     // The command line; unset means QCoreApplication::arguments().
     std::optional<QStringList> arguments;
+    // The wall clock of the change schedule; unset means the system's.
+    std::function<QDateTime()> wallClock;
 
     // The build constants and the real platform of this OS.
     static WindowEnvironment fromBuild();

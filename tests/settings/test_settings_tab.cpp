@@ -61,7 +61,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<int>("shown");
-        QTest::newRow("frequency past the list") << "frequency/combo" << QVariant(8) << 0;
+        QTest::newRow("frequency past the list") << "frequency/combo" << QVariant(9) << 0;
+        QTest::newRow("frequency every day at") << "frequency/combo" << QVariant(8) << 8;
         QTest::newRow("frequency negative") << "frequency/combo" << QVariant(-1) << 0;
         QTest::newRow("frequency as text") << "frequency/combo" << QVariant("often") << 0;
         QTest::newRow("frequency weekly") << "frequency/combo" << QVariant(6) << 6;

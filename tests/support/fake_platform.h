@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/platform_services.h"
+#include "platform/system_watch.h"
 
 #include <QCoreApplication>
 #include <QList>
@@ -106,6 +107,13 @@ public:
     {
         return globalShortcuts && eventType == globalShortcutEventType;
     }
+
+    // The schedule's view of the system: tells nothing unless a test hands its own.
+    std::unique_ptr<SystemWatch> createSystemWatch() override
+    {
+        return systemWatchFactory ? systemWatchFactory() : std::make_unique<SystemWatch>();
+    }
+    std::function<std::unique_ptr<SystemWatch>()> systemWatchFactory;
 
     static constexpr char displayChangeEventType[] = "fake_display_change";
     static constexpr char globalShortcutEventType[] = "fake_global_shortcut";

@@ -19,6 +19,8 @@ constexpr std::array<int, 3> unitSeconds{60, 3600, 86400};
 
 int intervalSeconds(int frequencyPosition, int customValue, int customUnitPosition)
 {
+    if (frequencyPosition == timeOfDayPosition)
+        return int(fixedIntervals[5]);
     if (frequencyPosition >= 0 && frequencyPosition < int(fixedIntervals.size()))
         return fixedIntervals[frequencyPosition];
     if (frequencyPosition != customPosition)
@@ -33,6 +35,22 @@ int intervalSeconds(int frequencyPosition, int customValue, int customUnitPositi
     if (seconds > std::numeric_limits<int>::max())
         return std::numeric_limits<int>::max();
     return int(seconds);
+}
+
+DueSchedule::Rule rule(int frequencyPosition, int customValue, int customUnitPosition, const QTime& timeOfDay)
+{
+    DueSchedule::Rule result;
+    if (frequencyPosition == timeOfDayPosition) {
+        result.kind = DueSchedule::Rule::Kind::TimeOfDay;
+        result.timeOfDay = timeOfDay.isValid() ? timeOfDay : defaultTimeOfDay();
+        return result;
+    }
+    const int seconds = intervalSeconds(frequencyPosition, customValue, customUnitPosition);
+    if (seconds > 0) {
+        result.kind = DueSchedule::Rule::Kind::Interval;
+        result.intervalSeconds = seconds;
+    }
+    return result;
 }
 
 } // namespace ChangeSchedule

@@ -10,6 +10,12 @@ namespace SettingsKeys {
 inline constexpr QLatin1StringView Frequency{"frequency/combo"};
 inline constexpr QLatin1StringView CustomValue{"frequency/customValue"};
 inline constexpr QLatin1StringView CustomUnit{"frequency/customUnit"};
+// "HH:mm", the time of the "every day at" item.
+inline constexpr QLatin1StringView TimeOfDay{"frequency/timeOfDay"};
+// Pause while a full-screen window is in front / on battery; change on unlock.
+inline constexpr QLatin1StringView PauseFullScreen{"schedule/pauseFullScreen"};
+inline constexpr QLatin1StringView PauseOnBattery{"schedule/pauseOnBattery"};
+inline constexpr QLatin1StringView ChangeOnUnlock{"schedule/changeOnUnlock"};
 inline constexpr QLatin1StringView Adjustment{"adjustment/mode"};
 inline constexpr QLatin1StringView StartWithSystem{"system/startupToggle"};
 inline constexpr QLatin1StringView ChangeOnStartup{"system/changeOnStartup"};
@@ -18,6 +24,9 @@ inline constexpr QLatin1StringView MultiScreen{"system/multiScreen"};
 inline constexpr QLatin1StringView ChangeHook{"system/changeHook"};
 // Written at once when the box is ticked, never by the settings tab's save.
 inline constexpr QLatin1StringView DontShowMultiScreenWarning{"dontShowMultiScreenWarning"};
+// The wall-clock moment of the next automatic change (ISO 8601, UTC), written
+// whenever it moves, so that a restart keeps counting toward it.
+inline constexpr QLatin1StringView NextChangeDue{"schedule/nextDue"};
 
 // The user's pause of the schedule: its end in UTC (ISO 8601) or "untilResumed";
 // absent when not paused.

@@ -1,5 +1,7 @@
 #include "platform_services.h"
 
+#include "system_watch.h"
+
 PlatformServices::~PlatformServices() = default;
 
 bool PlatformServices::verifyServerChain(const QList<QSslCertificate>&, const QList<QSslCertificate>&,
@@ -21,4 +23,9 @@ bool PlatformServices::setGlobalShortcut(QWidget*, int keyCombination)
 bool PlatformServices::isGlobalShortcutMessage(const QByteArray&, const void*) const
 {
     return false;
+}
+
+std::unique_ptr<SystemWatch> PlatformServices::createSystemWatch()
+{
+    return std::make_unique<SystemWatch>();
 }

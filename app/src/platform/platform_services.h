@@ -9,6 +9,7 @@
 
 class QByteArray;
 class QSslCertificate;
+class SystemWatch;
 class QWidget;
 
 // What the system tells of one monitor, to name it across restarts and
@@ -111,6 +112,10 @@ public:
     virtual bool setGlobalShortcut(QWidget* window, int keyCombination);
     // Whether this native message of that window says the combination was pressed.
     virtual bool isGlobalShortcutMessage(const QByteArray& eventType, const void* message) const;
+
+    // What the system tells the change schedule (see SystemWatch); the base
+    // class tells nothing.
+    virtual std::unique_ptr<SystemWatch> createSystemWatch();
 
     // The program is closing: desktop work still waited for on another thread
     // ends at once as failed, rather than at its time limit. Safe on any thread.

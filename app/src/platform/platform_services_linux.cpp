@@ -2,6 +2,7 @@
 
 #include "linux/autostart_entry.h"
 #include "linux/desktop_system.h"
+#include "linux/linux_system_watch.h"
 #include "linux/linux_wallpaper_setter.h"
 
 #include <QDesktopServices>
@@ -59,6 +60,10 @@ public:
     bool hasStartupEntry(const QString& name) const override { return LinuxAutostart::exists(name); }
     void abandonPendingWork() override { m_system.abandon(); }
     bool openFolder(const QString& folder) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
+    std::unique_ptr<SystemWatch> createSystemWatch() override
+    {
+        return std::make_unique<LinuxSystemWatch>(QDBusConnection::systemBus());
+    }
 
 private:
     HostDesktopSystem m_system;

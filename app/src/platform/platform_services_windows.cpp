@@ -1,4 +1,5 @@
 #include "platform_services.h"
+#include "system_watch.h"
 
 #include "win32/win32_console.h"
 #include "win32/win32_display_change.h"
@@ -6,6 +7,7 @@
 #include "win32/win32_hotkey.h"
 #include "win32/win32_server_chain.h"
 #include "win32/win32_startup.h"
+#include "win32/win32_system_state.h"
 #include "win32/win32_wallpaper.h"
 #include "win32/win32_window.h"
 
@@ -19,6 +21,52 @@
 #include <QWidget>
 
 namespace {
+
+// Windows tells of power, time and the session by messages to the window,
+// which hands them on; the window in front and the power line are asked.
+class WindowsSystemWatch final : public SystemWatch
+{
+public:
+    ~WindowsSystemWatch() override { win32::stopWatchingSessionChanges(m_window); }
+
+    bool onBattery() const override { return win32::onBattery(); }
+    bool fullScreenInFront() const override { return m_watchFullScreen && win32::fullScreenBusy(); }
+    void setWatchFullScreen(bool watch) override { m_watchFullScreen = watch; }
+    // Windows sends no message when the notification state changes.
+    bool announcesFullScreenChanges() const override { return false; }
+
+    void handleNativeMessage(const QByteArray& eventType, const void* message) override
+    {
+        if (eventType != "windows_generic_MSG" || !message)
+            return;
+        // Unlocks are told to a window that asked: the first one that passes.
+        if (!m_window) {
+            void* window = win32::windowOfMessage(message);
+            if (win32::watchSessionChanges(window))
+                m_window = window;
+        }
+        switch (win32::systemEventOfMessage(message)) {
+        case win32::SystemEvent::Resumed:
+            Q_EMIT resumed();
+            break;
+        case win32::SystemEvent::ClockChanged:
+            Q_EMIT clockChanged();
+            break;
+        case win32::SystemEvent::Unlocked:
+            Q_EMIT unlocked();
+            break;
+        case win32::SystemEvent::PowerChanged:
+            Q_EMIT conditionsChanged();
+            break;
+        case win32::SystemEvent::None:
+            break;
+        }
+    }
+
+private:
+    void* m_window = nullptr;
+    bool m_watchFullScreen = false;
+};
 
 class WindowsPlatformServices final : public PlatformServices
 {
@@ -65,6 +113,8 @@ public:
     {
         return eventType == "windows_generic_MSG" && win32::isHotKeyMessage(message);
     }
+
+    std::unique_ptr<SystemWatch> createSystemWatch() override { return std::make_unique<WindowsSystemWatch>(); }
 
 private:
     // The window that owns the combination now, if any.

@@ -355,13 +355,6 @@ void ModernWindow::setupApplicationTab()
     tabWidget->addTab(page, QStringLiteral("Обои"));
 }
 
-void ModernWindow::onCountdownExpired()
-{
-    if (holdChangeForUserPause())
-        return;
-    changeNow(ChangeTrigger::Automatic);
-}
-
 void ModernWindow::showApiErrorAlert()
 {
     errorAlertWidget->show();

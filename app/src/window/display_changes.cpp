@@ -3,6 +3,7 @@
 #include "modern_window.h"
 
 #include "platform/platform_services.h"
+#include "platform/system_watch.h"
 #include "widgets/screen_selector.h"
 
 #include <QGuiApplication>
@@ -21,6 +22,8 @@ bool ModernWindow::nativeEvent(const QByteArray& eventType, void* message, qintp
 {
     if (environment.platform->isDisplayChangeMessage(eventType, message))
         scheduleDisplayChangeHandling();
+    if (systemWatch)
+        systemWatch->handleNativeMessage(eventType, message);
     // The user's global key for the next wallpaper (Windows: WM_HOTKEY).
     if (isGlobalShortcutPressed(eventType, message)) {
         *result = 0;

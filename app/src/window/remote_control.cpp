@@ -250,9 +250,9 @@ void ModernWindow::setUserPause(const UserPause& pause)
     if (wasPaused && !userPause.isActive()) {
         userPauseEndTimer->stop();
         trayIcon->setToolTip(QStringLiteral("Velmora"));
-        // The schedule goes on where it stopped, unless the screen selection holds it.
-        if (!isMultiScreenMode() || !screenSelector->getSelectedScreens().isEmpty())
-            countdownWidget->resumeCountdown();
+        // The schedule goes on toward its moment, unless something else holds it;
+        // a change that fell due meanwhile runs now.
+        setScheduleHold(DueSchedule::Hold::User, false);
     }
     showUserPause();
     fillTrayControlMenus();
@@ -267,7 +267,7 @@ void ModernWindow::showUserPause()
         setUserPause({});
         return;
     }
-    countdownWidget->pauseCountdown();
+    setScheduleHold(DueSchedule::Hold::User, true);
     trayIcon->setToolTip(userPause.isUntilResumed()
                              ? tr("Velmora — пауза")
                              : tr("Velmora — пауза до %1")

@@ -77,8 +77,7 @@ void ModernWindow::onMultiScreenToggled(bool enabled)
             // Without the mode every screen is a target again, whatever the
             // hidden selection holds: the button and the schedule come back.
             changeNowButton->setEnabled(!currentMultiDownload);
-            if (countdownWidget)
-                countdownWidget->resumeCountdown();
+            setScheduleHold(DueSchedule::Hold::NoScreenSelected, false);
         }
     }
     updateAdjustmentOptions(enabled);
@@ -89,12 +88,7 @@ void ModernWindow::onScreenSelectionChanged(const QList<int>& selectedScreens)
     const bool hasSelection = !selectedScreens.isEmpty();
     // A change in flight keeps its button disabled until it ends.
     changeNowButton->setEnabled(hasSelection && !currentMultiDownload);
-    if (countdownWidget) {
-        if (hasSelection)
-            countdownWidget->resumeCountdown();
-        else
-            countdownWidget->pauseCountdown();
-    }
+    setScheduleHold(DueSchedule::Hold::NoScreenSelected, !hasSelection);
     if (!screenSelector || screenSelector->screenCount() <= 1)
         return;
     if (selectedScreens.size() == 1) {

@@ -26,6 +26,7 @@
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
+#include <QTimeEdit>
 #include <QVBoxLayout>
 
 namespace {
@@ -245,10 +246,10 @@ void ModernWindow::setupSettingsTab()
     auto* frequencyLayout = new QVBoxLayout(frequencyGroup);
     frequencyLayout->setSpacing(15);
     frequencyCombo = makeCombo(QStringLiteral("frequencyCombo"), frequencyGroup);
-    frequencyCombo->addItems({QStringLiteral("Только ручное изменение"), QStringLiteral("Каждый час"),
-                              QStringLiteral("Каждые 3 часа"), QStringLiteral("Каждые 6 часов"),
-                              QStringLiteral("Каждые 12 часов"), QStringLiteral("Каждые 24 часа"),
-                              QStringLiteral("Каждую неделю"), QStringLiteral("Другое")});
+    frequencyCombo->addItems(
+        {QStringLiteral("Только ручное изменение"), QStringLiteral("Каждый час"), QStringLiteral("Каждые 3 часа"),
+         QStringLiteral("Каждые 6 часов"), QStringLiteral("Каждые 12 часов"), QStringLiteral("Каждые 24 часа"),
+         QStringLiteral("Каждую неделю"), QStringLiteral("Другое"), QStringLiteral("Каждый день в")});
     frequencyLayout->addWidget(frequencyCombo);
 
     auto* customFrequencyWidget = new QWidget(frequencyGroup);
@@ -268,8 +269,24 @@ void ModernWindow::setupSettingsTab()
     customUnitCombo->setFixedWidth(120);
     customUnitCombo->setEnabled(false);
     customLayout->addWidget(customUnitCombo);
+    timeOfDayEdit = new QTimeEdit(ChangeSchedule::defaultTimeOfDay(), customFrequencyWidget);
+    timeOfDayEdit->setObjectName(QStringLiteral("timeOfDayEdit"));
+    timeOfDayEdit->setDisplayFormat(QStringLiteral("HH:mm"));
+    timeOfDayEdit->setFixedSize(90, 32);
+    timeOfDayEdit->setEnabled(false);
+    customLayout->addWidget(timeOfDayEdit);
     customLayout->addStretch();
     frequencyLayout->addWidget(customFrequencyWidget);
+    // When the schedule holds back, and the change on unlock: close rows, one line each.
+    auto* scheduleOptions = new QVBoxLayout();
+    scheduleOptions->setSpacing(2);
+    pauseFullScreenToggle = addToggleRow(scheduleOptions, frequencyGroup, QStringLiteral("Пауза при полном экране"),
+                                         QStringLiteral("pauseFullScreenToggle"), false);
+    pauseOnBatteryToggle = addToggleRow(scheduleOptions, frequencyGroup, QStringLiteral("Пауза от батареи"),
+                                        QStringLiteral("pauseOnBatteryToggle"), false);
+    changeOnUnlockToggle = addToggleRow(scheduleOptions, frequencyGroup, QStringLiteral("Смена при разблокировке"),
+                                        QStringLiteral("changeOnUnlockToggle"), false);
+    frequencyLayout->addLayout(scheduleOptions);
 
     // How the picture sits on the screen.
     auto* adjustmentGroup = new QGroupBox(QStringLiteral("Режим подгонки изображения"), page);
@@ -351,7 +368,11 @@ void ModernWindow::setupSettingsTab()
         const bool custom = index == ChangeSchedule::customPosition;
         customValueSpinBox->setEnabled(custom);
         customUnitCombo->setEnabled(custom);
+        timeOfDayEdit->setEnabled(index == ChangeSchedule::timeOfDayPosition);
     });
+    connect(timeOfDayEdit, &QTimeEdit::timeChanged, this, &ModernWindow::onSettingsChanged);
+    for (ToggleSwitch* toggle : {pauseFullScreenToggle, pauseOnBatteryToggle, changeOnUnlockToggle})
+        connect(toggle, &ToggleSwitch::toggled, this, &ModernWindow::onSettingsChanged);
     connect(customValueSpinBox, &QSpinBox::valueChanged, this, &ModernWindow::onSettingsChanged);
     connect(customUnitCombo, &QComboBox::currentIndexChanged, this, &ModernWindow::onSettingsChanged);
     connect(adjustmentCombo, &QComboBox::currentIndexChanged, this,
@@ -402,6 +423,12 @@ void ModernWindow::loadSettings()
         selectStoredPosition(frequencyCombo, settings.value(SettingsKeys::Frequency, 0));
         customValueSpinBox->setValue(settings.value(SettingsKeys::CustomValue, 30).toInt());
         selectStoredPosition(customUnitCombo, settings.value(SettingsKeys::CustomUnit, 0));
+        const QTime time =
+            QTime::fromString(settings.value(SettingsKeys::TimeOfDay).toString(), QStringLiteral("HH:mm"));
+        timeOfDayEdit->setTime(time.isValid() ? time : ChangeSchedule::defaultTimeOfDay());
+        pauseFullScreenToggle->setChecked(settings.value(SettingsKeys::PauseFullScreen, false).toBool());
+        pauseOnBatteryToggle->setChecked(settings.value(SettingsKeys::PauseOnBattery, false).toBool());
+        changeOnUnlockToggle->setChecked(settings.value(SettingsKeys::ChangeOnUnlock, false).toBool());
         selectStoredPosition(adjustmentCombo, settings.value(SettingsKeys::Adjustment, 0));
 
         const bool startWithSystem = settings.value(SettingsKeys::StartWithSystem, true).toBool();
@@ -431,6 +458,10 @@ void ModernWindow::saveSettings()
         settings.setValue(SettingsKeys::Frequency, frequencyCombo->currentIndex());
         settings.setValue(SettingsKeys::CustomValue, customValueSpinBox->value());
         settings.setValue(SettingsKeys::CustomUnit, customUnitCombo->currentIndex());
+        settings.setValue(SettingsKeys::TimeOfDay, timeOfDayEdit->time().toString(QStringLiteral("HH:mm")));
+        settings.setValue(SettingsKeys::PauseFullScreen, pauseFullScreenToggle->isChecked());
+        settings.setValue(SettingsKeys::PauseOnBattery, pauseOnBatteryToggle->isChecked());
+        settings.setValue(SettingsKeys::ChangeOnUnlock, changeOnUnlockToggle->isChecked());
         settings.setValue(SettingsKeys::Adjustment, adjustmentCombo->currentIndex());
         settings.setValue(SettingsKeys::StartWithSystem, startupToggle->isChecked());
         settings.setValue(SettingsKeys::ChangeOnStartup, changeOnStartupToggle->isChecked());
@@ -517,12 +548,4 @@ void ModernWindow::updateAdjustmentExplanation(int index)
     const bool known = index >= 0 && index < int(std::size(kAdjustmentModes));
     adjustmentExplanationLabel->setText(known ? QString::fromUtf8(kAdjustmentModes[index].explanation)
                                               : QStringLiteral("Выбранный режим подгонки"));
-}
-
-void ModernWindow::updateCountdownFromSettings()
-{
-    if (!countdownWidget)
-        return;
-    countdownWidget->setDuration(ChangeSchedule::intervalSeconds(
-        frequencyCombo->currentIndex(), customValueSpinBox->value(), customUnitCombo->currentIndex()));
 }

@@ -1,0 +1,5 @@
+#include "system_watch.h"
+
+SystemWatch::~SystemWatch() = default;
+
+void SystemWatch::handleNativeMessage(const QByteArray&, const void*) {}
