@@ -62,6 +62,8 @@ QStringList logLines(ModernWindow& window, int screen)
 // A window on the real service, with the single instance wired as the program wires it.
 struct Running
 {
+    // The schedule's wall clock runs this far ahead of the real one.
+    static inline qint64 clockAheadMs = 0;
     ServiceFixture service;
     std::unique_ptr<ModernWindow> window;
     std::unique_ptr<SingleInstance> instance;
@@ -76,13 +78,21 @@ struct Running
         }
         if (!service.start())
             return false;
-        window = std::make_unique<ModernWindow>(service.windowEnvironment());
+        clockAheadMs = 0;
+        window = std::make_unique<ModernWindow>(environment());
         window->setCategoryRating(QStringLiteral("c"), 2);
         instance = std::make_unique<SingleInstance>();
         if (instance->start({QStringLiteral("velmora"), QStringLiteral("--startup")}) != SingleInstance::Role::Primary)
             return false;
         instance->setCommandHandler([this](const RemoteCommand& c) { return window->runRemoteCommand(c); });
         return true;
+    }
+
+    WindowEnvironment environment()
+    {
+        WindowEnvironment env = service.windowEnvironment();
+        env.wallClock = [] { return QDateTime::currentDateTimeUtc().addMSecs(clockAheadMs); };
+        return env;
     }
 
     bool changed(int screen, int lines)
@@ -155,21 +165,22 @@ private Q_SLOTS:
 
         QCOMPARE(runProgram({QStringLiteral("--pause"), QStringLiteral("1h")}).exitCode, 0);
         QCOMPARE(dial->displayText(), QStringLiteral("PAUSE"));
-        // The change falls due all the same (the screen selection restarting the dial, say): it does not happen.
+        // The schedule's moment passes (the pause is counted on the real clock): no change happens.
+        Running::clockAheadMs = 3 * 3600 * 1000;
         Q_EMIT dial->countdownExpired();
         QVERIFY(!Access::changeInFlight(window));
         QCOMPARE(dial->displayText(), QStringLiteral("PAUSE"));
 
         {
             // A restart within the hour is still paused.
-            ModernWindow restarted(running.service.windowEnvironment());
+            ModernWindow restarted(running.environment());
             QCOMPARE(Access::dial(restarted)->displayText(), QStringLiteral("PAUSE"));
         }
 
         QCOMPARE(runProgram({QStringLiteral("--resume")}).exitCode, 0);
         QVERIFY(dial->displayText() != QStringLiteral("PAUSE"));
         QVERIFY(!openSettings().contains(SettingsKeys::PausedUntil));
-        dial->setRemainingTime(1);
+        // The change that fell due during the pause runs now.
         QVERIFY(running.changed(0, 1));
         QVERIFY(logLines(window, 0).constFirst().contains(QStringLiteral("[Automatique]")));
     }
