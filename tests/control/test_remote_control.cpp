@@ -267,6 +267,8 @@ private Q_SLOTS:
         QCOMPARE(screen.value("picture").toString(), Access::currentWallpaper(*running.window, 0));
         QVERIFY(!screen.value("picture").toString().isEmpty());
         QVERIFY(QDateTime::fromString(screen.value("applied").toString(), Qt::ISODate).isValid());
+        QCOMPARE(screen.value("category").toString(), QStringLiteral("c"));
+        QCOMPARE(screen.value("date").toString(), QDate::currentDate().toString(Qt::ISODate));
         QCOMPARE(status.value("pause").toObject().value("paused").toBool(), true);
         QVERIFY(status.value("schedule").toObject().value("nextChange").isNull());
     }

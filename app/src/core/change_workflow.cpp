@@ -207,6 +207,7 @@ void ChangeWorkflow::handleList(const ServiceAnswer& answer, int screenIndex, co
     }
     if (!candidates.isEmpty()) {
         const QString chosen = candidates.at(QRandomGenerator::global()->bounded(int(candidates.size())));
+        m_change->sources.insert(screenIndex, {categoryId, date});
         downloadWallpaperForScreen(chosen, screenIndex);
         return;
     }
@@ -399,6 +400,7 @@ void ChangeWorkflow::finish(quint64 changeId, bool accepted)
     // The change stays in flight while it is filed and cleaned up, so that no
     // other change's downloads meet the clean-up of the temporary folder.
     enter(State::Filing);
+    m_ports.recordSources(m_change->originalImages, m_change->sources);
     m_ports.fileIntoHistory(m_change->originalImages, m_change->trigger,
                             [self = QPointer(this), changeId, askedChange] {
                                 if (!self)

@@ -62,6 +62,11 @@ public:
     virtual QMap<int, QString> composeDesktop(const QMap<int, QString>& changed, const QList<int>& targets) = 0;
     // Composes and sets the set; done gets the desktop's answer.
     virtual void setDesktop(const QMap<int, QString>& images, std::function<void(bool)> done) = 0;
+    // Where each screen's picture was listed (category id, date); before the filing.
+    virtual void recordSources(const QMap<int, QString>& /*received*/,
+                               const QMap<int, std::pair<QString, QString>>& /*sources*/)
+    {
+    }
     // Files each screen's received picture with the trigger's word.
     virtual void fileIntoHistory(const QMap<int, QString>& received, ChangeTrigger trigger,
                                  std::function<void()> done) = 0;
@@ -75,6 +80,8 @@ struct MultiWallpaperDownload
     // Per screen, the picture to compose (usually the BMP copy) and the one received, to be filed.
     QMap<int, QString> downloadedImages;
     QMap<int, QString> originalImages;
+    // Per screen, the category id and date its picture was listed under (none for a history fallback).
+    QMap<int, std::pair<QString, QString>> sources;
     int pendingDownloads = 0;
     int completedDownloads = 0;
     // Tags the change's requests, so that replies of a replaced change are dropped.

@@ -35,6 +35,11 @@ inline constexpr QLatin1StringView PausedUntil{"control/pausedUntil"};
 // portable text); empty or absent: none.
 inline constexpr QLatin1StringView GlobalShortcut{"control/globalShortcut"};
 
+// What each monitor shows, by its id inside this group: the file, and the
+// category and date (dd/MM/yyyy) the service listed it under; the change
+// logs name the file only.
+inline constexpr QLatin1StringView CurrentPictureGroup{"currentPicture"};
+
 // One value per category id inside this group.
 inline constexpr QLatin1StringView CategoryRatingsGroup{"categoryRatings"};
 

@@ -5,6 +5,7 @@
 #include "core/command_line.h"
 #include "core/settings_keys.h"
 #include "platform/platform_services.h"
+#include "utils/date_helper.h"
 #include "utils/path_helper.h"
 #include "utils/settings_store.h"
 #include "widgets/countdown_widget.h"
@@ -299,7 +300,6 @@ QString ModernWindow::statusJson() const
                            {QStringLiteral("picture"), QJsonValue::Null},
                            {QStringLiteral("applied"), QJsonValue::Null},
                            {QStringLiteral("trigger"), QJsonValue::Null},
-                           // The change logs name the file only: its category and date are not known here.
                            {QStringLiteral("category"), QJsonValue::Null},
                            {QStringLiteral("date"), QJsonValue::Null}};
         const LastLogEntry last = ChangeLog::lastEntry(PathHelper::monitorLogPath(getHistoryDirectory(), id));
@@ -310,21 +310,34 @@ QString ModernWindow::statusJson() const
                 screen.insert(QStringLiteral("picture"), picture);
             screen.insert(QStringLiteral("applied"), isoOrNull(ChangeLog::parseTimestamp(last.fields.timestamp)));
             screen.insert(QStringLiteral("trigger"), last.fields.trigger);
+            // The log names the file only; where the service listed it was kept beside.
+            QSettings settings = openSettings();
+            settings.beginGroup(SettingsKeys::CurrentPictureGroup);
+            settings.beginGroup(id);
+            if (settings.value(QStringLiteral("file")).toString() == last.fields.fileName) {
+                const QString category = settings.value(QStringLiteral("category")).toString();
+                const QDate date = DateHelper::parseDate(settings.value(QStringLiteral("date")).toString());
+                if (!category.isEmpty())
+                    screen.insert(QStringLiteral("category"), category);
+                if (date.isValid())
+                    screen.insert(QStringLiteral("date"), date.toString(Qt::ISODate));
+            }
         }
         screens.append(screen);
     }
 
     const int interval = ChangeSchedule::intervalSeconds(frequencyCombo->currentIndex(), customValueSpinBox->value(),
                                                          customUnitCombo->currentIndex());
-    const int left = countdownWidget->secondsUntilExpiry();
-    const QDateTime now = QDateTime::currentDateTime();
+    // The schedule's wall-clock moment; none while manual, at log-on only, or held.
+    QJsonValue nextChange(QJsonValue::Null);
+    if (dueSchedule && dueSchedule->rule().isTimed() && !dueSchedule->isHeld() && dueSchedule->due().isValid())
+        nextChange = dueSchedule->due().toLocalTime().toString(Qt::ISODate);
     const QJsonObject schedule{
         {QStringLiteral("frequency"), frequencyCombo->currentText()},
         {QStringLiteral("intervalSeconds"), interval > 0 ? QJsonValue(interval) : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("manualOnly"), interval == -1},
         {QStringLiteral("atNextStart"), interval == 0},
-        {QStringLiteral("nextChange"),
-         left >= 0 && !userPause.isActive() ? isoOrNull(now.addSecs(left)) : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("nextChange"), nextChange},
     };
     const QJsonObject pause{
         {QStringLiteral("paused"), userPause.isActive()},

@@ -1,15 +1,19 @@
 #include "modern_window.h"
 
 #include "core/change_workflow.h"
+#include "core/settings_keys.h"
 #include "core/wallpaper_builder.h"
+#include "utils/settings_store.h"
 #include "widgets/screen_selector.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPushButton>
+#include <QSettings>
 
 QString ModernWindow::serviceApiBase() const
 {
@@ -132,6 +136,21 @@ public:
         for (auto it = received.cbegin(); it != received.cend(); ++it)
             requests.append(w.filingRequest(it.key(), it.value(), triggerWord(trigger)));
         w.fileIntoHistory(requests, std::move(done));
+    }
+
+    void recordSources(const QMap<int, QString>& received,
+                       const QMap<int, std::pair<QString, QString>>& sources) override
+    {
+        QSettings settings = openSettings();
+        settings.beginGroup(SettingsKeys::CurrentPictureGroup);
+        for (auto it = received.cbegin(); it != received.cend(); ++it) {
+            const std::pair<QString, QString> source = sources.value(it.key());
+            settings.beginGroup(w.getScreenUniqueId(it.key()));
+            settings.setValue(QStringLiteral("file"), QFileInfo(it.value()).fileName());
+            settings.setValue(QStringLiteral("category"), source.first);
+            settings.setValue(QStringLiteral("date"), source.second);
+            settings.endGroup();
+        }
     }
 
     void cleanTemporaryFiles(std::function<void()> done) override { w.cleanupTemporaryFilesThen(std::move(done)); }
