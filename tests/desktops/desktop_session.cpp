@@ -241,6 +241,10 @@ QString DesktopSession::start(const QString& program, const QStringList& argumen
     auto process = std::make_unique<QProcess>();
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(m_folder + QLatin1Char('/') + program + QStringLiteral(".err"));
+    // The tests' own offscreen platform would keep a Qt desktop off the server.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process->setProcessEnvironment(environment);
     process->start(program, arguments);
     if (!process->waitForStarted())
         return program + QStringLiteral(" did not start");

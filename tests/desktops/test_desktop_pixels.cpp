@@ -100,6 +100,17 @@ private slots:
         setsEveryMonitorTwice();
     }
 
+    void lxqt()
+    {
+        // pcmanfm-qt's one desktop window spans every monitor.
+        if (const QString why =
+                bringUp(QStringLiteral("LXQt"), QStringLiteral("pcmanfm-qt"), {QStringLiteral("--desktop")});
+            !why.isEmpty())
+            QSKIP(qPrintable(why));
+        QVERIFY(m_session->desktopWindowShown());
+        setsEveryMonitorTwice();
+    }
+
     void sway_data()
     {
         QTest::addColumn<bool>("ownSocket");

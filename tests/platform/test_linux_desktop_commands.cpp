@@ -172,6 +172,23 @@ private Q_SLOTS:
         QCOMPARE(pcmanfmProfile({"--desktop"}), "default");
     }
 
+    void pcmanfmQtPerScreenWallpaper_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<bool>("perScreen");
+        QTest::newRow("on") << "[Desktop]\nWallpaper=/a.png\nPerScreenWallpaper=true\n" << true;
+        QTest::newRow("off") << "[Desktop]\nPerScreenWallpaper=false\n" << false;
+        QTest::newRow("another group's") << "[Desktop]\nWallpaperMode=zoom\n[Window]\nPerScreenWallpaper=true\n"
+                                         << false;
+        QTest::newRow("none yet") << "" << false;
+    }
+    void pcmanfmQtPerScreenWallpaper()
+    {
+        QFETCH(QString, settings);
+        QFETCH(bool, perScreen);
+        QCOMPARE(::pcmanfmQtPerScreenWallpaper(settings), perScreen);
+    }
+
     void swayOutputsGetThePictureWhereTheyLie()
     {
         // Laid out from (-1920, 0): the second output sits 200 px lower; the third is off.

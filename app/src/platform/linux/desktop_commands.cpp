@@ -192,6 +192,23 @@ QString pcmanfmProfile(const QStringList& arguments)
     return QStringLiteral("default");
 }
 
+bool pcmanfmQtPerScreenWallpaper(const QString& settings)
+{
+    bool inDesktop = false;
+    const QStringList lines = settings.split(QLatin1Char('\n'));
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inDesktop = line == QLatin1String("[Desktop]");
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (inDesktop && equals > 0 && line.left(equals).trimmed() == QLatin1String("PerScreenWallpaper"))
+            return line.mid(equals + 1).trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    }
+    return false;
+}
+
 QString pcmanfmDesktopItems(const QString& current, const QString& imagePath, const QString& mode)
 {
     QStringList lines = current.split(QLatin1Char('\n'));

@@ -63,8 +63,13 @@ QStringList fehArguments(const QString& imagePath, bool spanned);
 
 // `pcmanfm` or `pcmanfm-qt` arguments that set the picture and its mode
 // (pcmanfm: "screen" spans the picture over the whole screen; pcmanfm-qt:
-// "stretch" fills each monitor).
+// "stretch" spans it over its desktop window, "zoom" fills that window).
 QStringList pcmanfmArguments(const QString& imagePath, const QString& mode);
+
+// Whether pcmanfm-qt's settings.conf (its text) has each monitor draw the
+// picture on its own (PerScreenWallpaper in [Desktop]); otherwise its one
+// desktop window spans every monitor and "stretch" lays a composite over all.
+bool pcmanfmQtPerScreenWallpaper(const QString& settings);
 
 // pcmanfm's profile (`--profile NAME` or `-p NAME` among a running desktop's
 // arguments), "default" when none is named.

@@ -329,12 +329,26 @@ LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPcmanfm(const QString& 
 
 LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPcmanfmQt(const QString& path, bool spanned)
 {
-    // pcmanfm-qt cannot spread one picture over several monitors.
+    // The running desktop's profile: the command line reaches that instance.
+    const QString profile = pcmanfmProfile(m_system.runningArguments(kPcmanfmQt, QStringLiteral("--desktop")));
     if (spanned && monitorNames().size() > 1) {
-        logFailure(QStringLiteral("pcmanfm-qt ne sait pas étendre une image sur plusieurs écrans"));
-        return {};
+        // Where each monitor draws on its own, a stretched composite would be
+        // squeezed onto every one of them.
+        QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+        if (config.isEmpty())
+            config = QDir::homePath() + QStringLiteral("/.config");
+        QFile settings(config + QStringLiteral("/pcmanfm-qt/") + profile + QStringLiteral("/settings.conf"));
+        if (settings.open(QIODevice::ReadOnly) &&
+            pcmanfmQtPerScreenWallpaper(QString::fromUtf8(settings.read(1 << 20)))) {
+            logFailure(QStringLiteral("pcmanfm-qt montre une image par écran (« Individual wallpaper for each "
+                                      "monitor ») : l'image étendue sur plusieurs écrans n'est pas prise en charge"));
+            return {};
+        }
     }
-    const bool ok = runLogged(kPcmanfmQt, pcmanfmArguments(path, QStringLiteral("zoom")));
+    // pcmanfm-qt's one desktop window covers every monitor: "stretch" lays the
+    // composite over it as it was composed, "zoom" fills it with one picture.
+    const QString mode = spanned ? QStringLiteral("stretch") : QStringLiteral("zoom");
+    const bool ok = runLogged(kPcmanfmQt, pcmanfmArguments(path, mode) << QStringLiteral("--profile") << profile);
     return {ok, ok};
 }
 
