@@ -209,8 +209,8 @@ LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyGSettings(LinuxDesktop 
     return outcome;
 }
 
-LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPlasma(const QString& imagePath,
-                                                                const QList<QRect>* screenRects)
+QList<PlasmaPicture> LinuxWallpaperSetter::picturesPerScreen(const QString& imagePath, const QList<QRect>* screenRects,
+                                                             const QString& desktopName)
 {
     QList<PlasmaPicture> pictures;
     if (!screenRects) {
@@ -218,13 +218,20 @@ LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPlasma(const QString& i
         if (!shown.isEmpty())
             pictures.append({QRect(), shown});
     } else {
-        // Plasma has no span style: each screen's desktop gets its own part.
         pictures = screenParts(imagePath, *screenRects);
     }
-    if (pictures.isEmpty()) {
-        logFailure(QStringLiteral("aucune image à donner à Plasma dans ") + m_store.directory());
+    if (pictures.isEmpty())
+        logFailure(QStringLiteral("aucune image à donner à %1 dans %2").arg(desktopName, m_store.directory()));
+    return pictures;
+}
+
+LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPlasma(const QString& imagePath,
+                                                                const QList<QRect>* screenRects)
+{
+    // Plasma has no span style: each screen's desktop gets its own part.
+    const QList<PlasmaPicture> pictures = picturesPerScreen(imagePath, screenRects, QStringLiteral("Plasma"));
+    if (pictures.isEmpty())
         return {};
-    }
     const DesktopSystem::Result result = m_system.evaluatePlasmaScript(plasmaWallpaperScript(pictures));
     if (!result.ok)
         logFailure(QStringLiteral("org.kde.PlasmaShell.evaluateScript : ") + result.error);
@@ -354,19 +361,10 @@ LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applyPcmanfmQt(const QString
 
 LinuxWallpaperSetter::Outcome LinuxWallpaperSetter::applySway(const QString& imagePath, const QList<QRect>* screenRects)
 {
-    QList<PlasmaPicture> pictures;
-    if (!screenRects) {
-        const QString shown = m_store.addCopy(imagePath);
-        if (!shown.isEmpty())
-            pictures.append({QRect(), shown});
-    } else {
-        // sway shows one picture per output: each gets its own part.
-        pictures = screenParts(imagePath, *screenRects);
-    }
-    if (pictures.isEmpty()) {
-        logFailure(QStringLiteral("aucune image à donner à sway dans ") + m_store.directory());
+    // sway shows one picture per output: each gets its own part.
+    const QList<PlasmaPicture> pictures = picturesPerScreen(imagePath, screenRects, QStringLiteral("sway"));
+    if (pictures.isEmpty())
         return {};
-    }
     const DesktopSystem::Result outputs =
         m_system.run(kSwaymsg, {QStringLiteral("-t"), QStringLiteral("get_outputs"), QStringLiteral("-r")});
     if (!outputs.ok) {

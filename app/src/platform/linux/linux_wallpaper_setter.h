@@ -50,6 +50,10 @@ private:
     Outcome applySwaybg(const QString& imagePath, const QList<QRect>* screenRects);
     // Each screen's part of the composite, stored; empty on failure (logged).
     QList<PlasmaPicture> screenParts(const QString& compositePath, const QList<QRect>& screenRects);
+    // The whole picture (no rectangles) or each screen's part, kept in the store;
+    // empty, and logged, when none could be kept.
+    QList<PlasmaPicture> picturesPerScreen(const QString& imagePath, const QList<QRect>* screenRects,
+                                           const QString& desktopName);
     // Runs a program; a failure is logged.
     bool runLogged(const QString& program, const QStringList& arguments);
     QStringList xfceFolders();
