@@ -9,15 +9,23 @@ const QString dateFormat = QStringLiteral("dd/MM/yyyy");
 
 void Catalogue::update(LibrarySnapshot snapshot, qint64 nowMs)
 {
-    m_snapshot = std::move(snapshot);
-    m_categoryIndex.clear();
+    update(LibraryIndex::fromSnapshot(snapshot), nowMs);
+}
+
+void Catalogue::update(LibraryIndex index, qint64 nowMs)
+{
+    m_index = std::move(index);
+    refresh(nowMs);
+}
+
+void Catalogue::refresh(qint64 nowMs)
+{
+    m_index.resolve();
     QJsonArray list;
-    for (qsizetype i = 0; i < m_snapshot.categories.size(); ++i) {
-        const LibraryCategory& category = m_snapshot.categories.at(i);
-        m_categoryIndex.insert(category.id, i);
-        list.append(QJsonObject{{QStringLiteral("id"), category.id},
-                                {QStringLiteral("name"), category.name},
-                                {QStringLiteral("thumbnail"), category.thumbnail}});
+    for (const auto& category : m_index.categories()) {
+        list.append(QJsonObject{{QStringLiteral("id"), category->id},
+                                {QStringLiteral("name"), category->name},
+                                {QStringLiteral("thumbnail"), category->thumbnail}});
     }
     if (list != m_categoryList || m_categoriesReply.isEmpty()) {
         m_categoryList = list;
@@ -28,20 +36,15 @@ void Catalogue::update(LibrarySnapshot snapshot, qint64 nowMs)
                             {QStringLiteral("timestamp"), m_timestamp}};
     m_categoriesReply = QJsonDocument(reply).toJson(QJsonDocument::Compact);
 
-    // Everything the lists are made of: the category list, then each date with its names.
+    // Everything the lists are made of: the category list, then each
+    // category's own digest of its dates and names (kept until they change,
+    // so a change in one folder does not hash the whole library again).
     QCryptographicHash hash(QCryptographicHash::Sha256);
     hash.addData(m_categoriesReply);
-    for (const LibraryCategory& category : std::as_const(m_snapshot.categories)) {
+    for (const auto& category : m_index.categories()) {
         hash.addData(QByteArrayView("\n#"));
-        hash.addData(category.id.toUtf8());
-        for (auto date = category.dates.cbegin(); date != category.dates.cend(); ++date) {
-            hash.addData(QByteArrayView("\n"));
-            hash.addData(date.key().toString(Qt::ISODate).toLatin1());
-            for (const QString& name : *date) {
-                hash.addData(QByteArrayView("/"));
-                hash.addData(name.toUtf8());
-            }
-        }
+        hash.addData(category->id.toUtf8());
+        hash.addData(category->digest);
     }
     m_version = hash.result().toHex().left(32);
     m_categoriesVersion = QCryptographicHash::hash(m_categoriesReply, QCryptographicHash::Sha256).toHex().left(32);
@@ -49,32 +52,33 @@ void Catalogue::update(LibrarySnapshot snapshot, qint64 nowMs)
 
 std::optional<QJsonObject> Catalogue::wallpapersReply(const QString& categoryId, const QDate& date) const
 {
-    const auto found = m_categoryIndex.constFind(categoryId);
-    if (found == m_categoryIndex.constEnd())
+    const LibraryIndex::Category* category = m_index.category(categoryId);
+    if (!category)
         return std::nullopt;
-    const LibraryCategory& category = m_snapshot.categories.at(*found);
 
     QJsonArray data;
-    const auto today = category.dates.constFind(date);
-    if (today != category.dates.constEnd()) {
-        for (const QString& name : *today)
-            data.append(QJsonObject{{QStringLiteral("filename"), name}});
+    const auto at =
+        std::lower_bound(category->dates.cbegin(), category->dates.cend(), date,
+                         [](const LibraryIndex::DateFolder& folder, const QDate& key) { return folder.date < key; });
+    if (at != category->dates.cend() && at->date == date) {
+        for (const LibraryIndex::Picture& picture : at->pictures) {
+            if (picture.published)
+                data.append(QJsonObject{{QStringLiteral("filename"), picture.name}});
+        }
     }
     // The latest date strictly before the one asked that has pictures.
     QString previous;
-    const auto after = category.dates.lowerBound(date);
-    if (after != category.dates.constBegin())
-        previous = std::prev(after).key().toString(dateFormat);
+    for (auto folder = at; folder != category->dates.cbegin();) {
+        --folder;
+        if (folder->publishedCount > 0) {
+            previous = folder->date.toString(dateFormat);
+            break;
+        }
+    }
 
     return QJsonObject{{QStringLiteral("success"), true},
                        {QStringLiteral("data"), data},
                        {QStringLiteral("nearest_previous_date"), previous}};
-}
-
-const LibraryPicture* Catalogue::picture(const QString& fileName) const
-{
-    const auto found = m_snapshot.pictures.constFind(fileName);
-    return found == m_snapshot.pictures.constEnd() ? nullptr : &*found;
 }
 
 QJsonObject Catalogue::failure(const QString& error)

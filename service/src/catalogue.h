@@ -1,22 +1,29 @@
 #pragma once
 
 #include "library.h"
+#include "library_index.h"
 
 #include <QByteArray>
 #include <QDate>
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 
 #include <optional>
 
-// The protocol's view of one library snapshot. Answers come from memory only.
+// The protocol's view of the library index. Answers come from memory only.
 class Catalogue
 {
 public:
-    // Takes a new snapshot. The time stamp moves on (to nowMs, and always
-    // forward) only when the category list differs from the previous one.
+    // Takes a whole new reading of the library. The time stamp moves on (to
+    // nowMs, and always forward) only when the category list differs from
+    // the previous one.
     void update(LibrarySnapshot snapshot, qint64 nowMs);
+    void update(LibraryIndex index, qint64 nowMs);
+    // The index, to change in place (LibraryIndex::apply); then refresh().
+    LibraryIndex& index() { return m_index; }
+    const LibraryIndex& index() const { return m_index; }
+    // Makes the answers follow the index, as update() does.
+    void refresh(qint64 nowMs);
 
     qint64 timestamp() const { return m_timestamp; }
     // Changes whenever any answer of the catalogue would; equal for equal
@@ -24,21 +31,19 @@ public:
     QByteArray version() const { return m_version; }
     // The same for the category list alone.
     QByteArray categoriesVersion() const { return m_categoriesVersion; }
-    const LibrarySnapshot& snapshot() const { return m_snapshot; }
 
     // The whole "/categories" reply body.
     QByteArray categoriesReply() const { return m_categoriesReply; }
     // The "/wallpapers" reply for a category id and a valid date; nothing
     // for an unknown category.
     std::optional<QJsonObject> wallpapersReply(const QString& categoryId, const QDate& date) const;
-    // nullptr when no picture of that name is published.
-    const LibraryPicture* picture(const QString& fileName) const;
+    // Nothing when no picture of that name is published.
+    std::optional<LibraryPicture> picture(const QString& fileName) const { return m_index.picture(fileName); }
 
     static QJsonObject failure(const QString& error);
 
 private:
-    LibrarySnapshot m_snapshot;
-    QHash<QString, qsizetype> m_categoryIndex;
+    LibraryIndex m_index;
     QJsonArray m_categoryList;
     QByteArray m_categoriesReply;
     QByteArray m_version;

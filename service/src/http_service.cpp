@@ -12,6 +12,10 @@
 #include <cctype>
 #include <cstdio>
 
+namespace {
+constexpr int unwatchedPollMs = 60'000;
+}
+
 void serviceLog(const QString& line)
 {
     const QByteArray text =
@@ -24,8 +28,17 @@ HttpService::HttpService(const QString& libraryRoot, const ThumbnailSettings& th
     : QObject(parent), m_root(QDir(libraryRoot).absolutePath()), m_thumbnails(m_root, thumbnails),
       m_handler(m_catalogue)
 {
-    connect(&m_watcher, &LibraryWatcher::changed, this, &HttpService::reindex);
-    connect(&m_scan, &QFutureWatcher<LibrarySnapshot>::finished, this, &HttpService::onScanFinished);
+    connect(&m_watcher, &LibraryWatcher::changed, this, &HttpService::onFoldersChanged);
+    connect(&m_readingDone, &QFutureWatcher<void>::finished, this, &HttpService::onReadingFinished);
+    m_unwatchedPoll.setInterval(unwatchedPollMs);
+    connect(&m_unwatchedPoll, &QTimer::timeout, this, [this] {
+        const LibraryIndex::Changes unwatched = m_catalogue.index().unwatchedChanges();
+        m_changes.root |= unwatched.root;
+        m_changes.categories.unite(unwatched.categories);
+        for (auto it = unwatched.dates.cbegin(); it != unwatched.dates.cend(); ++it)
+            m_changes.dates[it.key()].unite(*it);
+        readChanges();
+    });
 }
 
 HttpService::~HttpService()
@@ -74,69 +87,96 @@ quint16 HttpService::start(const QHostAddress& address, quint16 port, const std:
 
 void HttpService::indexNow()
 {
+    // Every folder is watched before it is listed, so nothing that changes
+    // from here on goes unseen; the service answers from the first request.
     QElapsedTimer timer;
     timer.start();
-    LibrarySnapshot snapshot = LibraryScanner::scan(m_root);
-    apply(std::move(snapshot), timer.elapsed());
+    LibraryIndex index = LibraryIndex::read(m_root, m_watcher.descriptor());
+    const qint64 readMs = timer.elapsed();
+    const qsizetype folders = index.folderCount();
+    const qint64 changedMs = index.changedMs();
+    m_catalogue.update(std::move(index), changedMs > 0 ? changedMs : QDateTime::currentMSecsSinceEpoch());
+    afterIndexChange(QStringLiteral("read %1 folders in %2 ms, indexed in %3 ms")
+                         .arg(folders)
+                         .arg(readMs)
+                         .arg(timer.elapsed() - readMs));
 }
 
-void HttpService::reindex()
+void HttpService::onFoldersChanged()
 {
-    // Requests go on from the current index while the library is read again.
-    if (m_scan.isRunning()) {
-        m_scanAgain = true;
+    bool overflowed = false;
+    const QSet<int> watches = m_watcher.takeChanged(&overflowed);
+    for (const int watch : watches) {
+        if (!m_catalogue.index().changesOfWatch(watch, &m_changes))
+            m_unknownWatches.insert(watch);
+    }
+    // The system dropped events: every folder is read again.
+    if (overflowed)
+        m_changes.everything = true;
+    readChanges();
+}
+
+void HttpService::readChanges()
+{
+    // Requests go on from the current index while the changed folders are read.
+    if (m_reading || m_changes.isEmpty())
         return;
-    }
-    m_scanTimer.start();
-    m_scan.setFuture(QtConcurrent::run([root = m_root] { return LibraryScanner::scan(root); }));
+    m_reading = std::make_shared<LibraryIndex::Reading>(
+        m_catalogue.index().prepare(std::exchange(m_changes, {}), m_watcher.descriptor()));
+    m_readingTimer.start();
+    m_readingDone.setFuture(QtConcurrent::run([reading = m_reading] { reading->run(); }));
 }
 
-void HttpService::onScanFinished()
+void HttpService::onReadingFinished()
 {
-    apply(m_scan.result(), m_scanTimer.elapsed());
-    if (m_scanAgain) {
-        m_scanAgain = false;
-        reindex();
-    }
+    const std::shared_ptr<LibraryIndex::Reading> reading = std::exchange(m_reading, nullptr);
+    const qint64 readMs = m_readingTimer.elapsed();
+    const int folders = reading->foldersRead();
+    LibraryIndex& index = m_catalogue.index();
+    for (const int watch : index.apply(std::move(*reading)))
+        m_watcher.removeWatch(watch);
+    // Changes on folders this reading added: read them again.
+    for (const int watch : std::as_const(m_unknownWatches))
+        index.changesOfWatch(watch, &m_changes);
+    m_unknownWatches.clear();
+    const qint64 changedMs = index.changedMs();
+    m_catalogue.refresh(changedMs > 0 ? changedMs : QDateTime::currentMSecsSinceEpoch());
+    afterIndexChange(QStringLiteral("read %1 folders again in %2 ms, indexed in %3 ms")
+                         .arg(folders)
+                         .arg(readMs)
+                         .arg(m_readingTimer.elapsed() - readMs));
+    readChanges();
 }
 
-void HttpService::apply(LibrarySnapshot snapshot, qint64 scanMs)
+void HttpService::afterIndexChange(const QString& how)
 {
-    // Each problem is logged once, not at every re-index.
-    const QSet<QString> problems(snapshot.problems.cbegin(), snapshot.problems.cend());
-    for (const QString& problem : std::as_const(snapshot.problems)) {
+    const LibraryIndex& index = m_catalogue.index();
+    // Each problem is logged once, not at every reading.
+    const QStringList problems = index.problems();
+    QSet<QString> current(problems.cbegin(), problems.cend());
+    for (const QString& problem : problems) {
         if (!m_reportedProblems.contains(problem))
             serviceLog(QStringLiteral("library: skipped ") + problem);
     }
-    m_reportedProblems = problems;
-    const QStringList folders = snapshot.folders;
-    const qsizetype previouslyWatched = m_watcher.watchedCount();
-    const qint64 previousStamp = m_catalogue.timestamp();
-    // The library's own time, not this process's: replicas started apart
-    // still give the same time stamp, hence the same answers and tags.
-    const qint64 listTime = snapshot.changedMs > 0 ? snapshot.changedMs : QDateTime::currentMSecsSinceEpoch();
-    m_catalogue.update(std::move(snapshot), listTime);
+    m_reportedProblems = std::move(current);
 
-    QElapsedTimer timer;
-    timer.start();
-    const QStringList unwatched = m_watcher.watch(folders);
-    if (!unwatched.isEmpty())
-        serviceLog(QStringLiteral("library: cannot watch %1 folders (first: %2); changes inside them show at the next "
-                                  "re-index")
+    const QStringList unwatched = index.unwatchedFolders();
+    if (!unwatched.isEmpty() && unwatched.size() != m_unwatchedReported)
+        serviceLog(QStringLiteral("library: cannot watch %1 folders (first: %2); they are read again every %3 s")
                        .arg(unwatched.size())
-                       .arg(unwatched.constFirst()));
-    // A folder that appeared during the scan may have filled before its watch
-    // existed: read once more now that it is watched.
-    if (previouslyWatched > 0 && m_watcher.watchedCount() > previouslyWatched)
-        m_watcher.poke();
+                       .arg(unwatched.constFirst())
+                       .arg(unwatchedPollMs / 1000));
+    m_unwatchedReported = unwatched.size();
+    if (unwatched.isEmpty())
+        m_unwatchedPoll.stop();
+    else if (!m_unwatchedPoll.isActive())
+        m_unwatchedPoll.start();
 
-    serviceLog(QStringLiteral("library: %1 categories, %2 pictures, timestamp %3%4 (scan %5 ms, watch %6 ms)")
-                   .arg(m_catalogue.snapshot().categories.size())
-                   .arg(m_catalogue.snapshot().pictures.size())
+    serviceLog(QStringLiteral("library: %1 categories, %2 pictures, timestamp %3 (%4)")
+                   .arg(index.categories().size())
+                   .arg(index.pictureCount())
                    .arg(m_catalogue.timestamp())
-                   .arg(m_catalogue.timestamp() == previousStamp ? QStringLiteral(", unchanged") : QString())
-                   .arg(scanMs)
-                   .arg(timer.elapsed()));
+                   .arg(how));
 }
 
 namespace {

@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QSet>
 #include <QSslConfiguration>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -46,13 +47,12 @@ public:
     const Catalogue& catalogue() const { return m_catalogue; }
     LibraryWatcher& watcher() { return m_watcher; }
 
-    // Reads the library again in the background; the index is replaced when done.
-    void reindex();
-
 private:
     void indexNow();
-    void onScanFinished();
-    void apply(LibrarySnapshot snapshot, qint64 scanMs);
+    void onFoldersChanged();
+    void readChanges();
+    void onReadingFinished();
+    void afterIndexChange(const QString& how);
     void onRequest(HttpConnection* connection, const HttpRequest& request);
     void answer(HttpConnection* connection, const HttpRequest& request, const ServiceResponse& response,
                 std::unique_ptr<QFile> file = nullptr, qint64 fileSize = 0);
@@ -65,7 +65,16 @@ private:
     std::unique_ptr<HttpListener> m_listener;
     QSet<QString> m_reportedProblems;
     QHostAddress m_trustedProxy;
-    QFutureWatcher<LibrarySnapshot> m_scan;
-    QElapsedTimer m_scanTimer;
-    bool m_scanAgain = false;
+    // Folders whose watch reported a change, to read again.
+    LibraryIndex::Changes m_changes;
+    // Changes seen on watches the index does not know yet: folders being
+    // read while they changed, known once that reading is applied.
+    QSet<int> m_unknownWatches;
+    // At most one reading at a time; the index changes only when it is applied.
+    std::shared_ptr<LibraryIndex::Reading> m_reading;
+    QFutureWatcher<void> m_readingDone;
+    QElapsedTimer m_readingTimer;
+    // Folders the system would not watch are read again now and then.
+    QTimer m_unwatchedPoll;
+    qsizetype m_unwatchedReported = 0;
 };

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QDate>
-#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QMap>
@@ -19,8 +18,6 @@ struct LibraryPicture
     QByteArray mimeType;
     QString categoryId;
     QDate date;
-    qint64 size = 0;
-    QDateTime modified;
 };
 
 struct LibraryCategory
@@ -51,6 +48,8 @@ struct LibrarySnapshot
     qint64 changedMs = 0;
 };
 
+// A whole reading of the library as plain values (the service itself keeps
+// a LibraryIndex, which follows changes folder by folder).
 // Library layout:
 //   <root>/<category id>/category.json            optional {"name": ..., "thumbnail": ...}
 //   <root>/<category id>/<yyyy-MM-dd>/<picture>   image files published on that date

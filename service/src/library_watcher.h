@@ -1,16 +1,22 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
-#include <QList>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
-class QFileSystemWatcher;
+#include <memory>
 
-// Tells when the library may have changed. The system watcher sees only the
-// listing of each watched folder, so every folder of the library is watched;
-// a burst of changes (a copy of many files) gives one signal.
+class QSocketNotifier;
+
+// Tells which library folders may have changed. One inotify descriptor holds
+// every watch (a hundred thousand folders cost one descriptor and a few
+// microseconds each); a watch sees the listing of its own folder and the
+// files written or changed in it. Changes are gathered for a short quiet
+// period, so that a burst (a copy of many files) gives one signal, then
+// handed out by watch id.
 class LibraryWatcher : public QObject
 {
     Q_OBJECT
@@ -19,33 +25,42 @@ public:
     static constexpr int defaultDelayMs = 300;
 
     explicit LibraryWatcher(QObject* parent = nullptr);
+    ~LibraryWatcher() override;
 
     void setDelay(int milliseconds) { m_delay.setInterval(milliseconds); }
     int delay() const { return m_delay.interval(); }
 
-    // Watches exactly these folders from now on. Returns the folders that
-    // could not be watched (for example beyond the system's watch limit).
+    // The descriptor watches are added to, -1 when the system gave none.
+    int descriptor() const { return m_fd; }
+    // Watches the folder at path (not through a link), on any thread.
+    // Returns the watch id, or -1.
+    static int addWatch(int descriptor, const QByteArray& path);
+    void removeWatch(int watch);
+
+    // Watches exactly these folders (by path) from now on. Returns the
+    // folders that could not be watched (for example beyond the system's watch limit).
     QStringList watch(const QStringList& folders);
     // In ascending order.
     QStringList watchedFolders() const;
-    qsizetype watchedCount() const { return m_owner.size(); }
+    qsizetype watchedCount() const { return m_pathWatches.size(); }
 
     // Starts the quiet period as if a folder had changed.
-    void poke() { m_delay.start(); }
+    void poke();
+
+    // The watches that saw a change since the last call. overflowed tells
+    // that the system dropped events: anything may have changed.
+    QSet<int> takeChanged(bool* overflowed);
 
 Q_SIGNALS:
     void changed();
 
 private:
-    QFileSystemWatcher* watcherWithRoom();
+    void readEvents();
 
-    // QFileSystemWatcher slows down quadratically with the number of paths it
-    // holds, so a large library is spread over several of them.
-    // Each is an inotify instance, of which a user has 128 by default: 2 048
-    // paths each keep 100 000 folders to 50 of them.
-    static constexpr qsizetype pathsPerWatcher = 2048;
-    QList<QFileSystemWatcher*> m_watchers;
-    QHash<QFileSystemWatcher*, qsizetype> m_load;
-    QHash<QString, QFileSystemWatcher*> m_owner;
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QSet<int> m_changed;
+    bool m_overflowed = false;
+    QHash<QString, int> m_pathWatches;
     QTimer m_delay;
 };

@@ -136,13 +136,13 @@ ServiceResponse RequestHandler::file(const QByteArray& kind, const QByteArray& e
     const QString name = decoded(encodedName);
     if (!LibraryScanner::isPublishableFileName(name))
         return notFound();
-    const LibraryPicture* picture = m_catalogue.picture(name);
+    std::optional<LibraryPicture> picture = m_catalogue.picture(name);
     if (!picture)
         return notFound();
 
     ServiceResponse response;
     response.contentType = picture->mimeType;
     response.source = kind == "mini" ? ServiceResponse::Source::Thumbnail : ServiceResponse::Source::PictureFile;
-    response.picture = *picture;
+    response.picture = std::move(picture);
     return response;
 }
