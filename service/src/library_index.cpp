@@ -255,7 +255,7 @@ void LibraryIndex::Reading::run()
 void LibraryIndex::Reading::readRoot(int rootFd, const QHash<QString, FolderStamp>& known)
 {
     RootResult result;
-    result.watch = LibraryWatcher::addWatch(m_inotify, QFile::encodeName(m_root));
+    result.watch = LibraryWatcher::addWatch(m_inotify, QFile::encodeName(m_root), LibraryWatcher::LinkRule::Followed);
     result.stamp = stampOf(rootFd);
     QHash<QString, size_t> tasks;
     for (size_t i = 0; i < m_categoryTasks.size(); ++i)
@@ -572,6 +572,7 @@ QList<int> LibraryIndex::apply(Reading&& reading)
         existing->metaModifiedMs = fresh.metaModifiedMs;
         existing->problems = std::move(fresh.problems);
         existing->digest.clear();
+        summarize(*existing);
     }
 
     for (Reading::DateTask& task : reading.m_dateTasks) {
@@ -594,6 +595,7 @@ QList<int> LibraryIndex::apply(Reading&& reading)
             keepWatch(folder.watch, *category, folder.date);
         }
         category->digest.clear();
+        summarize(*category);
     }
     settleNames();
 
@@ -680,6 +682,19 @@ void LibraryIndex::insertCategory(std::unique_ptr<Category> category)
         keepWatch(folder.watch, added, folder.date);
     }
     added.digest.clear();
+    summarize(added);
+}
+
+void LibraryIndex::summarize(Category& category)
+{
+    category.latestMs = std::max(category.stamp.modifiedNs / 1'000'000, category.metaModifiedMs);
+    category.unwatched = category.watch < 0 ? 1 : 0;
+    category.problemCount = int(category.problems.size());
+    for (const DateFolder& folder : category.dates) {
+        category.latestMs = std::max(category.latestMs, folder.stamp.modifiedNs / 1'000'000);
+        category.unwatched += folder.watch < 0 ? 1 : 0;
+        category.problemCount += int(folder.problems.size());
+    }
 }
 
 void LibraryIndex::removeCategory(const QString& id)
@@ -721,6 +736,7 @@ void LibraryIndex::addNames(Category& category, DateFolder& folder)
         if (at == owners.begin())
             m_unsettled.insert(picture.name);
         owners.insert(at, here);
+        m_sharedNames.insert(picture.name);
     }
 }
 
@@ -740,6 +756,8 @@ void LibraryIndex::removeNames(Category& category, const DateFolder& folder)
                 m_unsettled.insert(picture.name);
             break;
         }
+        if (owners->size() < 2)
+            m_sharedNames.remove(picture.name);
         if (owners->isEmpty())
             m_names.erase(owners);
     }
@@ -789,6 +807,8 @@ QStringList LibraryIndex::unwatchedFolders() const
     if (m_rootWatch < 0)
         folders << QStringLiteral(".");
     for (const auto& category : m_categories) {
+        if (category->unwatched == 0)
+            continue;
         if (category->watch < 0)
             folders << category->id;
         for (const DateFolder& folder : category->dates) {
@@ -804,6 +824,8 @@ LibraryIndex::Changes LibraryIndex::unwatchedChanges() const
     Changes changes;
     changes.root = m_rootWatch < 0;
     for (const auto& category : m_categories) {
+        if (category->unwatched == 0)
+            continue;
         if (category->watch < 0)
             changes.categories.insert(category->id);
         for (const DateFolder& folder : category->dates) {
@@ -852,20 +874,23 @@ QStringList LibraryIndex::problems() const
 {
     QStringList problems = m_rootProblems;
     for (const auto& category : m_categories) {
-        problems += category->problems;
-        for (const DateFolder& folder : category->dates)
-            problems += folder.problems;
         if (!category->wantedThumbnail.isEmpty() && !m_names.contains(category->wantedThumbnail))
             problems << QStringLiteral("%1/category.json: thumbnail %2 is not a published picture")
                             .arg(category->id, category->wantedThumbnail);
+        if (category->problemCount == 0)
+            continue;
+        problems += category->problems;
+        for (const DateFolder& folder : category->dates)
+            problems += folder.problems;
     }
-    for (auto owners = m_names.cbegin(); owners != m_names.cend(); ++owners) {
-        const Location& first = owners->front();
-        for (qsizetype i = 1; i < owners->size(); ++i) {
-            const Location& other = owners->at(i);
-            problems << relativeOf(other.category->id, other.date, owners.key()) +
+    for (const QString& name : m_sharedNames) {
+        const Owners& owners = *m_names.constFind(name);
+        const Location& first = owners.front();
+        for (qsizetype i = 1; i < owners.size(); ++i) {
+            const Location& other = owners.at(i);
+            problems << relativeOf(other.category->id, other.date, name) +
                             QStringLiteral(": file name already published by ") +
-                            relativeOf(first.category->id, first.date, owners.key());
+                            relativeOf(first.category->id, first.date, name);
         }
     }
     return problems;
@@ -874,11 +899,8 @@ QStringList LibraryIndex::problems() const
 qint64 LibraryIndex::changedMs() const
 {
     qint64 latest = m_rootStamp.modifiedNs / 1'000'000;
-    for (const auto& category : m_categories) {
-        latest = std::max({latest, category->stamp.modifiedNs / 1'000'000, category->metaModifiedMs});
-        for (const DateFolder& folder : category->dates)
-            latest = std::max(latest, folder.stamp.modifiedNs / 1'000'000);
-    }
+    for (const auto& category : m_categories)
+        latest = std::max(latest, category->latestMs);
     return latest;
 }
 

@@ -76,6 +76,10 @@ public:
         QStringList problems;
         // SHA-256 of the published dates and names; empty when they changed since.
         QByteArray digest;
+        // Of the category and its dates, kept with them (see summarize()).
+        qint64 latestMs = 0;
+        int unwatched = 0;
+        int problemCount = 0;
     };
 
     // Folders to read again.
@@ -196,6 +200,7 @@ private:
     void removeCategory(const QString& id);
     void addNames(Category& category, DateFolder& folder);
     void removeNames(Category& category, const DateFolder& folder);
+    static void summarize(Category& category);
     void dropWatch(int watch);
     void keepWatch(int watch, const Category& category, const QDate& date);
     void settleNames();
@@ -211,6 +216,8 @@ private:
     QHash<QString, Owners> m_names;
     // Names whose owners changed, to settle.
     QSet<QString> m_unsettled;
+    // Names held by more than one folder.
+    QSet<QString> m_sharedNames;
     QHash<int, std::pair<QString, QDate>> m_watches;
     QList<int> m_droppedWatches;
 };

@@ -40,11 +40,16 @@ LibraryWatcher::~LibraryWatcher()
         ::close(m_fd);
 }
 
-int LibraryWatcher::addWatch(int descriptor, const QByteArray& path)
+int LibraryWatcher::addWatch(int descriptor, const QByteArray& path, LinkRule links)
 {
     if (descriptor < 0)
         return -1;
-    return ::inotify_add_watch(descriptor, path.constData(), folderEvents | IN_DONT_FOLLOW);
+    // By path, which costs a fraction of watching through /proc/self/fd. Should
+    // a folder be swapped for another between its reading and its watch, the
+    // other is watched; its parent's listing changed too, and reading the
+    // parent again finds a new folder and reads it whole.
+    return ::inotify_add_watch(descriptor, path.constData(),
+                               folderEvents | (links == LinkRule::NotFollowed ? IN_DONT_FOLLOW : 0));
 }
 
 void LibraryWatcher::removeWatch(int watch)

@@ -32,9 +32,10 @@ public:
 
     // The descriptor watches are added to, -1 when the system gave none.
     int descriptor() const { return m_fd; }
-    // Watches the folder at path (not through a link), on any thread.
-    // Returns the watch id, or -1.
-    static int addWatch(int descriptor, const QByteArray& path);
+    // Watches the folder at path, on any thread. The library's own root may
+    // be reached through a link; nothing below it is. Returns the watch id, or -1.
+    enum class LinkRule { NotFollowed, Followed };
+    static int addWatch(int descriptor, const QByteArray& path, LinkRule links = LinkRule::NotFollowed);
     void removeWatch(int watch);
 
     // Watches exactly these folders (by path) from now on. Returns the
