@@ -4,7 +4,6 @@
 #include "library_index.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace {
 constexpr qsizetype maxCategoryIdLength = 64;
@@ -37,7 +36,8 @@ bool LibraryScanner::isPublishableFileName(const QString& name)
     // The program puts the name into a URL path unencoded: these would change its meaning.
     if (name.contains(QLatin1Char('#')) || name.contains(QLatin1Char('%')))
         return false;
-    return suffixes.contains(QFileInfo(name).suffix().toLower());
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot >= 0 && suffixes.contains(QStringView(name).mid(dot + 1).toString().toLower());
 }
 
 QByteArray LibraryScanner::mimeTypeForFormat(const QByteArray& format)

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -22,7 +23,36 @@
 namespace {
 
 constexpr qint64 maxCategoryJsonSize = 64 * 1024;
-const QString dateFolderFormat = QStringLiteral("yyyy-MM-dd");
+
+// A date folder's name, exactly "yyyy-MM-dd", as a date; invalid otherwise.
+// By hand: the general date parser costs more than reading the folder.
+QDate folderDate(const QByteArray& name)
+{
+    const auto digits = [&](int from, int count) {
+        int value = 0;
+        for (int i = from; i < from + count; ++i) {
+            if (name[i] < '0' || name[i] > '9')
+                return -1;
+            value = value * 10 + (name[i] - '0');
+        }
+        return value;
+    };
+    if (name.size() != 10 || name[4] != '-' || name[7] != '-')
+        return {};
+    const int year = digits(0, 4);
+    const int month = digits(5, 2);
+    const int day = digits(8, 2);
+    if (year < 0 || month < 0 || day < 0)
+        return {};
+    return QDate(year, month, day);
+}
+
+QString folderName(const QDate& date)
+{
+    char name[11];
+    std::snprintf(name, sizeof name, "%04d-%02d-%02d", date.year(), date.month(), date.day());
+    return QString::fromLatin1(name, 10);
+}
 
 // A descriptor closed when it goes.
 class Fd
@@ -98,6 +128,8 @@ unsigned char typeOf(int folder, const Entry& entry)
 // come back to the same bytes on disk.
 QString decodedName(const QByteArray& name)
 {
+    if (std::all_of(name.cbegin(), name.cend(), [](char c) { return uchar(c) < 0x80; }))
+        return QString::fromLatin1(name);
     const QString decoded = QFile::decodeName(name);
     return QFile::encodeName(decoded) == name ? decoded : QString();
 }
@@ -139,7 +171,7 @@ std::optional<LibraryIndex::PictureType> typeBySignature(const char* head, ssize
 
 QString relativeOf(const QString& categoryId, const QDate& date, const QString& name = {})
 {
-    QString path = categoryId + QLatin1Char('/') + date.toString(dateFolderFormat);
+    QString path = categoryId + QLatin1Char('/') + folderName(date);
     if (!name.isEmpty())
         path += QLatin1Char('/') + name;
     return path;
@@ -148,9 +180,8 @@ QString relativeOf(const QString& categoryId, const QDate& date, const QString& 
 // Reads one date folder, open as fd, into folder.
 void readPictures(int fd, const QString& categoryId, LibraryIndex::DateFolder& folder)
 {
-    const QString prefix = relativeOf(categoryId, folder.date) + QLatin1Char('/');
     const auto problem = [&](const QString& name, const QString& why) {
-        folder.problems << prefix + name + QStringLiteral(": ") + why;
+        folder.problems << relativeOf(categoryId, folder.date, name) + QStringLiteral(": ") + why;
     };
     for (const Entry& entry : listFolder(fd)) {
         if (entry.name.startsWith('.'))
@@ -353,8 +384,8 @@ void LibraryIndex::Reading::readCategory(int rootFd, CategoryTask& task)
             category->wantedThumbnail = object.value(QLatin1String("thumbnail")).toString();
             continue;
         }
-        const QDate date = QDate::fromString(name, dateFolderFormat);
-        if (typeOf(fd.get(), entry) != DT_DIR || !date.isValid() || date.toString(dateFolderFormat) != name) {
+        const QDate date = folderDate(entry.name);
+        if (!date.isValid() || typeOf(fd.get(), entry) != DT_DIR) {
             category->problems << task.id + QLatin1Char('/') + name +
                                       QStringLiteral(": not a date folder (yyyy-MM-dd)");
             continue;
@@ -394,8 +425,7 @@ void LibraryIndex::Reading::readCategory(int rootFd, CategoryTask& task)
 void LibraryIndex::Reading::readDate(int rootFd, DateTask& task)
 {
     const Fd category(openFolderAt(rootFd, QFile::encodeName(task.categoryId)));
-    const Fd fd(category.isValid() ? openFolderAt(category.get(), task.date.toString(dateFolderFormat).toLatin1())
-                                   : -1);
+    const Fd fd(category.isValid() ? openFolderAt(category.get(), folderName(task.date).toLatin1()) : -1);
     if (!fd.isValid()) {
         task.gone = true;
         return;
