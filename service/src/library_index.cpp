@@ -629,13 +629,13 @@ QList<int> LibraryIndex::apply(Reading&& reading)
     }
     settleNames();
 
-    QList<int> unused;
+    QSet<int> unused;
     for (const int watch : std::as_const(m_droppedWatches)) {
-        if (watch != m_rootWatch && !m_watches.contains(watch) && !unused.contains(watch))
-            unused << watch;
+        if (watch != m_rootWatch && !m_watches.contains(watch))
+            unused.insert(watch);
     }
     m_droppedWatches.clear();
-    return unused;
+    return unused.values();
 }
 
 void LibraryIndex::resolve()
