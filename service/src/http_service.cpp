@@ -13,8 +13,18 @@
 #include <cstdio>
 
 namespace {
+
 constexpr int unwatchedPollMs = 60'000;
+
+// The library's own time, not this process's: replicas started apart still
+// give the same time stamp, hence the same answers and tags.
+qint64 libraryTime(const LibraryIndex& index)
+{
+    const qint64 changedMs = index.changedMs();
+    return changedMs > 0 ? changedMs : QDateTime::currentMSecsSinceEpoch();
 }
+
+} // namespace
 
 void serviceLog(const QString& line)
 {
@@ -32,11 +42,7 @@ HttpService::HttpService(const QString& libraryRoot, const ThumbnailSettings& th
     connect(&m_readingDone, &QFutureWatcher<void>::finished, this, &HttpService::onReadingFinished);
     m_unwatchedPoll.setInterval(unwatchedPollMs);
     connect(&m_unwatchedPoll, &QTimer::timeout, this, [this] {
-        const LibraryIndex::Changes unwatched = m_catalogue.index().unwatchedChanges();
-        m_changes.root |= unwatched.root;
-        m_changes.categories.unite(unwatched.categories);
-        for (auto it = unwatched.dates.cbegin(); it != unwatched.dates.cend(); ++it)
-            m_changes.dates[it.key()].unite(*it);
+        m_changes.unite(m_catalogue.index().unwatchedChanges());
         readChanges();
     });
 }
@@ -94,8 +100,8 @@ void HttpService::indexNow()
     LibraryIndex index = LibraryIndex::read(m_root, m_watcher.descriptor());
     const qint64 readMs = timer.elapsed();
     const qsizetype folders = index.folderCount();
-    const qint64 changedMs = index.changedMs();
-    m_catalogue.update(std::move(index), changedMs > 0 ? changedMs : QDateTime::currentMSecsSinceEpoch());
+    const qint64 time = libraryTime(index);
+    m_catalogue.update(std::move(index), time);
     afterIndexChange(QStringLiteral("read %1 folders in %2 ms, indexed in %3 ms")
                          .arg(folders)
                          .arg(readMs)
@@ -139,8 +145,7 @@ void HttpService::onReadingFinished()
     for (const int watch : std::as_const(m_unknownWatches))
         index.changesOfWatch(watch, &m_changes);
     m_unknownWatches.clear();
-    const qint64 changedMs = index.changedMs();
-    m_catalogue.refresh(changedMs > 0 ? changedMs : QDateTime::currentMSecsSinceEpoch());
+    m_catalogue.refresh(libraryTime(index));
     afterIndexChange(QStringLiteral("read %1 folders again in %2 ms, indexed in %3 ms")
                          .arg(folders)
                          .arg(readMs)

@@ -92,6 +92,14 @@ public:
         bool everything = false;
 
         bool isEmpty() const { return !root && !everything && categories.isEmpty() && dates.isEmpty(); }
+        void unite(const Changes& other)
+        {
+            root |= other.root;
+            everything |= other.everything;
+            categories.unite(other.categories);
+            for (auto it = other.dates.cbegin(); it != other.dates.cend(); ++it)
+                dates[it.key()].unite(*it);
+        }
     };
 
     // A reading of changed folders: prepared from the index, run on any
