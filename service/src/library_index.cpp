@@ -259,7 +259,6 @@ void LibraryIndex::Reading::run()
     const size_t categories = m_categoryTasks.size();
     const size_t total = categories + m_dateTasks.size();
     std::atomic<size_t> next{0};
-    std::atomic<int> read{0};
     const auto work = [&] {
         for (size_t i = next++; i < total; i = next++) {
             if (i < categories)
