@@ -148,13 +148,15 @@ void ModernWindow::fileIntoHistory(const QList<FilingRequest>& requests, std::fu
             }
             recordFiledPictures(requests, filed.copies);
             const RecentFilesLists lists = screenWallpaperHistory;
-            showHistory(filed.history);
             // The pictures and their log lines are in place: that is the
-            // change filed. The settings file is written whole and flushed to
-            // the disk (twice, with its lock), so it is not waited for; queued
-            // after what done queues, it still precedes any later filing.
+            // change filed. What done queues (a change's clean-up) runs while
+            // the strip is redrawn; the status it ends with comes after.
             if (done)
                 done();
+            showHistory(filed.history);
+            // The settings file is written whole and flushed to the disk
+            // (twice, with its lock), so it is not waited for; queued after
+            // what done queues, it still precedes any later filing.
             filingJobs.run(
                 this,
                 [lists, alsoSave = std::move(alsoSave)] {
