@@ -618,7 +618,8 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     const Case oneScreen{"1 screen", {{QStringLiteral("A"), 0, 0, 2560, 1440}}};
-    const Case twoScreens{"2 screens", {{QStringLiteral("A"), 0, 0, 2560, 1440}, {QStringLiteral("B"), 2560, 0, 2560, 1440}}};
+    const Case twoScreens{"2 screens",
+                          {{QStringLiteral("A"), 0, 0, 2560, 1440}, {QStringLiteral("B"), 2560, 0, 2560, 1440}}};
     const Case threeScreens{"3 screens",
                             {{QStringLiteral("A"), 0, 0, 2560, 1440},
                              {QStringLiteral("B"), 2560, 0, 2560, 1440},
@@ -632,7 +633,7 @@ int main(int argc, char** argv)
     // fixed costs is largest there).
     std::printf("\nchange: 1 screen %.1f ms (%.2fx floor, target <= 1.40x), 2 screens %.1f ms (%.2fx floor), 3 screens "
                 "%.1f ms (%.2fx floor), longest GUI stall %.1f ms\n",
-                one.whole, one.whole / one.floor, two.whole, two.whole / two.floor, three.whole, three.whole / three.floor,
-                std::max({one.stall, two.stall, three.stall}));
+                one.whole, one.whole / one.floor, two.whole, two.whole / two.floor, three.whole,
+                three.whole / three.floor, std::max({one.stall, two.stall, three.stall}));
     return 0;
 }

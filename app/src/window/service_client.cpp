@@ -138,17 +138,18 @@ public:
         for (auto it = received.cbegin(); it != received.cend(); ++it)
             requests.append(w.filingRequest(it.key(), it.value(), triggerWord(trigger)));
         // The sources go into the lists' flush: one settings write per change, off the GUI thread.
-        w.fileIntoHistory(requests, std::move(done), [sources = std::exchange(pendingSources, {})](QSettings& settings) {
-            settings.beginGroup(SettingsKeys::CurrentPictureGroup);
-            for (const PictureSource& source : sources) {
-                settings.beginGroup(source.screenId);
-                settings.setValue(QStringLiteral("file"), source.file);
-                settings.setValue(QStringLiteral("category"), source.category);
-                settings.setValue(QStringLiteral("date"), source.date);
-                settings.endGroup();
-            }
-            settings.endGroup();
-        });
+        w.fileIntoHistory(requests, std::move(done),
+                          [sources = std::exchange(pendingSources, {})](QSettings& settings) {
+                              settings.beginGroup(SettingsKeys::CurrentPictureGroup);
+                              for (const PictureSource& source : sources) {
+                                  settings.beginGroup(source.screenId);
+                                  settings.setValue(QStringLiteral("file"), source.file);
+                                  settings.setValue(QStringLiteral("category"), source.category);
+                                  settings.setValue(QStringLiteral("date"), source.date);
+                                  settings.endGroup();
+                              }
+                              settings.endGroup();
+                          });
     }
 
     void recordSources(const QMap<int, QString>& received,
@@ -157,8 +158,8 @@ public:
         pendingSources.clear();
         for (auto it = received.cbegin(); it != received.cend(); ++it) {
             const std::pair<QString, QString> source = sources.value(it.key());
-            pendingSources.append({w.getScreenUniqueId(it.key()), QFileInfo(it.value()).fileName(), source.first,
-                                   source.second});
+            pendingSources.append(
+                {w.getScreenUniqueId(it.key()), QFileInfo(it.value()).fileName(), source.first, source.second});
         }
     }
 
