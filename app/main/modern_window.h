@@ -46,6 +46,7 @@ class QPixmap;
 class QPushButton;
 class QScreen;
 class QScrollArea;
+class QSettings;
 class QShowEvent;
 class QSpinBox;
 class QTabWidget;
@@ -332,10 +333,12 @@ private:
     QList<HistoryEntry> getAllHistoryEntriesMerged() const;
     void loadMergedHistory();
     // Filing a change's pictures: the file work runs on filingJobs, then the
-    // lists, the settings and the strip are brought up to date on the GUI
-    // thread, then done runs.
+    // lists and the strip are brought up to date on the GUI thread, then done
+    // runs. The lists, with what alsoSave adds, go to the settings in one
+    // flush queued behind whatever done queues (drained at quit).
     FilingRequest filingRequest(int screenIndex, const QString& imagePath, const QString& triggerMode) const;
-    void fileIntoHistory(const QList<FilingRequest>& requests, std::function<void()> done);
+    void fileIntoHistory(const QList<FilingRequest>& requests, std::function<void()> done,
+                         std::function<void(QSettings&)> alsoSave = {});
     void recordFiledPictures(const QList<FilingRequest>& requests, const QList<QString>& filed);
     // Every connected monitor's change log, in screen order.
     QList<QString> screenLogPaths() const;

@@ -1,4 +1,4 @@
-// One whole wallpaper change, on one screen and on three, against the real
+// One whole wallpaper change, on one, two and three screens, against the real
 // wallpaper service over TLS on 127.0.0.1, with the desktop setter replaced by
 // a recorder. Each run times the change end to end (the button's click to the
 // button back at rest), then the same steps one by one with the window's own
@@ -55,6 +55,8 @@
 #include <vector>
 
 // The window's private parts that the benchmark drives directly.
+constexpr int changeTimeoutMs = 60000;
+
 class ModernWindowTestAccess
 {
 public:
@@ -84,6 +86,9 @@ public:
         w.fileIntoHistory(requests, [&] { w.cleanupTemporaryFilesThen([&] { loop.quit(); }); });
         loop.exec();
     }
+    // The settings flush that follows a filing, waited for outside the timed
+    // steps so that it does not run under the next one.
+    static void drainFiling(ModernWindow& w) { w.filingJobs.finish(changeTimeoutMs); }
 };
 
 namespace {
@@ -93,7 +98,6 @@ using bench::median;
 
 using Access = ModernWindowTestAccess;
 
-constexpr int changeTimeoutMs = 60000;
 constexpr int distinctPictures = 12;
 constexpr int picturesPerCategory = 16;
 const QSize pictureSize(2560, 1440);
@@ -305,6 +309,7 @@ double wholeChange(ModernWindow& window, QString& error, double& stallMs)
     if (!watcher.ended)
         loop.exec();
     stallMs = stalls.longestMs();
+    Access::drainFiling(window);
 
     if (!watcher.ended) {
         error = QStringLiteral("the change did not end within %1 ms").arg(changeTimeoutMs);
@@ -459,6 +464,7 @@ bool changeStepByStep(ModernWindow& window, int screenCount, PhaseTimes& times, 
     clock.start();
     Access::fileChange(window, received);
     times[Filing] = elapsedMs(clock);
+    Access::drainFiling(window);
 
     // The floor: each download decoded once into memory, and one file of the composite's size.
     clock.start();
@@ -612,16 +618,22 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     const Case oneScreen{"1 screen", {{QStringLiteral("A"), 0, 0, 2560, 1440}}};
+    const Case twoScreens{"2 screens",
+                          {{QStringLiteral("A"), 0, 0, 2560, 1440}, {QStringLiteral("B"), 2560, 0, 2560, 1440}}};
     const Case threeScreens{"3 screens",
                             {{QStringLiteral("A"), 0, 0, 2560, 1440},
                              {QStringLiteral("B"), 2560, 0, 2560, 1440},
                              {QStringLiteral("C"), 5120, 0, 2560, 1440}}};
     const CaseResult one = runCase(service, oneScreen, runs);
-    const CaseResult three = one.whole < 0 ? CaseResult{} : runCase(service, threeScreens, runs);
-    if (one.whole < 0 || three.whole < 0)
+    const CaseResult two = one.whole < 0 ? CaseResult{} : runCase(service, twoScreens, runs);
+    const CaseResult three = two.whole < 0 ? CaseResult{} : runCase(service, threeScreens, runs);
+    if (one.whole < 0 || two.whole < 0 || three.whole < 0)
         return 1;
-    std::printf(
-        "\nchange: 1 screen %.1f ms (%.2fx floor), 3 screens %.1f ms (%.2fx floor), longest GUI stall %.1f ms\n",
-        one.whole, one.whole / one.floor, three.whole, three.whole / three.floor, std::max(one.stall, three.stall));
+    // The target: one screen within 1.4x its floor (the share of a change's
+    // fixed costs is largest there).
+    std::printf("\nchange: 1 screen %.1f ms (%.2fx floor, target <= 1.40x), 2 screens %.1f ms (%.2fx floor), 3 screens "
+                "%.1f ms (%.2fx floor), longest GUI stall %.1f ms\n",
+                one.whole, one.whole / one.floor, two.whole, two.whole / two.floor, three.whole,
+                three.whole / three.floor, std::max({one.stall, two.stall, three.stall}));
     return 0;
 }

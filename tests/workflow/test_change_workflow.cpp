@@ -167,6 +167,18 @@ private Q_SLOTS:
         QCOMPARE(entries.first().filename, QStringLiteral("lake.v2.jpg"));
         QCOMPARE(entries.first().screenIndex, 0);
         QCOMPARE(entries.first().triggerMode, QStringLiteral("Manuel"));
+
+        // The lists and where the picture was listed are flushed after the
+        // change is reported: all there at the next start.
+        const QString screenId = Access::screenId(*window, 0);
+        window.reset();
+        QSettings settings = openSettings();
+        settings.beginGroup(QStringLiteral("currentPicture/") + screenId);
+        QCOMPARE(settings.value(QStringLiteral("file")).toString(), QStringLiteral("lake.v2.jpg"));
+        QCOMPARE(settings.value(QStringLiteral("category")).toString(), QStringLiteral("nature"));
+        QCOMPARE(settings.value(QStringLiteral("date")).toString(), DateHelper::getCurrentDateString());
+        window = makeWindow(service);
+        QCOMPARE(Access::screenHistory(*window).value(0), QList<QString>{filed});
     }
 
     void threeScreensInOneComposite()

@@ -118,7 +118,8 @@ FilingRequest ModernWindow::filingRequest(int screenIndex, const QString& imageP
     return request;
 }
 
-void ModernWindow::fileIntoHistory(const QList<FilingRequest>& requests, std::function<void()> done)
+void ModernWindow::fileIntoHistory(const QList<FilingRequest>& requests, std::function<void()> done,
+                                   std::function<void(QSettings&)> alsoSave)
 {
     struct Filed
     {
@@ -138,7 +139,7 @@ void ModernWindow::fileIntoHistory(const QList<FilingRequest>& requests, std::fu
             filed.history = readMergedHistory(logs);
             return filed;
         },
-        [this, requests, done = std::move(done)](const Filed& filed) mutable {
+        [this, requests, done = std::move(done), alsoSave = std::move(alsoSave)](const Filed& filed) mutable {
             if (std::none_of(filed.copies.cbegin(), filed.copies.cend(),
                              [](const QString& c) { return !c.isEmpty(); })) {
                 if (done)
@@ -146,20 +147,26 @@ void ModernWindow::fileIntoHistory(const QList<FilingRequest>& requests, std::fu
                 return;
             }
             recordFiledPictures(requests, filed.copies);
-            // Saved on the filing queue too: a settings file is written whole and
-            // flushed to the disk, which would hold the window up.
+            const RecentFilesLists lists = screenWallpaperHistory;
+            // The pictures and their log lines are in place: that is the
+            // change filed. What done queues (a change's clean-up) runs while
+            // the strip is redrawn; the status it ends with comes after.
+            if (done)
+                done();
+            showHistory(filed.history);
+            // The settings file is written whole and flushed to the disk
+            // (twice, with its lock), so it is not waited for; queued after
+            // what done queues, it still precedes any later filing.
             filingJobs.run(
                 this,
-                [lists = screenWallpaperHistory] {
+                [lists, alsoSave = std::move(alsoSave)] {
                     QSettings settings = openSettings();
                     RecentFiles::save(settings, lists);
+                    if (alsoSave)
+                        alsoSave(settings);
                     return true;
                 },
-                [this, history = filed.history, done = std::move(done)](bool) {
-                    showHistory(history);
-                    if (done)
-                        done();
-                });
+                [](bool) {});
         });
 }
 

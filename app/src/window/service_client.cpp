@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QSettings>
 
+#include <utility>
+
 QString ModernWindow::serviceApiBase() const
 {
     return ServiceApi::apiBase(environment.serviceOrigin);
@@ -135,21 +137,29 @@ public:
         QList<FilingRequest> requests;
         for (auto it = received.cbegin(); it != received.cend(); ++it)
             requests.append(w.filingRequest(it.key(), it.value(), triggerWord(trigger)));
-        w.fileIntoHistory(requests, std::move(done));
+        // The sources go into the lists' flush: one settings write per change, off the GUI thread.
+        w.fileIntoHistory(requests, std::move(done),
+                          [sources = std::exchange(pendingSources, {})](QSettings& settings) {
+                              settings.beginGroup(SettingsKeys::CurrentPictureGroup);
+                              for (const PictureSource& source : sources) {
+                                  settings.beginGroup(source.screenId);
+                                  settings.setValue(QStringLiteral("file"), source.file);
+                                  settings.setValue(QStringLiteral("category"), source.category);
+                                  settings.setValue(QStringLiteral("date"), source.date);
+                                  settings.endGroup();
+                              }
+                              settings.endGroup();
+                          });
     }
 
     void recordSources(const QMap<int, QString>& received,
                        const QMap<int, std::pair<QString, QString>>& sources) override
     {
-        QSettings settings = openSettings();
-        settings.beginGroup(SettingsKeys::CurrentPictureGroup);
+        pendingSources.clear();
         for (auto it = received.cbegin(); it != received.cend(); ++it) {
             const std::pair<QString, QString> source = sources.value(it.key());
-            settings.beginGroup(w.getScreenUniqueId(it.key()));
-            settings.setValue(QStringLiteral("file"), QFileInfo(it.value()).fileName());
-            settings.setValue(QStringLiteral("category"), source.first);
-            settings.setValue(QStringLiteral("date"), source.second);
-            settings.endGroup();
+            pendingSources.append(
+                {w.getScreenUniqueId(it.key()), QFileInfo(it.value()).fileName(), source.first, source.second});
         }
     }
 
@@ -165,7 +175,17 @@ private:
         });
     }
 
+    // Where the pictures of the change being filed were listed, written with its lists.
+    struct PictureSource
+    {
+        QString screenId;
+        QString file;
+        QString category;
+        QString date;
+    };
+
     ModernWindow& w;
+    QList<PictureSource> pendingSources;
 };
 
 void ModernWindow::setupChangeWorkflow()
