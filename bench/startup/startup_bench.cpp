@@ -132,8 +132,13 @@ int runWindow(int argc, char** argv)
         std::_Exit(0);
     });
     idleCheck.start(1);
-    QTimer::singleShot(timeoutMs, [] {
-        std::fputs("startup: the window never became idle\n", stderr);
+    QTimer::singleShot(timeoutMs / 2, [&] {
+        const QList<QPushButton*> buttons = stripButtons(window);
+        const auto shown =
+            std::count_if(buttons.cbegin(), buttons.cend(), [](QPushButton* b) { return !b->icon().isNull(); });
+        std::fprintf(stderr, "startup: the window never became idle (%s, %lld of %lld thumbnails shown)\n",
+                     painted.at ? "painted" : "never painted", static_cast<long long>(shown),
+                     static_cast<long long>(buttons.size()));
         std::_Exit(1);
     });
     return QApplication::exec();
@@ -181,9 +186,8 @@ bool primeCategories(const ServiceFixture& service, QStringList& screenIds)
     window.show();
     const auto tilesShown = [&] {
         const auto labels = window.findChildren<QLabel*>(QStringLiteral("thumbnailLabel"));
-        return labels.size() >= categoryCount && std::all_of(labels.cbegin(), labels.cend(), [](const QLabel* l) {
-                   return !l->pixmap().isNull();
-               });
+        return labels.size() >= categoryCount &&
+               std::all_of(labels.cbegin(), labels.cend(), [](const QLabel* l) { return !l->pixmap().isNull(); });
     };
     QElapsedTimer clock;
     clock.start();
@@ -210,9 +214,9 @@ bool writeHistory(const QStringList& screenIds, qint64 bytes, int& entries)
         QByteArray data;
         QDateTime when(QDate(2025, 1, 1), QTime(8, 0));
         for (int line = 0;; ++line) {
-            const QByteArray text =
-                ChangeLog::formatLine(when, QStringLiteral("wallpaper_%1_%2.jpg").arg(screen).arg(line, 6, 10, QLatin1Char('0')),
-                                      QStringLiteral("Manuel"), QStringLiteral("Remplir"));
+            const QByteArray text = ChangeLog::formatLine(
+                when, QStringLiteral("wallpaper_%1_%2.jpg").arg(screen).arg(line, 6, 10, QLatin1Char('0')),
+                QStringLiteral("Manuel"), QStringLiteral("Remplir"));
             if (data.size() + text.size() > bytes / screenCount)
                 break;
             data += text;
@@ -227,7 +231,7 @@ bool writeHistory(const QStringList& screenIds, qint64 bytes, int& entries)
     entries = int(merged.size());
     const QString cache =
         QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/thumbnails");
-    QDir(cache).removeRecursively();
+    // The categories' thumbnails share the folder: kept.
     QDir().mkpath(cache);
     for (int i = 0; i < stripThumbnails && i < merged.size(); ++i) {
         QImage thumbnail = DemoLibrary::paint(DemoLibrary::Style::Ocean, QSize(320, 180), quint32(i));
@@ -253,7 +257,8 @@ Start launch(const QString& program, const QStringList& arguments)
     process.start(program, arguments);
     if (!process.waitForFinished(timeoutMs) || process.exitCode() != 0)
         return {};
-    const QStringList fields = QString::fromLatin1(process.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
+    const QStringList fields =
+        QString::fromLatin1(process.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
     Start start;
     const auto since = [&](const QString& word) {
         const qsizetype at = fields.indexOf(word);
@@ -329,7 +334,7 @@ int main(int argc, char** argv)
     {
         double mib;
         int entries = 0;
-        Range window, idle, stall, baseline;
+        Range window{}, idle{}, stall{}, baseline{};
     };
     std::vector<Row> rows{{0.3}, {1.0}, {3.0}};
     for (Row& row : rows) {
@@ -338,8 +343,8 @@ int main(int argc, char** argv)
         std::vector<double> window, idle, stall, bare;
         for (int i = 0; i < runs; ++i) {
             const Start b = launch(baseline, {});
-            const Start w = launch(QCoreApplication::applicationFilePath(),
-                                   {QStringLiteral("--window"), service.origin(), caFile});
+            const Start w =
+                launch(QCoreApplication::applicationFilePath(), {QStringLiteral("--window"), service.origin(), caFile});
             if (b.window < 0 || w.window < 0 || w.idle < 0)
                 return fail("a start failed");
             bare.push_back(b.window);
@@ -353,8 +358,8 @@ int main(int argc, char** argv)
         row.baseline = range(bare);
     }
 
-    std::printf("%-8s %8s %22s %22s %22s %22s\n", "logs", "entries", "bare window ms", "first paint ms",
-                "idle ms", "longest stall ms");
+    std::printf("%-8s %8s %22s %22s %22s %22s\n", "logs", "entries", "bare window ms", "first paint ms", "idle ms",
+                "longest stall ms");
     for (const Row& row : rows) {
         const auto cell = [](const Range& r) {
             return QStringLiteral("%1 (%2-%3)").arg(r.median, 0, 'f', 1).arg(r.low, 0, 'f', 1).arg(r.high, 0, 'f', 1);
