@@ -111,7 +111,13 @@ int runWindow(int argc, char** argv)
     double longest = 0;
     QTimer stallTimer;
     stallTimer.setTimerType(Qt::PreciseTimer);
+    QElapsedTimer sinceShow;
+    sinceShow.start();
+    const bool trace = qEnvironmentVariableIsSet("STARTUP_TRACE");
     QObject::connect(&stallTimer, &QTimer::timeout, [&] {
+        if (trace && elapsedMs(sinceTick) > 15)
+            std::fprintf(stderr, "gap %.1f ms ending at %.1f ms, %lld thumbnails\n", elapsedMs(sinceTick),
+                         elapsedMs(sinceShow), static_cast<long long>(stripButtons(window).size()));
         longest = std::max(longest, elapsedMs(sinceTick));
         sinceTick.start();
     });
