@@ -152,7 +152,8 @@ void ModernWindow::loadHistoryThumbnail(const QString& filename, QPushButton* bu
 
     QPointer<QPushButton> guarded(button);
     if (QFileInfo::exists(cached) || QFileInfo(cached).isSymLink()) {
-        if (const QImage* decoded = historyThumbnailImages.object(filename)) {
+        const QImage* decoded = isOwnPlainFile(cached) ? historyThumbnailImages.object(filename) : nullptr;
+        if (decoded) {
             showHistoryThumbnail(button, *decoded);
             return;
         }
