@@ -152,8 +152,7 @@ void ModernWindow::loadHistoryThumbnail(const QString& filename, QPushButton* bu
 
     QPointer<QPushButton> guarded(button);
     if (QFileInfo::exists(cached) || QFileInfo(cached).isSymLink()) {
-        const QImage* decoded = isOwnPlainFile(cached) ? historyThumbnailImages.object(filename) : nullptr;
-        if (decoded) {
+        if (const QImage* decoded = historyThumbnailImages.object(filename)) {
             showHistoryThumbnail(button, *decoded);
             return;
         }
