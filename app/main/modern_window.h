@@ -13,9 +13,7 @@
 #include "window_environment.h"
 
 #include <QByteArray>
-#include <QCache>
 #include <QDate>
-#include <QImage>
 #include <QJsonArray>
 #include <QList>
 #include <QMap>
@@ -242,7 +240,6 @@ private:
     // Fetches the picture into a monitor's folder, then applies it: to these
     // screens when given, else as the apply button does.
     void redownloadHistoryImage(const QString& filename, const QList<int>& screens = {});
-    // Starts reading and merging the logs on a worker; the strip shows them when they arrive.
     void populateHistoryScreenCombo();
     // The monitor whose folder receives a re-downloaded picture.
     int currentHistoryScreen = 0;
@@ -434,15 +431,6 @@ private:
     QMap<int, QList<QString>> screenWallpaperHistory;
     QList<HistoryEntry> currentHistoryEntries;
     int historyScrollOffset = 0;
-    // The logs are being read for the strip and nothing has been shown yet:
-    // the strip waits rather than saying there is no history.
-    bool historyLoading = false;
-    // Counts the histories shown, so that a read started before a newer one was shown is dropped.
-    quint64 historyShownCount = 0;
-    // Cached thumbnails being decoded for the strip.
-    int historyThumbnailsLoading = 0;
-    // The strip's thumbnails decoded last, so that paging or a reload shows them at once.
-    QCache<QString, QImage> historyThumbnailImages{32};
     QString selectedHistoryImagePath;
     int selectedHistoryScreenIndex = -1;
     QSslConfiguration serviceSslConfiguration;

@@ -7,7 +7,6 @@
 #include "workflow_access.h"
 
 #include "core/change_log.h"
-#include "core/remote_command.h"
 #include "modern_window.h"
 #include "utils/path_helper.h"
 #include "utils/settings_store.h"
@@ -140,57 +139,7 @@ private Q_SLOTS:
         Window window;
         window.addChange(0, "e0.png", base);
         Access::loadHistory(*window.w);
-        QTRY_COMPARE_WITH_TIMEOUT(Access::thumbnailsLoading(*window.w), 0, 15000);
         QVERIFY(window.thumbnails().first()->icon().isNull());
-    }
-
-    // With logs at start the strip waits for them, neither empty-handed nor
-    // "no history", then shows them newest first with their cached thumbnails;
-    // --status, asked before they arrive, already names each monitor's picture.
-    void startShowsTheHistoryWhenItArrives()
-    {
-        TestScreens::apply({{"A", 0, 0, 1920, 1080}, {"B", 1920, 0, 1920, 1080}});
-        const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/thumbnails";
-        QVERIFY(QDir().mkpath(cache));
-        {
-            Window before;
-            for (int i = 0; i < 3000; ++i)
-                before.addChange(i % 2, QStringLiteral("e%1.png").arg(i), base.addSecs(60 * i));
-            before.addChange(0, "last0.png", base.addDays(5), Qt::red);
-            before.addChange(1, "last1.png", base.addDays(5).addSecs(1), Qt::blue);
-            for (const char* name : {"last1.png", "last0.png", "e2999.png", "e2998.png"})
-                QVERIFY(
-                    QImage::fromData(ServiceFixture::encodedImage(QSize(64, 36), Qt::green)).save(cache + '/' + name));
-        }
-        Window window;
-        // Results arrive through the event loop, which has not run yet.
-        QVERIFY(Access::historyLoading(*window.w));
-        QVERIFY(window.thumbnails().isEmpty());
-        QVERIFY(!window.w->findChild<QLabel*>("historyEmptyLabel"));
-        const RemoteReply status = window.w->runRemoteCommand({RemoteCommand::Kind::Status, {}, 0});
-        QVERIFY2(status.output.contains("last0.png") && status.output.contains("last1.png"), qPrintable(status.output));
-        QTRY_COMPARE_WITH_TIMEOUT(window.shown(), (QStringList{"last1.png", "last0.png", "e2999.png", "e2998.png"}),
-                                  15000);
-        for (QPushButton* thumbnail : window.thumbnails())
-            QTRY_VERIFY_WITH_TIMEOUT(!thumbnail->icon().isNull(), 15000);
-    }
-
-    // Closed while the logs are still being read and thumbnails decoded: nothing arrives at a window that is gone.
-    void closedWhileTheHistoryLoads()
-    {
-        {
-            Window before;
-            for (int i = 0; i < 3000; ++i)
-                before.addChange(0, QStringLiteral("e%1.png").arg(i), base.addSecs(60 * i));
-        }
-        for (int i = 0; i < 3; ++i) {
-            auto window = std::make_unique<Window>();
-            QTest::qWait(i);
-            window.reset();
-            QTest::qWait(20);
-        }
-        Window after;
-        QTRY_COMPARE_WITH_TIMEOUT(after.shown().value(0), QStringLiteral("e2999.png"), 15000);
     }
 
     // The picked file was cleaned away: one press fetches it into screen 1's folder and applies it.
@@ -331,7 +280,6 @@ private Q_SLOTS:
         // A restart remembers the answer. The start-up clean-up keeps only each
         // monitor's current picture: pick one of those.
         Window restarted;
-        QTRY_VERIFY_WITH_TIMEOUT(!Access::historyLoading(*restarted.w), 15000);
         for (QPushButton* thumbnail : restarted.thumbnails()) {
             const int screen = thumbnail->property("screenIndex").toInt();
             if (QFile::exists(restarted.folder(screen) + '/' + thumbnail->property("filename").toString())) {

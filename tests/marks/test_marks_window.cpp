@@ -27,7 +27,7 @@ public:
     static QString status(ModernWindow& w) { return w.statusLabel->text(); }
     static QString current(ModernWindow& w, int screen) { return w.getCurrentWallpaperFromLog(screen); }
     static QString screenId(ModernWindow& w, int screen) { return w.getScreenUniqueId(screen); }
-    static void loadHistory(ModernWindow& w) { w.loadMergedHistory(); }
+    static void loadHistory(ModernWindow& w) { w.populateHistoryScreenCombo(); }
     static QWidget* strip(ModernWindow& w) { return w.historyCarouselWidget; }
     static PictureMarks& marks(ModernWindow& w) { return w.pictureMarks(); }
     static ChangeHook& hook(ModernWindow& w)

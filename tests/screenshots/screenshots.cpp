@@ -55,7 +55,7 @@ public:
     static void showErrorDetails(ModernWindow& window) { window.onShowErrorDetails(); }
 
     static QString screenId(ModernWindow& window, int screen) { return window.getScreenUniqueId(screen); }
-    static void loadHistory(ModernWindow& window) { window.loadMergedHistory(); }
+    static void loadHistory(ModernWindow& window) { window.populateHistoryScreenCombo(); }
     static void askMultiScreen(ModernWindow& window) { window.showMultiScreenWarningDialog({0, 1, 2}); }
 
     // The change-now button and status line as they look while a change runs.

@@ -36,10 +36,7 @@ public:
     static QTimer* debounce(ModernWindow& w) { return w.m_displayChangeTimer; }
     static QNetworkAccessManager* network(ModernWindow& w) { return w.networkManager; }
     // At start the settings load the history; here the tests do.
-    static void loadHistory(ModernWindow& w) { w.loadMergedHistory(); }
-    // The start's reading of the logs, and the strip's cached thumbnails being decoded.
-    static bool historyLoading(ModernWindow& w) { return w.historyLoading; }
-    static int thumbnailsLoading(ModernWindow& w) { return w.historyThumbnailsLoading; }
+    static void loadHistory(ModernWindow& w) { w.populateHistoryScreenCombo(); }
     // Waits until the desktop has answered and what follows its answer (the
     // filing, the saving of the lists, then the clean-up) has run.
     static bool settle(ModernWindow& w)

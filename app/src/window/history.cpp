@@ -234,27 +234,8 @@ void ModernWindow::loadMergedHistory()
     showHistory(getAllHistoryEntriesMerged());
 }
 
-void ModernWindow::populateHistoryScreenCombo()
-{
-    // Reading and merging megabytes of logs would hold up the window's first
-    // paint: done on a worker. The strip is the only reader of the merged
-    // list; everything else reads a monitor's own log or the recent-files lists.
-    historyLoading = true;
-    const quint64 shownBefore = historyShownCount;
-    pictureJobs.run(
-        this, [logs = screenLogPaths()] { return readMergedHistory(logs); },
-        [this, shownBefore](const QList<HistoryEntry>& entries) {
-            // A change filed meanwhile has shown a newer history.
-            if (historyShownCount != shownBefore)
-                return;
-            showHistory(entries);
-        });
-}
-
 void ModernWindow::showHistory(const QList<HistoryEntry>& entries)
 {
-    historyLoading = false;
-    ++historyShownCount;
     selectedHistoryImagePath.clear();
     selectedHistoryScreenIndex = -1;
     historyScrollOffset = 0;

@@ -92,14 +92,17 @@ void showHistoryThumbnail(QPushButton* button, const QImage& image)
 
 } // namespace
 
+void ModernWindow::populateHistoryScreenCombo()
+{
+    loadMergedHistory();
+}
+
 void ModernWindow::refreshHistoryCarousel()
 {
     if (!historyCarouselLayout)
         return;
     clearHistoryCarousel();
-    if (currentHistoryEntries.isEmpty() && historyLoading) {
-        // Nothing to say until the logs have been read.
-    } else if (currentHistoryEntries.isEmpty()) {
+    if (currentHistoryEntries.isEmpty()) {
         auto* empty = new QLabel(QStringLiteral("Aucun historique disponible"), historyCarouselWidget);
         empty->setObjectName(QStringLiteral("historyEmptyLabel"));
         empty->setAlignment(Qt::AlignCenter);
@@ -150,37 +153,18 @@ void ModernWindow::loadHistoryThumbnail(const QString& filename, QPushButton* bu
     QDir().mkpath(cacheDirectory);
     const QString cached = cacheDirectory + QLatin1Char('/') + filename;
 
-    QPointer<QPushButton> guarded(button);
     if (QFileInfo::exists(cached) || QFileInfo(cached).isSymLink()) {
-        if (const QImage* decoded = historyThumbnailImages.object(filename)) {
-            showHistoryThumbnail(button, *decoded);
-            return;
-        }
-        // Decoded on a picture worker: at start four of them would hold up the window.
-        ++historyThumbnailsLoading;
-        pictureJobs.run(
-            this,
-            [cached] {
-                // A cached file that does not load stays without a picture; asking again would not mend it.
-                QImage image;
-                if (!isOwnPlainFile(cached) || !image.load(cached))
-                    return QImage();
-                return image.scaled(thumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-            },
-            [this, guarded, filename](const QImage& thumbnail) {
-                --historyThumbnailsLoading;
-                if (thumbnail.isNull())
-                    return;
-                historyThumbnailImages.insert(filename, new QImage(thumbnail));
-                if (guarded)
-                    showHistoryThumbnail(guarded, thumbnail);
-            });
+        // A cached file that does not load stays without a picture; asking again would not mend it.
+        QImage image;
+        if (isOwnPlainFile(cached) && image.load(cached))
+            showHistoryThumbnail(button, image);
         return;
     }
 
+    QPointer<QPushButton> guarded(button);
     QNetworkReply* reply =
         sendServiceRequest(ServiceApi::thumbnailUrl(environment.serviceOrigin, filename), ServiceReplyKind::Image);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, guarded, cached, filename] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, guarded, cached] {
         reply->deleteLater();
         if (!ServiceApi::succeeded(reply))
             return;
@@ -197,10 +181,9 @@ void ModernWindow::loadHistoryThumbnail(const QString& filename, QPushButton* bu
                 saveImageFile(image, cached);
                 return image.scaled(thumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
             },
-            [this, guarded, filename](const QImage& thumbnail) {
+            [this, guarded](const QImage& thumbnail) {
                 if (thumbnail.isNull())
                     return;
-                historyThumbnailImages.insert(filename, new QImage(thumbnail));
                 if (guarded)
                     showHistoryThumbnail(guarded, thumbnail);
                 cleanupThumbnailCache();
