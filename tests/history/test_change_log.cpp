@@ -275,6 +275,11 @@ private Q_SLOTS:
         QVERIFY(!w->hasLog(0));
         QVERIFY(writeFile(logPath, "\n x \n"));
         QVERIFY(w->hasLog(0));
+        // Beyond the tail read first, and white space outside ASCII.
+        QVERIFY(writeFile(logPath, "x" + QByteArray(100 * 1024, ' ')));
+        QVERIFY(w->hasLog(0));
+        QVERIFY(writeFile(logPath, "\xC2\xA0\n"));
+        QVERIFY(!w->hasLog(0));
     }
 };
 

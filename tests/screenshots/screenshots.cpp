@@ -37,6 +37,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
 
 class ModernWindowTestAccess
@@ -172,6 +173,14 @@ void historyStripShots()
                                                          QStringLiteral("Remplir")));
         }
         ModernWindowTestAccess::loadHistory(*window);
+        // The cached thumbnails are decoded on a worker.
+        QTest::qWaitFor(
+            [&] {
+                const auto buttons = window->findChildren<QPushButton*>(QStringLiteral("historyThumbnail"));
+                return std::all_of(buttons.cbegin(), buttons.cend(),
+                                   [](QPushButton* b) { return !b->icon().isNull(); });
+            },
+            15000);
         save(*window, QStringLiteral("history-thumbnails"));
 
         const auto thumbnails = window->findChildren<QPushButton*>(QStringLiteral("historyThumbnail"));

@@ -10,6 +10,8 @@
 #include <QStringDecoder>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 // One line of the log buffer, without "\n" or "\r\n".
@@ -179,6 +181,17 @@ LastLogEntry ChangeLog::lastEntry(const QString& path)
 
 bool ChangeLog::hasContent(const QString& path)
 {
+    // Asked for every monitor on the window's thread at start: a log that ends
+    // in a written line is answered from its tail, without reading megabytes.
+    // An ASCII byte other than white space is a character other than white
+    // space wherever it stands in UTF-8; anything else takes the whole read.
+    const SafeFile::Result tail = SafeFile::readTail(path, maxLineBytes);
+    if (tail.status == SafeFile::Status::Read && tail.size <= maxReadBytes &&
+        std::any_of(tail.data.cbegin(), tail.data.cend(), [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte < 0x80 && byte != ' ' && (byte < '\t' || byte > '\r');
+        }))
+        return true;
     QByteArray data;
     if (!readAll(path, data))
         return false;
