@@ -16,10 +16,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QNetworkAccessManager>
+#include <QPushButton>
 #include <QSslSocket>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 ModernWindow::ModernWindow(QWidget* parent) : ModernWindow(WindowEnvironment::fromBuild(), parent) {}
 
@@ -194,6 +197,14 @@ void ModernWindow::keepTranslated(QObject* owner, std::function<void()> apply)
 {
     apply();
     translatedTexts.emplace_back(owner, std::move(apply));
+}
+
+void ModernWindow::showButtonText(QPushButton* button, const char* source, int designedWidth)
+{
+    const QString text = tr(source);
+    button->setText(text);
+    const bool asDesigned = text == QString::fromUtf8(source);
+    button->setFixedWidth(asDesigned ? designedWidth : std::max(designedWidth, button->sizeHint().width()));
 }
 
 void ModernWindow::showStatus(std::function<QString()> text)

@@ -135,6 +135,9 @@ private:
     // Sets a shown text now and again after each language change, while owner lives.
     void keepTranslated(QObject* owner, std::function<void()> apply);
     std::vector<std::pair<QPointer<QObject>, std::function<void()>>> translatedTexts;
+    // Shows a button's text in the language now installed: as designed, its
+    // fixed width; translated, wider when the text needs it.
+    static void showButtonText(QPushButton* button, const char* source, int designedWidth);
     // The status line, kept in step with the language.
     void showStatus(std::function<QString()> text);
     void showStatus(const QString& fixedText);

@@ -295,10 +295,8 @@ void ModernWindow::setupApplicationTab()
         QStringLiteral("color: white; font-weight: bold; font-size: 11pt; background: transparent; border: none;"));
     alertLayout->addWidget(errorAlertLabel, 1);
     errorDetailsButton = new QPushButton(errorAlertWidget);
-    keepTranslated(errorDetailsButton, [this] { errorDetailsButton->setText(tr("Подробности")); });
-    // At least its old size, wider when a language's word is longer.
-    errorDetailsButton->setMinimumSize(80, 40);
-    errorDetailsButton->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+    errorDetailsButton->setFixedHeight(40);
+    keepTranslated(errorDetailsButton, [this] { showButtonText(errorDetailsButton, QT_TR_NOOP("Подробности"), 80); });
     errorDetailsButton->setStyleSheet(QString::fromUtf8(kErrorDetailsButtonStyle));
     alertLayout->addWidget(errorDetailsButton);
     errorAlertWidget->hide();
@@ -316,9 +314,9 @@ void ModernWindow::setupApplicationTab()
     headerRow->addWidget(historyTitle);
     headerRow->addStretch();
     auto* historyApplyButton = new QPushButton(historyBlock);
-    keepTranslated(historyApplyButton, [historyApplyButton] { historyApplyButton->setText(tr("Применить")); });
     historyApplyButton->setObjectName(QStringLiteral("historyApplyButton"));
-    historyApplyButton->setMinimumWidth(100);
+    keepTranslated(historyApplyButton,
+                   [historyApplyButton] { showButtonText(historyApplyButton, QT_TR_NOOP("Применить"), 100); });
     historyApplyButton->setStyleSheet(QString::fromUtf8(kHistoryApplyButtonStyle));
     headerRow->addWidget(historyApplyButton);
     historyLayout->addLayout(headerRow);

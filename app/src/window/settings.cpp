@@ -309,7 +309,7 @@ void ModernWindow::setupSettingsTab()
     customLayout->addWidget(customValueSpinBox);
     customUnitCombo = makeCombo(QStringLiteral("customUnitCombo"), customFrequencyWidget);
     showItems(customUnitCombo, kCustomUnits);
-    customUnitCombo->setMinimumWidth(120);
+    customUnitCombo->setFixedWidth(120);
     customUnitCombo->setEnabled(false);
     customLayout->addWidget(customUnitCombo);
     timeOfDayEdit = new QTimeEdit(ChangeSchedule::defaultTimeOfDay(), customFrequencyWidget);
@@ -402,9 +402,9 @@ void ModernWindow::setupSettingsTab()
     auto* buttonRow = new QHBoxLayout();
     buttonRow->addStretch();
     applyButton = new QPushButton(page);
-    keepTranslated(applyButton, [this] { applyButton->setText(tr("Применить")); });
     applyButton->setObjectName(QStringLiteral("applyButton"));
-    applyButton->setMinimumSize(120, 40);
+    applyButton->setFixedHeight(40);
+    keepTranslated(applyButton, [this] { showButtonText(applyButton, QT_TR_NOOP("Применить"), 120); });
     applyButton->setEnabled(false);
     buttonRow->addWidget(applyButton);
     pageLayout->addLayout(buttonRow);
