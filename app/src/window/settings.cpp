@@ -386,7 +386,6 @@ void ModernWindow::setupSettingsTab()
                                      QStringLiteral("multiScreenToggle"), true);
     addGlobalShortcutRow(systemLayout, systemGroup);
     systemLayout->addWidget(createChangeHookRow(systemGroup));
-    addLanguageRow(systemLayout, systemGroup);
 
     auto* columns = new QHBoxLayout();
     columns->setSpacing(20);
@@ -395,7 +394,12 @@ void ModernWindow::setupSettingsTab()
     leftColumn->addWidget(systemGroup);
     leftColumn->addStretch();
     columns->addLayout(leftColumn, 1);
-    columns->addWidget(adjustmentGroup, 0, Qt::AlignTop);
+    // The language sits under the adjustment, where the column has room.
+    auto* rightColumn = new QVBoxLayout();
+    rightColumn->addWidget(adjustmentGroup);
+    addLanguageRow(rightColumn, page);
+    rightColumn->addStretch();
+    columns->addLayout(rightColumn);
     pageLayout->addLayout(columns);
     pageLayout->addStretch();
 
@@ -599,15 +603,13 @@ void ModernWindow::updateAdjustmentExplanation(int index)
 
 void ModernWindow::addLanguageRow(QVBoxLayout* layout, QWidget* parent)
 {
-    auto* row = new QHBoxLayout();
-    auto* label = new QLabel(parent);
-    label->setObjectName(QStringLiteral("settingsToggleLabel"));
-    label->setWordWrap(true);
-    keepTranslated(label, [label] { label->setText(tr("Язык")); });
-    row->addWidget(label);
-    row->addStretch();
-    languageCombo = makeCombo(QStringLiteral("languageCombo"), parent);
-    languageCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    auto* group = new QGroupBox(parent);
+    group->setObjectName(QStringLiteral("languageGroup"));
+    group->setFixedWidth(280);
+    keepTranslated(group, [group] { group->setTitle(tr("Язык")); });
+    auto* row = new QHBoxLayout(group);
+    row->setContentsMargins(15, 10, 15, 10);
+    languageCombo = makeCombo(QStringLiteral("languageCombo"), group);
     // The languages' own names are never translated; the other two items are.
     const std::pair<Language, const char*> items[] = {
         {Language::AsDesigned, QT_TR_NOOP("Как задумано")},
@@ -627,7 +629,7 @@ void ModernWindow::addLanguageRow(QVBoxLayout* layout, QWidget* parent)
     const int stored = languageCombo->findData(int(LanguageSetting::stored()));
     languageCombo->setCurrentIndex(stored < 0 ? 0 : stored);
     row->addWidget(languageCombo);
-    layout->addLayout(row);
+    layout->addWidget(group);
     // Applied and kept at once, like the key row: no restart, no save button.
     connect(languageCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
         const auto language = Language(languageCombo->itemData(index).toInt());
