@@ -429,6 +429,8 @@ bool ModernWindow::isGlobalShortcutPressed(const QByteArray& eventType, void* me
 void ModernWindow::retranslateRemoteControl()
 {
     // The per-screen entries and the pause's tooltip are drawn afresh.
+    if (!trayNextScreenMenu)
+        return;
     fillTrayControlMenus();
     if (userPause.isActive())
         showUserPause();
