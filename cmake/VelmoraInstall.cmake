@@ -18,6 +18,15 @@ set(VELMORA_SYSTEMD_UNIT_DIR "${CMAKE_INSTALL_PREFIX}/lib/systemd/system" CACHE 
 set(VELMORA_SYSCONFDIR "${CMAKE_INSTALL_FULL_SYSCONFDIR}" CACHE PATH
     "Where the service's environment file is installed")
 
+# The compiled catalogues (app/CMakeLists.txt builds them beside the program).
+function(velmora_catalogues out)
+    set(files "")
+    foreach(language en fr ru)
+        list(APPEND files "${PROJECT_BINARY_DIR}/app/translations/velmora_${language}.qm")
+    endforeach()
+    set(${out} "${files}" PARENT_SCOPE)
+endfunction()
+
 # Called once the targets exist.
 function(velmora_install_rules)
     if(WIN32)
@@ -28,6 +37,8 @@ function(velmora_install_rules)
     install(TARGETS velmora RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT velmora)
     file(GLOB assets "${PROJECT_SOURCE_DIR}/app/assets/*.png")
     install(FILES ${assets} DESTINATION "${VELMORA_INSTALL_DATADIR}" COMPONENT velmora)
+    velmora_catalogues(catalogues)
+    install(FILES ${catalogues} DESTINATION "${VELMORA_INSTALL_DATADIR}/translations" COMPONENT velmora)
     install(FILES "${deploy}/desktop/${VELMORA_APP_ID}.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications" COMPONENT velmora)
     configure_file("${deploy}/desktop/${VELMORA_APP_ID}.metainfo.xml"
@@ -88,6 +99,8 @@ function(velmora_install_rules_windows)
     install(TARGETS velmora RUNTIME DESTINATION . COMPONENT velmora)
     file(GLOB assets "${PROJECT_SOURCE_DIR}/app/assets/*.png")
     install(FILES ${assets} "${deploy}/velmora.ico" "${deploy}/qt.conf" DESTINATION . COMPONENT velmora)
+    velmora_catalogues(catalogues)
+    install(FILES ${catalogues} DESTINATION translations COMPONENT velmora)
     # Qt6Core, Gui, Widgets, Network and whatever else the program links.
     install(FILES $<TARGET_RUNTIME_DLLS:velmora> DESTINATION . COMPONENT velmora)
 

@@ -1,4 +1,5 @@
 #include "core/command_line.h"
+#include "core/language.h"
 #include "core/single_instance.h"
 #include "modern_window.h"
 #include "platform/platform_services.h"
@@ -14,19 +15,24 @@ int main(int argc, char** argv)
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     // Help and version need no display, so they come before the application.
-    const CommandLineRequest request = readCommandLine(arguments);
+    CommandLineRequest request = readCommandLine(arguments);
     // What is printed before leaving reaches the console the command was typed
     // in. The running instance stays out of it (a Ctrl+C there would end it).
     if (request.action == CommandLineRequest::Action::PrintAndExit ||
-        request.action == CommandLineRequest::Action::BadArguments)
+        request.action == CommandLineRequest::Action::BadArguments) {
         attachToCallersConsole();
-    if (request.action == CommandLineRequest::Action::PrintAndExit) {
-        std::fputs(qPrintable(request.text), stdout);
-        return 0;
-    }
-    // A bad command changes nothing, here or in a running instance.
-    if (request.action == CommandLineRequest::Action::BadArguments) {
-        std::fputs(qPrintable(QStringLiteral("velmora: ") + request.text + QStringLiteral("See velmora --help.\n")),
+        // Read again in the language of the settings, which needs an
+        // application object (still no display).
+        QCoreApplication core(argc, argv);
+        applyLanguage(LanguageSetting::stored());
+        request = readCommandLine(arguments);
+        if (request.action == CommandLineRequest::Action::PrintAndExit) {
+            std::fputs(qPrintable(request.text), stdout);
+            return 0;
+        }
+        // A bad command changes nothing, here or in a running instance.
+        std::fputs(qPrintable(QStringLiteral("velmora: ") + request.text +
+                              QCoreApplication::translate("CommandLine", "See velmora --help.\n")),
                    stderr);
         return RemoteReply::BadArguments;
     }
@@ -35,6 +41,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // Lets Wayland compositors match the window to the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
+    // Before the window and before a command's reply is printed.
+    applyLanguage(LanguageSetting::stored());
     // A second start wakes the running one instead of racing it over the same
     // logs and folders.
     SingleInstance instance;

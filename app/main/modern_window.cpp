@@ -16,10 +16,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QNetworkAccessManager>
+#include <QPushButton>
 #include <QSslSocket>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 ModernWindow::ModernWindow(QWidget* parent) : ModernWindow(WindowEnvironment::fromBuild(), parent) {}
 
@@ -90,7 +93,8 @@ void ModernWindow::setupUI()
     mainLayout->setContentsMargins(15, 15, 15, 15);
     mainLayout->setSpacing(10);
 
-    auto* titleLabel = new QLabel(QStringLiteral("Velmora - Обои, созданные ИИ"), this);
+    auto* titleLabel = new QLabel(this);
+    keepTranslated(titleLabel, [titleLabel] { titleLabel->setText(tr("Velmora - Обои, созданные ИИ")); });
     titleLabel->setObjectName(QStringLiteral("titleLabel"));
     titleLabel->setAlignment(Qt::AlignCenter);
     mainLayout->addWidget(titleLabel);
@@ -110,8 +114,12 @@ void ModernWindow::setupSystemTray()
     trayIcon->setToolTip(QStringLiteral("Velmora"));
 
     trayMenu = new QMenu(this);
-    auto* showAction = new QAction(QStringLiteral("Показать"), this);
-    auto* quitAction = new QAction(QStringLiteral("Выйти"), this);
+    auto* showAction = new QAction(this);
+    auto* quitAction = new QAction(this);
+    keepTranslated(trayMenu, [showAction, quitAction] {
+        showAction->setText(tr("По&казать"));
+        quitAction->setText(tr("В&ыйти"));
+    });
     trayMenu->addAction(showAction);
     trayMenu->addSeparator();
     trayMenu->addAction(quitAction);
@@ -180,7 +188,46 @@ void ModernWindow::changeEvent(QEvent* event)
         event->ignore();
         return;
     }
+    if (event->type() == QEvent::LanguageChange)
+        retranslateUi();
     QWidget::changeEvent(event);
+}
+
+void ModernWindow::keepTranslated(QObject* owner, std::function<void()> apply)
+{
+    apply();
+    translatedTexts.emplace_back(owner, std::move(apply));
+}
+
+void ModernWindow::showButtonText(QPushButton* button, const char* source, int designedWidth)
+{
+    const QString text = tr(source);
+    button->setText(text);
+    const bool asDesigned = text == QString::fromUtf8(source);
+    button->setFixedWidth(asDesigned ? designedWidth : std::max(designedWidth, button->sizeHint().width()));
+}
+
+void ModernWindow::showStatus(std::function<QString()> text)
+{
+    statusText = std::move(text);
+    statusLabel->setText(statusText());
+}
+
+void ModernWindow::showStatus(const QString& fixedText)
+{
+    showStatus([fixedText] { return fixedText; });
+}
+
+void ModernWindow::retranslateUi()
+{
+    // Texts of widgets gone since (a tile, a dialog) are dropped as they go.
+    std::erase_if(translatedTexts, [](const auto& entry) { return entry.first.isNull(); });
+    for (const auto& entry : translatedTexts)
+        entry.second();
+    retranslateApplicationTab();
+    retranslateSettingsTab();
+    retranslateRemoteControl();
+    retranslateSchedule();
 }
 
 void ModernWindow::closeEvent(QCloseEvent* event)

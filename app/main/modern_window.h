@@ -24,8 +24,12 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include <QPointer>
+
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class ChangeHook;
 class CountdownWidget;
@@ -98,6 +102,11 @@ protected:
     void hideEvent(QHideEvent* event) override;
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
+public:
+    // Shows every text again in the language now installed (LanguageChange);
+    // each subsystem file re-renders its own texts.
+    void retranslateUi();
+
 private Q_SLOTS:
     // In the order of the meta-object table; each is defined in its subsystem's file.
     void onApplySettings();
@@ -124,6 +133,22 @@ private:
     using MultiWallpaperDownload = ::MultiWallpaperDownload;
 
     void setupUI();
+    // Sets a shown text now and again after each language change, while owner lives.
+    void keepTranslated(QObject* owner, std::function<void()> apply);
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> translatedTexts;
+    // Shows a button's text in the language now installed: as designed, its
+    // fixed width; translated, wider when the text needs it.
+    static void showButtonText(QPushButton* button, const char* source, int designedWidth);
+    // The status line, kept in step with the language.
+    void showStatus(std::function<QString()> text);
+    void showStatus(const QString& fixedText);
+    // One per subsystem file: its texts that depend on state.
+    void retranslateApplicationTab();
+    void retranslateSettingsTab();
+    void retranslateRemoteControl();
+    void retranslateSchedule();
+    void addLanguageRow(QVBoxLayout* layout, QWidget* parent);
+    QComboBox* languageCombo = nullptr;
     void setupSystemTray();
 
     // Wallpaper tab and the window's look (window/application_tab.cpp).
@@ -376,7 +401,8 @@ private:
     void downloadImageForScreen(const QString& imageUrl, int screenIndex);
     void applyMultipleWallpapers();
     void handleMultiDownloadError(const QString& error);
-    void restoreButton(const QString& message);
+    // message: a source text (QT_TR_NOOP) for the status line, or none.
+    void restoreButton(const char* message);
 
     // Wallpaper service client (window/service_client.cpp).
     QString serviceApiBase() const;
@@ -402,6 +428,9 @@ private:
     QTabWidget* tabWidget = nullptr;
     QPushButton* changeNowButton = nullptr;
     QLabel* statusLabel = nullptr;
+    // The status line's text as a function of the language, so that a
+    // language change shows the same line in the new one.
+    std::function<QString()> statusText;
     CountdownWidget* countdownWidget = nullptr;
     QMap<QString, int> categoryRatings;
     QWidget* errorAlertWidget = nullptr;

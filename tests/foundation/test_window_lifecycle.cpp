@@ -115,10 +115,10 @@ private Q_SLOTS:
         const auto actions = tray->contextMenu()->actions();
         // "Показать" first, "Выйти" last, the control entries between, set apart by separators.
         QVERIFY(actions.size() >= 3);
-        QCOMPARE(actions.constFirst()->text(), QStringLiteral("Показать"));
+        QCOMPARE(actions.constFirst()->text(), QStringLiteral("По&казать"));
         QVERIFY(actions[1]->isSeparator());
         QVERIFY(actions[actions.size() - 2]->isSeparator());
-        QCOMPARE(actions.constLast()->text(), QStringLiteral("Выйти"));
+        QCOMPARE(actions.constLast()->text(), QStringLiteral("В&ыйти"));
     }
 
     void minimiseHidesToTrayAndShowRestores()
@@ -131,7 +131,7 @@ private Q_SLOTS:
         window.setWindowState(Qt::WindowMinimized);
         QTRY_VERIFY(!window.isVisible());
 
-        trayAction(window, QStringLiteral("Показать"))->trigger();
+        trayAction(window, QStringLiteral("По&казать"))->trigger();
         QVERIFY(window.isVisible());
         QVERIFY(!(window.windowState() & Qt::WindowMinimized));
         QCOMPARE(w.platform->frontRequests, QList<QWidget*>{&window});
@@ -194,7 +194,7 @@ private Q_SLOTS:
     {
         auto w = makeWindow({QStringLiteral("velmora"), QStringLiteral("--startup")});
         auto* tray = w.window->findChild<QSystemTrayIcon*>();
-        const int code = runUntilQuit([&] { trayAction(*w.window, QStringLiteral("Выйти"))->trigger(); });
+        const int code = runUntilQuit([&] { trayAction(*w.window, QStringLiteral("В&ыйти"))->trigger(); });
         QCOMPARE(code, 0);
         QVERIFY(!tray->isVisible());
         QVERIFY(!w.window->isVisible());

@@ -7,6 +7,8 @@
 #include "test_screens.h"
 
 #include "core/change_log.h"
+#include "core/change_schedule.h"
+#include "core/language.h"
 #include "demo_library.h"
 #include "modern_window.h"
 #include "utils/settings_store.h"
@@ -216,16 +218,14 @@ void settingsShots()
 {
     auto window = makeWindow();
     auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == QStringLiteral("Настройки"))
-            tabs->setCurrentIndex(i);
-    }
+    // The settings tab is the last, whatever the language calls it.
+    tabs->setCurrentIndex(tabs->count() - 1);
     // The switches slide into their built states first.
     QTest::qWait(400);
     save(*window, QStringLiteral("settings-defaults"));
 
     auto* frequency = window->findChild<QComboBox*>(QStringLiteral("frequencyCombo"));
-    frequency->setCurrentIndex(frequency->findText(QStringLiteral("Другое")));
+    frequency->setCurrentIndex(ChangeSchedule::customPosition);
     // Fit has the longest explanation.
     auto* adjustment = window->findChild<QComboBox*>(QStringLiteral("adjustmentCombo"));
     adjustment->setCurrentIndex(1);
@@ -431,27 +431,37 @@ int main(int argc, char** argv)
         qWarning("usage: velmora-screenshots OUTPUT_DIR");
         return 2;
     }
-    g_outputDir = QDir(arguments.at(1)).absolutePath();
-    if (!QDir().mkpath(g_outputDir)) {
-        qWarning().noquote() << "cannot create" << g_outputDir;
-        return 1;
-    }
+    const QString outputBase = QDir(arguments.at(1)).absolutePath();
 
     ServiceFixture service;
     if (!fillShotLibrary(service) || !service.start())
         qWarning().noquote() << "no local wallpaper service:" << service.errorString();
     g_service = &service;
 
-    windowShots(QStringLiteral("1-screen"));
-    historyStripShots();
-    TestScreens::apply({{QStringLiteral("A"), 0, 0, 1920, 1080, 1.0},
-                        {QStringLiteral("B"), 1920, 0, 1280, 1024, 1.0},
-                        {QStringLiteral("C"), -1600, 0, 1600, 900, 1.0}});
-    windowShots(QStringLiteral("3-screens"));
-    settingsShots();
-    categoriesShots();
-    detailsBoxShot();
-    multiScreenConfirmationShot();
-    widgetSheet();
+    // Every scene once per language, one folder each, to see longer texts fit.
+    const std::pair<const char*, Language> languages[] = {{"as-designed", Language::AsDesigned},
+                                                          {"en", Language::English},
+                                                          {"fr", Language::French},
+                                                          {"ru", Language::Russian}};
+    for (const auto& [folder, language] : languages) {
+        g_outputDir = outputBase + QLatin1Char('/') + QLatin1String(folder);
+        if (!QDir().mkpath(g_outputDir)) {
+            qWarning().noquote() << "cannot create" << g_outputDir;
+            return 1;
+        }
+        applyLanguage(language);
+        TestScreens::apply({{QStringLiteral("A"), 0, 0, 1920, 1080, 1.0}});
+        windowShots(QStringLiteral("1-screen"));
+        historyStripShots();
+        TestScreens::apply({{QStringLiteral("A"), 0, 0, 1920, 1080, 1.0},
+                            {QStringLiteral("B"), 1920, 0, 1280, 1024, 1.0},
+                            {QStringLiteral("C"), -1600, 0, 1600, 900, 1.0}});
+        windowShots(QStringLiteral("3-screens"));
+        settingsShots();
+        categoriesShots();
+        detailsBoxShot();
+        multiScreenConfirmationShot();
+        widgetSheet();
+    }
     return g_ok ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "change_hook.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QPointer>
 #include <QProcess>
@@ -60,7 +61,8 @@ bool ChangeHook::run(const QString& commandLine, const QString& compositePath, c
     QStringList arguments = QProcess::splitCommand(commandLine);
     if (arguments.isEmpty() || arguments.first().isEmpty()) {
         if (whyNot)
-            *whyNot = QStringLiteral("Commande après changement vide ou mal formée: %1").arg(commandLine);
+            *whyNot = QCoreApplication::translate("ChangeHook", "Commande après changement vide ou mal formée: %1")
+                          .arg(commandLine);
         return false;
     }
     const QString program = arguments.takeFirst();

@@ -178,7 +178,7 @@ void ChangeWorkflow::handleList(const ServiceAnswer& answer, int screenIndex, co
     const int screenNumber = screenIndex + 1;
     if (!answer.succeeded) {
         handleMultiDownloadError(
-            QStringLiteral("Ошибка подключения обои для экрана %1: %2").arg(screenNumber).arg(answer.errorText));
+            ChangeWorkflow::tr("Ошибка подключения обои для экрана %1: %2").arg(screenNumber).arg(answer.errorText));
         return;
     }
 
@@ -188,7 +188,7 @@ void ChangeWorkflow::handleList(const ServiceAnswer& answer, int screenIndex, co
     // category stays in the draw.
     if (!list.success) {
         handleMultiDownloadError(
-            QStringLiteral("Erreur API wallpapers pour écran %1: %2").arg(screenNumber).arg(list.error));
+            ChangeWorkflow::tr("Erreur API wallpapers pour écran %1: %2").arg(screenNumber).arg(list.error));
         return;
     }
 
@@ -240,7 +240,7 @@ void ChangeWorkflow::getRandomWallpaperFromHistory(int screenIndex)
     }
     if (history.isEmpty()) {
         handleMultiDownloadError(
-            QStringLiteral("Aucun wallpaper disponible dans l'historique pour l'écran %1").arg(screenIndex + 1));
+            ChangeWorkflow::tr("Aucun wallpaper disponible dans l'historique pour l'écran %1").arg(screenIndex + 1));
         return;
     }
 
@@ -308,7 +308,7 @@ void ChangeWorkflow::handlePicture(const ServiceAnswer& answer, int screenIndex)
     qDebug() << "[DOWNLOAD] Erreur réseau:" << answer.networkError << answer.errorText;
 
     if (!answer.succeeded) {
-        const QString message = QStringLiteral("Erreur de téléchargement d'image pour écran %1: %2")
+        const QString message = ChangeWorkflow::tr("Erreur de téléchargement d'image pour écran %1: %2")
                                     .arg(screenNumber)
                                     .arg(answer.errorText);
         qDebug() << "[DOWNLOAD]" << message;
@@ -341,10 +341,10 @@ void ChangeWorkflow::handlePicture(const ServiceAnswer& answer, int screenIndex)
             const int screenNumber = screenIndex + 1;
             switch (picture.outcome) {
             case ReceivedPicture::NotSaved:
-                handleMultiDownloadError(QStringLiteral("Erreur de sauvegarde pour écran %1").arg(screenNumber));
+                handleMultiDownloadError(ChangeWorkflow::tr("Erreur de sauvegarde pour écran %1").arg(screenNumber));
                 return;
             case ReceivedPicture::NotAPicture:
-                handleMultiDownloadError(QStringLiteral("Erreur de téléchargement d'image pour écran %1: %2")
+                handleMultiDownloadError(ChangeWorkflow::tr("Erreur de téléchargement d'image pour écran %1: %2")
                                              .arg(screenNumber)
                                              .arg(QStringLiteral("le fichier reçu n'est pas une image")));
                 return;

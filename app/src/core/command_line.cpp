@@ -3,20 +3,26 @@
 #include "build_config.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFileInfo>
+
+// The heading QCommandLineParser writes itself, in its own context: listed
+// here so that the program's catalogues carry it too.
+[[maybe_unused]] static const char* const kParserOptionsHeading = QT_TRANSLATE_NOOP("QCommandLineParser", "Options:");
 
 CommandLineRequest readCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Velmora keeps the desktop wallpaper fresh with pictures from a wallpaper service.\n"
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "CommandLine", "Velmora keeps the desktop wallpaper fresh with pictures from a wallpaper service.\n"
                        "A second start brings up the running window instead of starting again."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Displays this help and exits."));
+                                  QCoreApplication::translate("CommandLine", "Displays this help and exits."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Displays the version and exits."));
-    const QCommandLineOption startup(QStringLiteral("startup"),
-                                     QStringLiteral("Start hidden in the tray, as at log-on."));
+                                     QCoreApplication::translate("CommandLine", "Displays the version and exits."));
+    const QCommandLineOption startup(
+        QStringLiteral("startup"),
+        QCoreApplication::translate("CommandLine", "Start hidden in the tray, as at log-on."));
     parser.addOptions({help, version, startup});
     // Unknown arguments are not errors: the result is only used for the two
     // options that print and leave.
@@ -30,9 +36,10 @@ CommandLineRequest readCommandLine(const QStringList& arguments)
         request.text = parser.helpText();
         // Without an application object the usage line has no program name.
         const qsizetype usageEnd = request.text.indexOf(QLatin1Char('\n'));
-        request.text.replace(0, usageEnd, QStringLiteral("Usage: ") + program + QStringLiteral(" [options]"));
-        request.text +=
-            QStringLiteral("\nCommands, for the running Velmora (started hidden in the tray when none runs):\n"
+        request.text.replace(0, usageEnd,
+                             QCoreApplication::translate("CommandLine", "Usage: %1 [options]").arg(program));
+        request.text += QCoreApplication::translate(
+            "CommandLine", "\nCommands, for the running Velmora (started hidden in the tray when none runs):\n"
                            "  --next [--screen ID|N]         Changes the wallpaper now: every screen, or the\n"
                            "                                 one named by its id or its number (1 = first).\n"
                            "  --pause [DURATION]             Pauses the schedule for 30m, 1h, 2d ... (minutes\n"

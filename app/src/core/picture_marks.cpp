@@ -3,6 +3,7 @@
 #include "safe_file.h"
 #include "service_file_name.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -79,7 +80,7 @@ bool PictureMarks::load(QString* whyNot)
         }
         m_refusal = QStringLiteral("contenu illisible (%1)").arg(error.errorString());
     }
-    m_refusal = QStringLiteral("Fichier des marques %1: %2").arg(m_path, m_refusal);
+    m_refusal = QCoreApplication::translate("PictureMarks", "Fichier des marques %1: %2").arg(m_path, m_refusal);
     if (whyNot)
         *whyNot = m_refusal;
     return false;
@@ -105,7 +106,7 @@ bool PictureMarks::add(QSet<QString>& list, const QString& fileName, QString* wh
     if (!m_refusal.isEmpty())
         return refuse(m_refusal);
     if (!isSafeServiceFileName(fileName))
-        return refuse(QStringLiteral("Nom d'image invalide: %1").arg(fileName));
+        return refuse(QCoreApplication::translate("PictureMarks", "Nom d'image invalide: %1").arg(fileName));
     if (list.contains(fileName))
         return true;
     list.insert(fileName);
@@ -120,7 +121,7 @@ bool PictureMarks::save(QString* whyNot) const
 {
     auto refuse = [this, whyNot](const QString& why) {
         if (whyNot)
-            *whyNot = QStringLiteral("Fichier des marques %1: %2").arg(m_path, why);
+            *whyNot = QCoreApplication::translate("PictureMarks", "Fichier des marques %1: %2").arg(m_path, why);
         return false;
     };
     // Something put in the file's place since it was read is not written over, nor through.

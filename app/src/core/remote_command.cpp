@@ -2,6 +2,7 @@
 
 #include "core/service_file_name.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -55,13 +56,14 @@ bool isValidScreen(const QString& screen)
 QString checkCommand(const RemoteCommand& command)
 {
     if (!command.screen.isEmpty() && !takesScreen(command.kind))
-        return QStringLiteral("--screen goes only with --next, --favourite or --never-again");
+        return QCoreApplication::translate("RemoteCommand",
+                                           "--screen goes only with --next, --favourite or --never-again");
     if (!command.screen.isEmpty() && !isValidScreen(command.screen))
-        return QStringLiteral("not a screen number or id: %1").arg(command.screen);
+        return QCoreApplication::translate("RemoteCommand", "not a screen number or id: %1").arg(command.screen);
     if (command.pauseSeconds < 0 || command.pauseSeconds > RemoteProtocol::maxPauseSeconds)
-        return QStringLiteral("pause out of range");
+        return QCoreApplication::translate("RemoteCommand", "pause out of range");
     if (command.pauseSeconds != 0 && command.kind != RemoteCommand::Kind::Pause)
-        return QStringLiteral("a duration goes only with --pause");
+        return QCoreApplication::translate("RemoteCommand", "a duration goes only with --pause");
     return {};
 }
 
@@ -109,9 +111,9 @@ RemoteCommandLine readRemoteCommand(const QStringList& arguments)
             if (!attached && i + 1 < words.size())
                 attached = words.at(++i);
             if (!attached)
-                problems.append(QStringLiteral("--screen needs a screen number or id"));
+                problems.append(QCoreApplication::translate("RemoteCommand", "--screen needs a screen number or id"));
             else if (screen)
-                problems.append(QStringLiteral("--screen given twice"));
+                problems.append(QCoreApplication::translate("RemoteCommand", "--screen given twice"));
             else
                 screen = *attached;
             continue;
@@ -119,12 +121,13 @@ RemoteCommandLine readRemoteCommand(const QStringList& arguments)
         const std::optional<RemoteCommand::Kind> named =
             word.startsWith(QLatin1String("--")) ? kindOf(word.mid(2)) : std::nullopt;
         if (!named) {
-            problems.append(QStringLiteral("unknown argument: %1").arg(words.at(i)));
+            problems.append(QCoreApplication::translate("RemoteCommand", "unknown argument: %1").arg(words.at(i)));
             continue;
         }
         result.isCommand = true;
         if (kind) {
-            problems.append(QStringLiteral("one command at a time: --%1 and --%2").arg(wordOf(*kind), word.mid(2)));
+            problems.append(QCoreApplication::translate("RemoteCommand", "one command at a time: --%1 and --%2")
+                                .arg(wordOf(*kind), word.mid(2)));
             continue;
         }
         kind = named;
@@ -134,14 +137,15 @@ RemoteCommandLine readRemoteCommand(const QStringList& arguments)
                 attached = words.at(++i);
             duration = attached;
         } else if (attached) {
-            problems.append(QStringLiteral("--%1 takes no value").arg(word.mid(2)));
+            problems.append(QCoreApplication::translate("RemoteCommand", "--%1 takes no value").arg(word.mid(2)));
         }
     }
     if (!result.isCommand)
         return result;
 
     if (!kind)
-        problems.append(QStringLiteral("--screen needs a command: --next, --favourite or --never-again"));
+        problems.append(QCoreApplication::translate("RemoteCommand",
+                                                    "--screen needs a command: --next, --favourite or --never-again"));
     else
         result.command.kind = *kind;
     if (screen)
@@ -151,8 +155,9 @@ RemoteCommandLine readRemoteCommand(const QStringList& arguments)
         if (seconds)
             result.command.pauseSeconds = *seconds;
         else
-            problems.append(
-                QStringLiteral("not a duration: %1 (for example 30m, 1h, 2d; at most 366d)").arg(*duration));
+            problems.append(QCoreApplication::translate("RemoteCommand",
+                                                        "not a duration: %1 (for example 30m, 1h, 2d; at most 366d)")
+                                .arg(*duration));
     }
     if (problems.isEmpty() && kind) {
         const QString check = checkCommand(result.command);
@@ -183,36 +188,37 @@ std::optional<RemoteCommand> decodeRequest(const QByteArray& data, QString* erro
         return std::nullopt;
     };
     if (data.size() > maxRequestBytes)
-        return refuse(QStringLiteral("request too large"));
+        return refuse(QCoreApplication::translate("RemoteCommand", "request too large"));
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
-        return refuse(QStringLiteral("malformed request"));
+        return refuse(QCoreApplication::translate("RemoteCommand", "malformed request"));
     const QJsonObject object = document.object();
     if (object.value(QStringLiteral("version")).toInt(-1) != version)
-        return refuse(QStringLiteral("request of another version (this one speaks %1)").arg(version));
+        return refuse(QCoreApplication::translate("RemoteCommand", "request of another version (this one speaks %1)")
+                          .arg(version));
     for (auto it = object.begin(); it != object.end(); ++it) {
         static const QStringList known{QStringLiteral("version"), QStringLiteral("command"), QStringLiteral("screen"),
                                        QStringLiteral("seconds")};
         if (!known.contains(it.key()))
-            return refuse(QStringLiteral("unknown field in request: %1").arg(it.key()));
+            return refuse(QCoreApplication::translate("RemoteCommand", "unknown field in request: %1").arg(it.key()));
     }
     const std::optional<RemoteCommand::Kind> kind = kindOf(object.value(QStringLiteral("command")).toString());
     if (!kind)
-        return refuse(QStringLiteral("unknown command in request"));
+        return refuse(QCoreApplication::translate("RemoteCommand", "unknown command in request"));
     RemoteCommand command;
     command.kind = *kind;
     const QJsonValue screen = object.value(QStringLiteral("screen"));
     if (!screen.isUndefined() && !screen.isString())
-        return refuse(QStringLiteral("malformed screen in request"));
+        return refuse(QCoreApplication::translate("RemoteCommand", "malformed screen in request"));
     command.screen = screen.toString();
     if (screen.isString() && command.screen.isEmpty())
-        return refuse(QStringLiteral("empty screen in request"));
+        return refuse(QCoreApplication::translate("RemoteCommand", "empty screen in request"));
     const QJsonValue seconds = object.value(QStringLiteral("seconds"));
     if (!seconds.isUndefined()) {
         const double value = seconds.toDouble(-1);
         if (!seconds.isDouble() || value != double(qint64(value)) || value <= 0)
-            return refuse(QStringLiteral("malformed duration in request"));
+            return refuse(QCoreApplication::translate("RemoteCommand", "malformed duration in request"));
         command.pauseSeconds = qint64(value);
     }
     const QString check = checkCommand(command);

@@ -22,6 +22,9 @@ inline constexpr QLatin1StringView ChangeOnStartup{"system/changeOnStartup"};
 inline constexpr QLatin1StringView MultiScreen{"system/multiScreen"};
 // The command run after each change; empty: none.
 inline constexpr QLatin1StringView ChangeHook{"system/changeHook"};
+// The language of the shown texts (LanguageSetting's words); written at once
+// when chosen, never by the settings tab's save. Absent: as designed.
+inline constexpr QLatin1StringView Language{"interface/language"};
 // Written at once when the box is ticked, never by the settings tab's save.
 inline constexpr QLatin1StringView DontShowMultiScreenWarning{"dontShowMultiScreenWarning"};
 // The wall-clock moment of the next automatic change (ISO 8601, UTC), written

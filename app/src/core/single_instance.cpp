@@ -2,6 +2,7 @@
 
 #include "utils/utils.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
@@ -170,7 +171,7 @@ void SingleInstance::answerCommand(QLocalSocket* socket, const QByteArray& reque
     if (!command)
         reply = {RemoteReply::BadArguments, error, {}};
     else if (!m_commandHandler)
-        reply = refusal(QStringLiteral("Velmora is still starting"));
+        reply = refusal(QCoreApplication::translate("SingleInstance", "Velmora is still starting"));
     else
         reply = m_commandHandler(*command);
     QByteArray answer = RemoteProtocol::encodeReply(reply);

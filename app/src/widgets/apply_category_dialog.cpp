@@ -71,7 +71,7 @@ ApplyCategoryDialog::ApplyCategoryDialog(const QString& categoryId, const QStrin
     : QDialog(parent), m_categoryId(categoryId), m_categoryName(categoryName), m_thumbnailFilename(thumbnailFilename),
       m_multiScreenMode(multiScreenMode)
 {
-    setWindowTitle(QStringLiteral("Применить обои"));
+    setWindowTitle(tr("Применить обои"));
     setModal(true);
     setFixedWidth(400);
     setStyleSheet(QStringLiteral("QDialog { background-color: #1e1e1e; }"));
@@ -80,7 +80,7 @@ ApplyCategoryDialog::ApplyCategoryDialog(const QString& categoryId, const QStrin
     layout->setSpacing(15);
     layout->setContentsMargins(20, 20, 20, 20);
 
-    auto* heading = new QLabel(QStringLiteral("Категория: ") + categoryName, this);
+    auto* heading = new QLabel(tr("Категория: %1").arg(categoryName), this);
     heading->setObjectName(QStringLiteral("categoryHeading"));
     heading->setAlignment(Qt::AlignCenter);
     heading->setWordWrap(true);
@@ -89,33 +89,33 @@ ApplyCategoryDialog::ApplyCategoryDialog(const QString& categoryId, const QStrin
     layout->addWidget(heading);
 
     if (m_multiScreenMode && screenCount > 1) {
-        auto* target = new QLabel(QStringLiteral("Целевой экран:"), this);
+        auto* target = new QLabel(tr("Целевой экран:"), this);
         target->setStyleSheet(QStringLiteral("color: white; font-size: 11pt; background: transparent;"));
         layout->addWidget(target);
         screenCombo = new ArrowComboBox(this);
         screenCombo->setObjectName(QStringLiteral("screenCombo"));
         screenCombo->setStyleSheet(QLatin1String(comboStyle));
         for (int i = 0; i < screenCount; ++i)
-            screenCombo->addItem(QStringLiteral("Экран %1").arg(i + 1), i);
+            screenCombo->addItem(tr("Экран %1").arg(i + 1), i);
         screenCombo->setCurrentIndex(0);
         layout->addWidget(screenCombo);
     }
     layout->addSpacing(10);
 
-    applyThumbnailBtn = new QPushButton(QStringLiteral("Применить это изображение"), this);
+    applyThumbnailBtn = new QPushButton(tr("Применить это изображение"), this);
     applyThumbnailBtn->setObjectName(QStringLiteral("applyThumbnailBtn"));
     applyThumbnailBtn->setCursor(Qt::PointingHandCursor);
     applyThumbnailBtn->setStyleSheet(actionStyle("#2196F3", "#1976D2", "#0D47A1"));
     layout->addWidget(applyThumbnailBtn);
 
-    applyRandomBtn = new QPushButton(QStringLiteral("Применить изображение из этой категории"), this);
+    applyRandomBtn = new QPushButton(tr("Применить изображение из этой категории"), this);
     applyRandomBtn->setObjectName(QStringLiteral("applyRandomBtn"));
     applyRandomBtn->setCursor(Qt::PointingHandCursor);
     applyRandomBtn->setStyleSheet(actionStyle("#8b4513", "#6d3410", "#4d240b"));
     layout->addWidget(applyRandomBtn);
     layout->addSpacing(10);
 
-    closeBtn = new QPushButton(QStringLiteral("Закрыть"), this);
+    closeBtn = new QPushButton(tr("Закрыть"), this);
     closeBtn->setObjectName(QStringLiteral("closeBtn"));
     closeBtn->setCursor(Qt::PointingHandCursor);
     closeBtn->setStyleSheet(QStringLiteral("QPushButton { background-color: #555555; color: white; font-size: 10pt; "

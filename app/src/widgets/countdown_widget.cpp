@@ -16,12 +16,12 @@ constexpr int kCircleSize = 160;
 
 QString neverText()
 {
-    return QStringLiteral("Только ручная смена обоев");
+    return CountdownWidget::tr("Только ручная смена обоев");
 }
 
 QString startupText()
 {
-    return QStringLiteral("Смена обоев при следующей перезагрузке компьютера");
+    return CountdownWidget::tr("Смена обоев при следующей перезагрузке компьютера");
 }
 } // namespace
 
@@ -86,7 +86,7 @@ QString CountdownWidget::displayText() const
     if (m_isStartupMode)
         return startupText();
     if (m_isPaused)
-        return QStringLiteral("PAUSE");
+        return tr("PAUSE");
     return formatRemaining(m_remainingSeconds - ticksBeforeExpiry());
 }
 

@@ -198,7 +198,7 @@ QMessageBox QPushButton:hover {
 
 QString errorHeadline()
 {
-    return QStringLiteral("Ошибка при получении категорий");
+    return ModernWindow::tr("Ошибка при получении категорий");
 }
 
 QPushButton* makeHistoryArrow(const QString& text, QWidget* parent)
@@ -243,16 +243,17 @@ void ModernWindow::setupApplicationTab()
     screenSelector->hide();
     controlsLayout->addWidget(screenSelector);
 
-    changeNowButton = new QPushButton(QStringLiteral("🖼️ Изменить Сейчас"), controls);
+    changeNowButton = new QPushButton(tr("🖼️ Изменить Сейчас"), controls);
     changeNowButton->setFixedHeight(50);
     changeNowButton->setStyleSheet(QString::fromUtf8(kChangeNowButtonStyle));
     controlsLayout->addWidget(changeNowButton);
 
-    statusLabel = new QLabel(QStringLiteral("Нажмите, чтобы изменить обои"), controls);
+    statusLabel = new QLabel(controls);
     statusLabel->setAlignment(Qt::AlignLeft);
     statusLabel->setWordWrap(true);
     statusLabel->setStyleSheet(QStringLiteral("color: #ADD8E6; font-size: 11pt; margin: 10px 0px;"));
     controlsLayout->addWidget(statusLabel);
+    showStatus([] { return tr("Нажмите, чтобы изменить обои"); });
 
     leftColumn->addWidget(controls);
     // A top-aligned layout is only ever given its size hint, which would clip a
@@ -263,7 +264,8 @@ void ModernWindow::setupApplicationTab()
     auto* rightColumn = new QVBoxLayout();
     rightColumn->setSpacing(0);
     rightColumn->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
-    auto* nextChangeLabel = new QLabel(QStringLiteral("Следующее Изменение"), page);
+    auto* nextChangeLabel = new QLabel(page);
+    keepTranslated(nextChangeLabel, [nextChangeLabel] { nextChangeLabel->setText(tr("Следующее Изменение")); });
     nextChangeLabel->setAlignment(Qt::AlignCenter);
     nextChangeLabel->setStyleSheet(QStringLiteral("color: #ffffff; font-size: 12pt; font-weight: bold;"));
     rightColumn->addWidget(nextChangeLabel);
@@ -292,8 +294,9 @@ void ModernWindow::setupApplicationTab()
     errorAlertLabel->setStyleSheet(
         QStringLiteral("color: white; font-weight: bold; font-size: 11pt; background: transparent; border: none;"));
     alertLayout->addWidget(errorAlertLabel, 1);
-    errorDetailsButton = new QPushButton(QStringLiteral("Подробности"), errorAlertWidget);
-    errorDetailsButton->setFixedSize(80, 40);
+    errorDetailsButton = new QPushButton(errorAlertWidget);
+    errorDetailsButton->setFixedHeight(40);
+    keepTranslated(errorDetailsButton, [this] { showButtonText(errorDetailsButton, QT_TR_NOOP("Подробности"), 80); });
     errorDetailsButton->setStyleSheet(QString::fromUtf8(kErrorDetailsButtonStyle));
     alertLayout->addWidget(errorDetailsButton);
     errorAlertWidget->hide();
@@ -305,13 +308,15 @@ void ModernWindow::setupApplicationTab()
     historyLayout->setSpacing(10);
 
     auto* headerRow = new QHBoxLayout();
-    auto* historyTitle = new QLabel(QStringLiteral("История"), historyBlock);
+    auto* historyTitle = new QLabel(historyBlock);
+    keepTranslated(historyTitle, [historyTitle] { historyTitle->setText(tr("История")); });
     historyTitle->setStyleSheet(QStringLiteral("color: #ffffff; font-size: 11pt; font-weight: bold;"));
     headerRow->addWidget(historyTitle);
     headerRow->addStretch();
-    auto* historyApplyButton = new QPushButton(QStringLiteral("Применить"), historyBlock);
+    auto* historyApplyButton = new QPushButton(historyBlock);
     historyApplyButton->setObjectName(QStringLiteral("historyApplyButton"));
-    historyApplyButton->setFixedWidth(100);
+    keepTranslated(historyApplyButton,
+                   [historyApplyButton] { showButtonText(historyApplyButton, QT_TR_NOOP("Применить"), 100); });
     historyApplyButton->setStyleSheet(QString::fromUtf8(kHistoryApplyButtonStyle));
     headerRow->addWidget(historyApplyButton);
     historyLayout->addLayout(headerRow);
@@ -352,7 +357,8 @@ void ModernWindow::setupApplicationTab()
     connect(historyPrevButton, &QPushButton::clicked, this, &ModernWindow::onHistoryPrevClicked);
     connect(historyNextButton, &QPushButton::clicked, this, &ModernWindow::onHistoryNextClicked);
 
-    tabWidget->addTab(page, QStringLiteral("Обои"));
+    const int tab = tabWidget->addTab(page, QString());
+    keepTranslated(page, [this, tab] { tabWidget->setTabText(tab, tr("Обои")); });
 }
 
 void ModernWindow::showApiErrorAlert()
@@ -400,8 +406,7 @@ void ModernWindow::updateErrorAlertMessage()
     const int seconds = retryCountdownSeconds % 60;
     const QString time =
         QStringLiteral("%1:%2").arg(minutes, 2, 10, QLatin1Char('0')).arg(seconds, 2, 10, QLatin1Char('0'));
-    errorAlertLabel->setText(
-        QStringLiteral("%1\n%2%3").arg(errorHeadline(), QStringLiteral("Повторная попытка через "), time));
+    errorAlertLabel->setText(QStringLiteral("%1\n%2").arg(errorHeadline(), tr("Повторная попытка через %1").arg(time)));
 }
 
 void ModernWindow::onShowErrorDetails()
@@ -410,10 +415,22 @@ void ModernWindow::onShowErrorDetails()
     box.setWindowTitle(errorHeadline());
     // The failure text comes from the network layer or the service; show it verbatim.
     box.setTextFormat(Qt::PlainText);
-    box.setText(lastApiError.isEmpty() ? QStringLiteral("Проверьте подключение к Интернету и сетевые настройки.")
-                                       : lastApiError);
+    box.setText(lastApiError.isEmpty() ? tr("Проверьте подключение к Интернету и сетевые настройки.") : lastApiError);
     box.setIcon(QMessageBox::Warning);
     box.setStandardButtons(QMessageBox::Ok);
     box.setStyleSheet(QString::fromUtf8(kErrorDetailsBoxStyle));
     box.exec();
+}
+
+void ModernWindow::retranslateApplicationTab()
+{
+    if (statusText)
+        statusLabel->setText(statusText());
+    // The button reads "in progress" while a change runs.
+    if (!changeWorkflow || changeWorkflow->state() == ChangeWorkflow::State::Idle)
+        changeNowButton->setText(tr("🖼️ Изменить Сейчас"));
+    else
+        changeNowButton->setText(tr("🔄 Изменение в процессе..."));
+    if (errorAlertWidget->isVisibleTo(this))
+        updateErrorAlertMessage();
 }

@@ -98,7 +98,7 @@ void ModernWindow::handleCategoriesReply(QNetworkReply* reply)
     if (!ServiceApi::succeeded(reply)) {
         const QString error = ServiceApi::errorString(reply);
         qDebug() << "[API] ERREUR categories:" << error;
-        lastApiError = QStringLiteral("Ошибка API: ") + error;
+        lastApiError = tr("Ошибка API: %1").arg(error);
         showApiErrorAlert();
         startRetryTimer();
         return;

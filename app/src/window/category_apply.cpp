@@ -49,8 +49,8 @@ void ModernWindow::showApplyCategoryDialog(const QString& categoryId, const QStr
 void ModernWindow::applyThumbnailAsWallpaper(const QString& filename, int screenIndex)
 {
     if (filename.isEmpty()) {
-        QMessageBox::warning(this, QStringLiteral("Velmora"),
-                             QStringLiteral("Нет доступной миниатюры для этой категории."), QMessageBox::Ok);
+        QMessageBox::warning(this, QStringLiteral("Velmora"), tr("Нет доступной миниатюры для этой категории."),
+                             QMessageBox::Ok);
         return;
     }
     downloadAndApplyWallpaper(filename, screenIndex);
@@ -149,10 +149,10 @@ void ModernWindow::showCategoryApplied(bool accepted)
     // A desktop that refused the picture, or a composite that could not be
     // built, is no success.
     if (!accepted) {
-        statusLabel->setText(QStringLiteral("Не удалось применить обои"));
+        showStatus([] { return tr("Не удалось применить обои"); });
         statusLabel->setStyleSheet(QStringLiteral("color: #d14836; font-weight: bold;"));
         return;
     }
-    statusLabel->setText(QStringLiteral("Обои успешно применены!"));
+    showStatus([] { return tr("Обои успешно применены!"); });
     statusLabel->setStyleSheet(QStringLiteral("color: #2196F3; font-weight: bold;"));
 }

@@ -110,7 +110,8 @@ void ModernWindow::setupCategoriesTab()
     scrollArea->setWidget(categoriesWidget);
     layout->addWidget(scrollArea);
 
-    tabWidget->addTab(page, QStringLiteral("Категории"));
+    const int tab = tabWidget->addTab(page, QString());
+    keepTranslated(page, [this, tab] { tabWidget->setTabText(tab, tr("Категории")); });
 }
 
 void ModernWindow::displayCategories(const QJsonArray& categories)
@@ -159,13 +160,19 @@ void ModernWindow::createCategoryWidget(const QString& name, const QString& id, 
     auto* container = new QWidget(frame);
     container->setFixedSize(165, 90);
     container->setStyleSheet(QStringLiteral("background: transparent;"));
-    auto* thumbnailLabel = new QLabel(QStringLiteral("Миниатюра\n") + name, container);
+    auto* thumbnailLabel = new QLabel(container);
+    // Until its picture comes, the tile names it in words.
+    keepTranslated(thumbnailLabel, [thumbnailLabel, name] {
+        if (thumbnailLabel->pixmap().isNull())
+            thumbnailLabel->setText(tr("Миниатюра\n%1").arg(name));
+    });
     thumbnailLabel->setObjectName(QStringLiteral("thumbnailLabel"));
     thumbnailLabel->setGeometry(0, 0, 165, 90);
     thumbnailLabel->setAlignment(Qt::AlignCenter);
     thumbnailLabel->setWordWrap(true);
 
-    auto* applyButton = new QPushButton(QStringLiteral("Применить"), container);
+    auto* applyButton = new QPushButton(container);
+    keepTranslated(applyButton, [applyButton] { applyButton->setText(tr("Применить")); });
     applyButton->setObjectName(QStringLiteral("applyBtn_") + id);
     applyButton->setGeometry(37, 30, 90, 30);
     applyButton->setCursor(Qt::PointingHandCursor);

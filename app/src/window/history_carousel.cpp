@@ -103,7 +103,8 @@ void ModernWindow::refreshHistoryCarousel()
         return;
     clearHistoryCarousel();
     if (currentHistoryEntries.isEmpty()) {
-        auto* empty = new QLabel(QStringLiteral("Aucun historique disponible"), historyCarouselWidget);
+        auto* empty = new QLabel(historyCarouselWidget);
+        keepTranslated(empty, [empty] { empty->setText(tr("Aucun historique disponible")); });
         empty->setObjectName(QStringLiteral("historyEmptyLabel"));
         empty->setAlignment(Qt::AlignCenter);
         // Expanding, so that the left-aligned strip gives it the whole width to centre in.
@@ -235,8 +236,8 @@ void ModernWindow::onApplyHistoryClicked()
 {
     if (selectedHistoryImagePath.isEmpty()) {
         QMessageBox box(this);
-        box.setWindowTitle(QStringLiteral("Требуется выбор"));
-        box.setText(QStringLiteral("Пожалуйста, выберите изображение из истории."));
+        box.setWindowTitle(tr("Требуется выбор"));
+        box.setText(tr("Пожалуйста, выберите изображение из истории."));
         box.setIcon(QMessageBox::Information);
         box.setStandardButtons(QMessageBox::Ok);
         box.setStyleSheet(QString::fromUtf8(kInformationBoxStyle));
@@ -281,7 +282,7 @@ void ModernWindow::applyHistoryImageToScreens(const QList<int>& screens, const Q
         redownloadHistoryImage(QFileInfo(picked).fileName(), screens);
         return;
     }
-    statusLabel->setText(QStringLiteral("Применение обоев..."));
+    showStatus([] { return tr("Применение обоев..."); });
 
     QMap<int, QString> wallpapers;
     for (int screen : screens)
@@ -303,7 +304,7 @@ void ModernWindow::applyHistoryImageToScreens(const QList<int>& screens, const Q
         for (int screen : screens)
             requests.append(filingRequest(screen, picked, triggerWord(ChangeTrigger::History)));
         fileIntoHistory(requests, [this] {
-            statusLabel->setText(QStringLiteral("Обои успешно применены!"));
+            showStatus([] { return tr("Обои успешно применены!"); });
             runChangeHook();
         });
     });
@@ -311,7 +312,7 @@ void ModernWindow::applyHistoryImageToScreens(const QList<int>& screens, const Q
 
 void ModernWindow::redownloadHistoryImage(const QString& filename, const QList<int>& screens)
 {
-    statusLabel->setText(QStringLiteral("Загрузка изображения из API..."));
+    showStatus([] { return tr("Загрузка изображения из API..."); });
     // The name becomes a request and a file in a monitor's folder.
     if (!isSafeServiceFileName(filename))
         return;

@@ -104,7 +104,7 @@ bool ModernWindow::markPictureFavourite(const QString& filedPath, QString* whyNo
         if (copied)
             return;
         qDebug() << "[MARKS] Copie du favori impossible:" << target;
-        statusLabel->setText(tr("Не удалось скопировать в избранное: %1").arg(target));
+        showStatus(tr("Не удалось скопировать в избранное: %1").arg(target));
     };
     // Only the newest picture of a monitor stays in its folder: an older one is fetched again.
     const QFileInfo source(filedPath);
@@ -198,14 +198,14 @@ void ModernWindow::showHistoryThumbnailMenu(QPushButton* button, const QPoint& p
     QAction* favourite = menu->addAction(tr("Добавить в избранное"), this, [this, filed] {
         QString why;
         if (!markPictureFavourite(filed, &why))
-            statusLabel->setText(why);
+            showStatus(why);
     });
     favourite->setObjectName(QStringLiteral("addFavouriteAction"));
     favourite->setEnabled(!pictureMarks().isFavourite(fileName));
     QAction* never = menu->addAction(tr("Больше не показывать"), this, [this, fileName] {
         QString why;
         if (!markPictureNeverAgain(fileName, &why))
-            statusLabel->setText(why);
+            showStatus(why);
     });
     never->setObjectName(QStringLiteral("neverAgainAction"));
     never->setEnabled(!pictureMarks().isNeverAgain(fileName));
@@ -225,14 +225,17 @@ QWidget* ModernWindow::createChangeHookRow(QWidget* parent)
     auto* row = new QWidget(parent);
     auto* layout = new QVBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* label = new QLabel(tr("Команда после каждой смены обоев"), row);
+    auto* label = new QLabel(row);
     label->setObjectName(QStringLiteral("settingsToggleLabel"));
     label->setWordWrap(true);
     layout->addWidget(label);
     changeHookEdit = new QLineEdit(row);
     changeHookEdit->setObjectName(QStringLiteral("changeHookEdit"));
-    changeHookEdit->setPlaceholderText(tr("Выключено"));
-    changeHookEdit->setToolTip(tr("Запускается без оболочки; путь к обоям передаётся последним аргументом"));
+    keepTranslated(label, [this, label] {
+        label->setText(tr("Команда после каждой смены обоев"));
+        changeHookEdit->setPlaceholderText(tr("Выключено"));
+        changeHookEdit->setToolTip(tr("Запускается без оболочки; путь к обоям передаётся последним аргументом"));
+    });
     layout->addWidget(changeHookEdit);
     connect(changeHookEdit, &QLineEdit::textChanged, this, &ModernWindow::onSettingsChanged);
     return row;

@@ -55,31 +55,42 @@ void ModernWindow::setupRemoteControl()
 {
     // Above "Выйти": the entries of the control menu, filled afresh each time it opens.
     QAction* quitAction = trayMenu->actions().isEmpty() ? nullptr : trayMenu->actions().constLast();
-    auto* nextAction = new QAction(tr("Следующие обои"), trayMenu);
+    auto* nextAction = new QAction(trayMenu);
     nextAction->setObjectName(QStringLiteral("trayNextAction"));
     connect(nextAction, &QAction::triggered, this, [this] { startChangeFor({}, ChangeTrigger::Manual); });
-    trayNextScreenMenu = new QMenu(tr("Следующие обои на экране"), trayMenu);
+    trayNextScreenMenu = new QMenu(trayMenu);
     trayNextScreenMenu->setObjectName(QStringLiteral("trayNextScreenMenu"));
 
-    auto* pauseMenu = new QMenu(tr("Приостановить смену"), trayMenu);
+    auto* pauseMenu = new QMenu(trayMenu);
     pauseMenu->setObjectName(QStringLiteral("trayPauseMenu"));
-    QAction* hourAction = pauseMenu->addAction(tr("На 1 час"));
+    QAction* hourAction = pauseMenu->addAction(QString());
     hourAction->setObjectName(QStringLiteral("trayPauseHourAction"));
     connect(hourAction, &QAction::triggered, this,
             [this] { setUserPause(UserPause::forSeconds(QDateTime::currentDateTimeUtc(), 3600)); });
-    QAction* tomorrowAction = pauseMenu->addAction(tr("До завтра"));
+    QAction* tomorrowAction = pauseMenu->addAction(QString());
     tomorrowAction->setObjectName(QStringLiteral("trayPauseTomorrowAction"));
     connect(tomorrowAction, &QAction::triggered, this,
             [this] { setUserPause(UserPause::untilTomorrow(QDateTime::currentDateTime())); });
-    QAction* resumedAction = pauseMenu->addAction(tr("До возобновления"));
+    QAction* resumedAction = pauseMenu->addAction(QString());
     resumedAction->setObjectName(QStringLiteral("trayPauseUntilResumedAction"));
     connect(resumedAction, &QAction::triggered, this, [this] { setUserPause(UserPause::untilResumed()); });
-    trayResumeAction = new QAction(tr("Возобновить смену"), trayMenu);
+    trayResumeAction = new QAction(trayMenu);
     trayResumeAction->setObjectName(QStringLiteral("trayResumeAction"));
     connect(trayResumeAction, &QAction::triggered, this, [this] { setUserPause({}); });
 
-    trayPicturesMenu = new QMenu(tr("Текущие изображения"), trayMenu);
+    trayPicturesMenu = new QMenu(trayMenu);
     trayPicturesMenu->setObjectName(QStringLiteral("trayPicturesMenu"));
+    // Each entry with its own accelerator, none shared with "Показать" and "Выйти".
+    keepTranslated(trayMenu, [=, this] {
+        nextAction->setText(tr("&Следующие обои"));
+        trayNextScreenMenu->setTitle(tr("Следующие обои на &экране"));
+        pauseMenu->setTitle(tr("&Приостановить смену"));
+        hourAction->setText(tr("На &1 час"));
+        tomorrowAction->setText(tr("До &завтра"));
+        resumedAction->setText(tr("До &возобновления"));
+        trayResumeAction->setText(tr("&Возобновить смену"));
+        trayPicturesMenu->setTitle(tr("&Текущие изображения"));
+    });
 
     trayMenu->insertAction(quitAction, nextAction);
     trayMenu->insertMenu(quitAction, trayNextScreenMenu);
@@ -169,7 +180,7 @@ int ModernWindow::screenNamed(const QString& screen, QString* error) const
         if (getScreenUniqueId(index) == screen)
             return index;
     }
-    *error = QStringLiteral("no such screen: %1 (screens 1 to %2, or their ids from --status)").arg(screen).arg(count);
+    *error = tr("no such screen: %1 (screens 1 to %2, or their ids from --status)").arg(screen).arg(count);
     return -1;
 }
 
@@ -187,15 +198,15 @@ RemoteReply ModernWindow::runRemoteCommand(const RemoteCommand& command)
     switch (command.kind) {
     case RemoteCommand::Kind::Next: {
         if (currentMultiDownload)
-            return refused(QStringLiteral("a change is already in flight"));
+            return refused(tr("a change is already in flight"));
         QList<int> screens;
         if (screen >= 0 && connectedScreenCount() > 1) {
             if (!isMultiScreenMode())
-                return refused(QStringLiteral("one screen changes alone only with a different picture on each "
-                                              "screen (settings tab)"));
+                return refused(tr("one screen changes alone only with a different picture on each "
+                                  "screen (settings tab)"));
             screens = {screen};
         } else if (isMultiScreenMode() && screenSelector->getSelectedScreens().isEmpty()) {
-            return refused(QStringLiteral("no screen is selected for changes"));
+            return refused(tr("no screen is selected for changes"));
         }
         startChangeFor(screens, ChangeTrigger::Manual);
         return {RemoteReply::Done, {}, {}};
@@ -204,16 +215,16 @@ RemoteReply ModernWindow::runRemoteCommand(const RemoteCommand& command)
         const QDateTime now = QDateTime::currentDateTimeUtc();
         setUserPause(command.pauseSeconds > 0 ? UserPause::forSeconds(now, command.pauseSeconds)
                                               : UserPause::untilResumed());
-        const QString until = userPause.isUntilResumed()
-                                  ? QStringLiteral("until resumed")
-                                  : QStringLiteral("until ") + userPause.until().toLocalTime().toString(Qt::ISODate);
-        return {RemoteReply::Done, QStringLiteral("changes paused ") + until, {}};
+        const QString message =
+            userPause.isUntilResumed()
+                ? tr("changes paused until resumed")
+                : tr("changes paused until %1").arg(userPause.until().toLocalTime().toString(Qt::ISODate));
+        return {RemoteReply::Done, message, {}};
     }
     case RemoteCommand::Kind::Resume: {
         const bool wasPaused = userPause.isActive();
         setUserPause({});
-        return {
-            RemoteReply::Done, wasPaused ? QStringLiteral("changes resumed") : QStringLiteral("was not paused"), {}};
+        return {RemoteReply::Done, wasPaused ? tr("changes resumed") : tr("was not paused"), {}};
     }
     case RemoteCommand::Kind::Favourite:
     case RemoteCommand::Kind::NeverAgain: {
@@ -226,7 +237,7 @@ RemoteReply ModernWindow::runRemoteCommand(const RemoteCommand& command)
                 screens.append(index);
         } else {
             // Changing every screen for one unwanted picture would surprise.
-            return refused(QStringLiteral("several screens: name the one with --screen"));
+            return refused(tr("several screens: name the one with --screen"));
         }
         for (int index : screens) {
             if (!(favourite ? markFavourite(index, &error) : markNeverAgain(index, &error)))
@@ -333,7 +344,7 @@ QString ModernWindow::statusJson() const
     if (dueSchedule && dueSchedule->rule().isTimed() && !dueSchedule->isHeld() && dueSchedule->due().isValid())
         nextChange = dueSchedule->due().toLocalTime().toString(Qt::ISODate);
     const QJsonObject schedule{
-        {QStringLiteral("frequency"), frequencyCombo->currentText()},
+        {QStringLiteral("frequency"), frequencyCombo->currentData().toString()},
         {QStringLiteral("intervalSeconds"), interval > 0 ? QJsonValue(interval) : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("manualOnly"), interval == -1},
         {QStringLiteral("atNextStart"), interval == 0},
@@ -375,7 +386,8 @@ void ModernWindow::addGlobalShortcutRow(QVBoxLayout* layout, QWidget* parent)
     if (!environment.platform->supportsGlobalShortcut())
         return;
     auto* row = new QHBoxLayout();
-    auto* label = new QLabel(tr("Клавиши для смены обоев"), parent);
+    auto* label = new QLabel(parent);
+    keepTranslated(label, [label] { label->setText(tr("Клавиши для смены обоев")); });
     label->setObjectName(QStringLiteral("globalShortcutLabel"));
     row->addWidget(label);
     row->addStretch();
@@ -412,4 +424,16 @@ bool ModernWindow::isGlobalShortcutPressed(const QByteArray& eventType, void* me
         return false;
     startChangeFor({}, ChangeTrigger::Manual);
     return true;
+}
+
+void ModernWindow::retranslateRemoteControl()
+{
+    // The per-screen entries and the pause's tooltip are drawn afresh.
+    if (!trayNextScreenMenu)
+        return;
+    fillTrayControlMenus();
+    if (userPause.isActive())
+        showUserPause();
+    else if (trayIcon)
+        trayIcon->setToolTip(QStringLiteral("Velmora"));
 }

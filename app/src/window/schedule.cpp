@@ -204,3 +204,10 @@ void ModernWindow::onSessionUnlocked()
         return;
     startScheduledChange();
 }
+
+void ModernWindow::retranslateSchedule()
+{
+    // The dial draws its words (manual only, at next start, pause) as it paints.
+    if (countdownWidget)
+        countdownWidget->update();
+}

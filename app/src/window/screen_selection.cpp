@@ -33,13 +33,13 @@ void ModernWindow::initializeScreenDeselectionStates()
 bool ModernWindow::showMultiScreenWarningDialog(const QList<int>& selectedScreens)
 {
     QMessageBox box(this);
-    box.setWindowTitle(QStringLiteral("Применение на несколько экранов"));
-    box.setText(QStringLiteral("Обои будут применены к %1 выбранным экранам.").arg(selectedScreens.size()));
-    box.setInformativeText(QStringLiteral("Хотите продолжить?"));
+    box.setWindowTitle(tr("Применение на несколько экранов"));
+    box.setText(tr("Обои будут применены к %n выбранным экранам.", nullptr, int(selectedScreens.size())));
+    box.setInformativeText(tr("Хотите продолжить?"));
     box.setIcon(QMessageBox::Question);
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
-    auto* dontShowAgain = new QCheckBox(QStringLiteral("Больше не показывать это предупреждение"), &box);
+    auto* dontShowAgain = new QCheckBox(tr("Больше не показывать это предупреждение"), &box);
     dontShowAgain->setObjectName(QStringLiteral("dontShowMultiScreenWarning"));
     box.setCheckBox(dontShowAgain);
     box.setStyleSheet(QStringLiteral("QMessageBox {background-color: #2b2b2b;}"
@@ -73,7 +73,7 @@ void ModernWindow::onMultiScreenToggled(bool enabled)
             onScreenSelectionChanged(screenSelector->getSelectedScreens());
         } else {
             screenSelector->hide();
-            statusLabel->setText(QStringLiteral("Нажмите, чтобы изменить обои"));
+            showStatus([] { return tr("Нажмите, чтобы изменить обои"); });
             // Without the mode every screen is a target again, whatever the
             // hidden selection holds: the button and the schedule come back.
             changeNowButton->setEnabled(!currentMultiDownload);
@@ -92,24 +92,24 @@ void ModernWindow::onScreenSelectionChanged(const QList<int>& selectedScreens)
     if (!screenSelector || screenSelector->screenCount() <= 1)
         return;
     if (selectedScreens.size() == 1) {
-        statusLabel->setText(QStringLiteral("Выбран экран: %1").arg(selectedScreens.first() + 1));
+        showStatus([screen = selectedScreens.first() + 1] { return tr("Выбран экран: %1").arg(screen); });
     } else if (!hasSelection) {
-        statusLabel->setText(QStringLiteral("Нет выбранных экранов\nВыберите хотя бы один экран"));
+        showStatus([] { return tr("Нет выбранных экранов\nВыберите хотя бы один экран"); });
     } else {
         QStringList numbers;
         for (int screen : selectedScreens)
             numbers.append(QString::number(screen + 1));
-        statusLabel->setText(QStringLiteral("Выбраны экраны: ") + numbers.join(QStringLiteral(", ")));
+        showStatus([list = numbers.join(QStringLiteral(", "))] { return tr("Выбраны экраны: %1").arg(list); });
     }
 }
 
 void ModernWindow::onScreenDeselectionBlocked(int screenIndex)
 {
     QMessageBox box(this);
-    box.setWindowTitle(QStringLiteral("Экран без истории"));
-    box.setText(QStringLiteral("Экран %1 нельзя отменить, потому что у него еще нет истории обоев.\n\n"
-                               "Сначала примените хотя бы одни обои к этому экрану, чтобы иметь возможность "
-                               "отменить выбор.")
+    box.setWindowTitle(tr("Экран без истории"));
+    box.setText(tr("Экран %1 нельзя отменить, потому что у него еще нет истории обоев.\n\n"
+                   "Сначала примените хотя бы одни обои к этому экрану, чтобы иметь возможность "
+                   "отменить выбор.")
                     .arg(screenIndex + 1));
     box.setIcon(QMessageBox::Information);
     box.setStandardButtons(QMessageBox::Ok);

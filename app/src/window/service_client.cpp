@@ -195,19 +195,19 @@ void ModernWindow::setupChangeWorkflow()
     ChangeWorkflow* workflow = changeWorkflow.get();
     connect(workflow, &ChangeWorkflow::started, this, [this](int targetCount) {
         changeNowButton->setEnabled(false);
-        changeNowButton->setText(QStringLiteral("🔄 Изменение в процессе..."));
+        changeNowButton->setText(tr("🔄 Изменение в процессе..."));
         if (targetCount == 1)
-            statusLabel->setText(QStringLiteral("Получение случайного изображения..."));
+            showStatus([] { return tr("Получение случайного изображения..."); });
         else
-            statusLabel->setText(QStringLiteral("Получение %1 случайных изображений...").arg(targetCount));
+            showStatus([targetCount] { return tr("Получение %n случайных изображений...", nullptr, targetCount); });
     });
     connect(workflow, &ChangeWorkflow::progress, this, [this](int completed, int total) {
-        statusLabel->setText(QStringLiteral("Images téléchargées: %1/%2").arg(completed).arg(total));
+        showStatus([completed, total] { return tr("Images téléchargées: %1/%2").arg(completed).arg(total); });
     });
     connect(workflow, &ChangeWorkflow::applying, this,
-            [this] { statusLabel->setText(QStringLiteral("Применение обоев...")); });
+            [this] { showStatus([] { return tr("Применение обоев..."); }); });
     connect(workflow, &ChangeWorkflow::downloadFailed, this, [this](const QString& message) {
-        statusLabel->setText(message);
+        showStatus(message);
         statusLabel->setStyleSheet(QStringLiteral("color: #d14836; font-weight: bold;"));
     });
     connect(workflow, &ChangeWorkflow::failed, this, [this](const QString& message) {
@@ -215,13 +215,13 @@ void ModernWindow::setupChangeWorkflow()
         showApiErrorAlert();
         startRetryTimer();
         // The status line keeps its last text; only the banner tells the failure.
-        restoreButton(QString());
+        restoreButton(nullptr);
     });
     connect(workflow, &ChangeWorkflow::refused, this,
-            [this] { restoreButton(QStringLiteral("Erreur lors de l'application")); });
+            [this] { restoreButton(QT_TR_NOOP("Erreur lors de l'application")); });
     connect(workflow, &ChangeWorkflow::succeeded, this, [this] {
         hideApiErrorAlert();
-        restoreButton(QStringLiteral("Succès !"));
+        restoreButton(QT_TR_NOOP("Succès !"));
         runChangeHook();
     });
     connect(workflow, &ChangeWorkflow::displayChangeDue, this, &ModernWindow::handleDeferredDisplayChange);
@@ -294,11 +294,11 @@ void ModernWindow::handleMultiDownloadError(const QString& error)
     changeWorkflow->handleMultiDownloadError(error);
 }
 
-void ModernWindow::restoreButton(const QString& message)
+void ModernWindow::restoreButton(const char* message)
 {
     // Screens deselected while the change ran leave nothing to change.
     changeNowButton->setEnabled(!isMultiScreenMode() || !screenSelector->getSelectedScreens().isEmpty());
-    changeNowButton->setText(QStringLiteral("🖼️ Изменить Сейчас"));
-    if (!message.isEmpty())
-        statusLabel->setText(message);
+    changeNowButton->setText(tr("🖼️ Изменить Сейчас"));
+    if (message)
+        showStatus([message] { return tr(message); });
 }

@@ -4,6 +4,7 @@
 
 #include "config/startup_manager.h"
 #include "core/change_schedule.h"
+#include "core/language.h"
 #include "core/settings_file.h"
 #include "core/settings_keys.h"
 #include "platform/platform_services.h"
@@ -29,6 +30,9 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
+#include <cstddef>
+#include <utility>
+
 namespace {
 
 constexpr int kSpanPosition = 2;
@@ -36,19 +40,58 @@ const QSize kAdjustmentPictureBox(136, 150);
 
 struct AdjustmentMode
 {
-    const char* text;
+    // Source texts; the name's comment is the key, as two modes share a name.
+    struct
+    {
+        const char* source;
+        const char* comment;
+    } text;
     const char* key;
     const char* explanation;
 };
 
 // In the order of the adjustment list, which is the order of the stored position.
 const AdjustmentMode kAdjustmentModes[] = {
-    {"Заполнить", "fill", "Изображение сохраняет пропорции, но обрезается для заполнения экрана"},
-    {"Вписать", "fit", "Изображение сохраняет пропорции, но добавляются черные полосы для размещения на экране"},
-    {"Растянуть", "span", "Изображение растягивается на несколько экранов"},
-    {"Растянуть", "stretch", "Изображение растягивается для заполнения всего экрана, но пропорции не соблюдаются"},
-    {"Мозаика", "tile", "Изображение повторяется для заполнения всего экрана, пропорции сохраняются"},
+    {QT_TRANSLATE_NOOP3("ModernWindow", "Заполнить", "fill"), "fill",
+     QT_TRANSLATE_NOOP("ModernWindow", "Изображение сохраняет пропорции, но обрезается для заполнения экрана")},
+    {QT_TRANSLATE_NOOP3("ModernWindow", "Вписать", "fit"), "fit",
+     QT_TRANSLATE_NOOP("ModernWindow",
+                       "Изображение сохраняет пропорции, но добавляются черные полосы для размещения на экране")},
+    {QT_TRANSLATE_NOOP3("ModernWindow", "Растянуть", "span"), "span",
+     QT_TRANSLATE_NOOP("ModernWindow", "Изображение растягивается на несколько экранов")},
+    {QT_TRANSLATE_NOOP3("ModernWindow", "Растянуть", "stretch"), "stretch",
+     QT_TRANSLATE_NOOP("ModernWindow",
+                       "Изображение растягивается для заполнения всего экрана, но пропорции не соблюдаются")},
+    {QT_TRANSLATE_NOOP3("ModernWindow", "Мозаика", "tile"), "tile",
+     QT_TRANSLATE_NOOP("ModernWindow", "Изображение повторяется для заполнения всего экрана, пропорции сохраняются")},
 };
+
+// The frequency list, in the order of the stored position (ChangeSchedule's).
+const char* const kFrequencyItems[] = {
+    QT_TRANSLATE_NOOP("ModernWindow", "Только ручное изменение"), QT_TRANSLATE_NOOP("ModernWindow", "Каждый час"),
+    QT_TRANSLATE_NOOP("ModernWindow", "Каждые 3 часа"),           QT_TRANSLATE_NOOP("ModernWindow", "Каждые 6 часов"),
+    QT_TRANSLATE_NOOP("ModernWindow", "Каждые 12 часов"),         QT_TRANSLATE_NOOP("ModernWindow", "Каждые 24 часа"),
+    QT_TRANSLATE_NOOP("ModernWindow", "Каждую неделю"),           QT_TRANSLATE_NOOP("ModernWindow", "Другое"),
+    QT_TRANSLATE_NOOP("ModernWindow", "Каждый день в"),
+};
+const char* const kCustomUnits[] = {
+    QT_TRANSLATE_NOOP("ModernWindow", "минут"),
+    QT_TRANSLATE_NOOP("ModernWindow", "часов"),
+    QT_TRANSLATE_NOOP("ModernWindow", "дней"),
+};
+// A toggle row's label keeps its source text here, to be shown again in another language.
+const char* const kSourceTextProperty = "velmoraSourceText";
+
+// Shows a list's items in the language now installed; the selection stays.
+template <std::size_t N> void showItems(QComboBox* combo, const char* const (&sources)[N])
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        if (int(i) < combo->count())
+            combo->setItemText(int(i), ModernWindow::tr(sources[i]));
+        else
+            combo->addItem(ModernWindow::tr(sources[i]), QString::fromUtf8(sources[i]));
+    }
+}
 
 const char* const kSettingsPageStyle = R"(
 QGroupBox {
@@ -205,11 +248,12 @@ QComboBox* makeCombo(const QString& objectName, QWidget* parent)
 }
 
 // A row of the system group: its text, a stretch and the switch.
-ToggleSwitch* addToggleRow(QVBoxLayout* layout, QWidget* parent, const QString& text, const QString& objectName,
+ToggleSwitch* addToggleRow(QVBoxLayout* layout, QWidget* parent, const char* text, const QString& objectName,
                            bool checked)
 {
     auto* row = new QHBoxLayout();
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(ModernWindow::tr(text), parent);
+    label->setProperty(kSourceTextProperty, QByteArray(text));
     label->setObjectName(QStringLiteral("settingsToggleLabel"));
     label->setWordWrap(true);
     row->addWidget(label);
@@ -242,14 +286,13 @@ void ModernWindow::setupSettingsTab()
     pageLayout->setSpacing(15);
 
     // How often the wallpaper changes.
-    auto* frequencyGroup = new QGroupBox(QStringLiteral("Частота изменения"), page);
+    auto* frequencyGroup = new QGroupBox(page);
+    keepTranslated(frequencyGroup, [frequencyGroup] { frequencyGroup->setTitle(tr("Частота изменения")); });
     auto* frequencyLayout = new QVBoxLayout(frequencyGroup);
     frequencyLayout->setSpacing(15);
     frequencyCombo = makeCombo(QStringLiteral("frequencyCombo"), frequencyGroup);
-    frequencyCombo->addItems(
-        {QStringLiteral("Только ручное изменение"), QStringLiteral("Каждый час"), QStringLiteral("Каждые 3 часа"),
-         QStringLiteral("Каждые 6 часов"), QStringLiteral("Каждые 12 часов"), QStringLiteral("Каждые 24 часа"),
-         QStringLiteral("Каждую неделю"), QStringLiteral("Другое"), QStringLiteral("Каждый день в")});
+    // Each item's data is its source text, what --status reports in any language.
+    showItems(frequencyCombo, kFrequencyItems);
     frequencyLayout->addWidget(frequencyCombo);
 
     auto* customFrequencyWidget = new QWidget(frequencyGroup);
@@ -265,7 +308,7 @@ void ModernWindow::setupSettingsTab()
     customValueSpinBox->setEnabled(false);
     customLayout->addWidget(customValueSpinBox);
     customUnitCombo = makeCombo(QStringLiteral("customUnitCombo"), customFrequencyWidget);
-    customUnitCombo->addItems({QStringLiteral("минут"), QStringLiteral("часов"), QStringLiteral("дней")});
+    showItems(customUnitCombo, kCustomUnits);
     customUnitCombo->setFixedWidth(120);
     customUnitCombo->setEnabled(false);
     customLayout->addWidget(customUnitCombo);
@@ -280,16 +323,17 @@ void ModernWindow::setupSettingsTab()
     // When the schedule holds back, and the change on unlock: close rows, one line each.
     auto* scheduleOptions = new QVBoxLayout();
     scheduleOptions->setSpacing(2);
-    pauseFullScreenToggle = addToggleRow(scheduleOptions, frequencyGroup, QStringLiteral("Пауза при полном экране"),
+    pauseFullScreenToggle = addToggleRow(scheduleOptions, frequencyGroup, QT_TR_NOOP("Пауза при полном экране"),
                                          QStringLiteral("pauseFullScreenToggle"), false);
-    pauseOnBatteryToggle = addToggleRow(scheduleOptions, frequencyGroup, QStringLiteral("Пауза от батареи"),
+    pauseOnBatteryToggle = addToggleRow(scheduleOptions, frequencyGroup, QT_TR_NOOP("Пауза от батареи"),
                                         QStringLiteral("pauseOnBatteryToggle"), false);
-    changeOnUnlockToggle = addToggleRow(scheduleOptions, frequencyGroup, QStringLiteral("Смена при разблокировке"),
+    changeOnUnlockToggle = addToggleRow(scheduleOptions, frequencyGroup, QT_TR_NOOP("Смена при разблокировке"),
                                         QStringLiteral("changeOnUnlockToggle"), false);
     frequencyLayout->addLayout(scheduleOptions);
 
     // How the picture sits on the screen.
-    auto* adjustmentGroup = new QGroupBox(QStringLiteral("Режим подгонки изображения"), page);
+    auto* adjustmentGroup = new QGroupBox(page);
+    keepTranslated(adjustmentGroup, [adjustmentGroup] { adjustmentGroup->setTitle(tr("Режим подгонки изображения")); });
     adjustmentGroup->setMinimumHeight(320);
     adjustmentGroup->setFixedWidth(280);
     auto* adjustmentLayout = new QVBoxLayout(adjustmentGroup);
@@ -305,7 +349,7 @@ void ModernWindow::setupSettingsTab()
     adjustmentCombo = makeCombo(QStringLiteral("adjustmentCombo"), selector);
     adjustmentCombo->setFixedWidth(140);
     for (const AdjustmentMode& mode : kAdjustmentModes)
-        adjustmentCombo->addItem(QString::fromUtf8(mode.text), QString::fromLatin1(mode.key));
+        adjustmentCombo->addItem(tr(mode.text.source, mode.text.comment), QString::fromLatin1(mode.key));
     selectorLayout->addWidget(adjustmentCombo, 0, Qt::AlignHCenter);
     auto* imageLabel = new QLabel(selector);
     imageLabel->setObjectName(QStringLiteral("adjustmentImageLabel"));
@@ -329,16 +373,16 @@ void ModernWindow::setupSettingsTab()
     showAdjustmentMode(imageLabel, 0);
 
     // The three switches.
-    auto* systemGroup = new QGroupBox(QStringLiteral("Системные настройки"), page);
+    auto* systemGroup = new QGroupBox(page);
+    keepTranslated(systemGroup, [systemGroup] { systemGroup->setTitle(tr("Системные настройки")); });
     auto* systemLayout = new QVBoxLayout(systemGroup);
     systemLayout->setSpacing(15);
     systemLayout->setContentsMargins(15, 15, 15, 15);
-    startupToggle = addToggleRow(systemLayout, systemGroup, QStringLiteral("Запускать с Windows"),
+    startupToggle = addToggleRow(systemLayout, systemGroup, QT_TR_NOOP("Запускать с Windows"),
                                  QStringLiteral("startupToggle"), true);
-    changeOnStartupToggle =
-        addToggleRow(systemLayout, systemGroup, QStringLiteral("Менять обои\nпри запуске компьютера"),
-                     QStringLiteral("changeOnStartupToggle"), false);
-    multiScreenToggle = addToggleRow(systemLayout, systemGroup, QStringLiteral("Разное изображение на каждом экране"),
+    changeOnStartupToggle = addToggleRow(systemLayout, systemGroup, QT_TR_NOOP("Менять обои\nпри запуске компьютера"),
+                                         QStringLiteral("changeOnStartupToggle"), false);
+    multiScreenToggle = addToggleRow(systemLayout, systemGroup, QT_TR_NOOP("Разное изображение на каждом экране"),
                                      QStringLiteral("multiScreenToggle"), true);
     addGlobalShortcutRow(systemLayout, systemGroup);
     systemLayout->addWidget(createChangeHookRow(systemGroup));
@@ -350,15 +394,21 @@ void ModernWindow::setupSettingsTab()
     leftColumn->addWidget(systemGroup);
     leftColumn->addStretch();
     columns->addLayout(leftColumn, 1);
-    columns->addWidget(adjustmentGroup, 0, Qt::AlignTop);
+    // The language sits under the adjustment, where the column has room.
+    auto* rightColumn = new QVBoxLayout();
+    rightColumn->addWidget(adjustmentGroup);
+    addLanguageRow(rightColumn, page);
+    rightColumn->addStretch();
+    columns->addLayout(rightColumn);
     pageLayout->addLayout(columns);
     pageLayout->addStretch();
 
     auto* buttonRow = new QHBoxLayout();
     buttonRow->addStretch();
-    applyButton = new QPushButton(QStringLiteral("Применить"), page);
+    applyButton = new QPushButton(page);
     applyButton->setObjectName(QStringLiteral("applyButton"));
-    applyButton->setFixedSize(120, 40);
+    applyButton->setFixedHeight(40);
+    keepTranslated(applyButton, [this] { showButtonText(applyButton, QT_TR_NOOP("Применить"), 120); });
     applyButton->setEnabled(false);
     buttonRow->addWidget(applyButton);
     pageLayout->addLayout(buttonRow);
@@ -385,7 +435,8 @@ void ModernWindow::setupSettingsTab()
     connect(multiScreenToggle, &ToggleSwitch::toggled, this, &ModernWindow::onMultiScreenToggled);
     connect(applyButton, &QPushButton::clicked, this, &ModernWindow::onApplySettings);
 
-    tabWidget->addTab(page, QStringLiteral("Настройки"));
+    const int tab = tabWidget->addTab(page, QString());
+    keepTranslated(page, [this, tab] { tabWidget->setTabText(tab, tr("Настройки")); });
 }
 
 void ModernWindow::showAdjustmentMode(QLabel* imageLabel, int index)
@@ -546,6 +597,60 @@ void ModernWindow::updateAdjustmentExplanation(int index)
     if (!adjustmentExplanationLabel)
         return;
     const bool known = index >= 0 && index < int(std::size(kAdjustmentModes));
-    adjustmentExplanationLabel->setText(known ? QString::fromUtf8(kAdjustmentModes[index].explanation)
-                                              : QStringLiteral("Выбранный режим подгонки"));
+    adjustmentExplanationLabel->setText(known ? tr(kAdjustmentModes[index].explanation)
+                                              : tr("Выбранный режим подгонки"));
+}
+
+void ModernWindow::addLanguageRow(QVBoxLayout* layout, QWidget* parent)
+{
+    auto* group = new QGroupBox(parent);
+    group->setObjectName(QStringLiteral("languageGroup"));
+    group->setFixedWidth(280);
+    keepTranslated(group, [group] { group->setTitle(tr("Язык")); });
+    auto* row = new QHBoxLayout(group);
+    row->setContentsMargins(15, 10, 15, 10);
+    languageCombo = makeCombo(QStringLiteral("languageCombo"), group);
+    // The languages' own names are never translated; the other two items are.
+    const std::pair<Language, const char*> items[] = {
+        {Language::AsDesigned, QT_TR_NOOP("Как задумано")},
+        {Language::English, nullptr},
+        {Language::French, nullptr},
+        {Language::Russian, nullptr},
+        {Language::System, QT_TR_NOOP("System")},
+    };
+    const QString names[] = {QString(), QStringLiteral("English"), QStringLiteral("Français"),
+                             QStringLiteral("Русский"), QString()};
+    for (std::size_t i = 0; i < std::size(items); ++i)
+        languageCombo->addItem(items[i].second ? tr(items[i].second) : names[i], int(items[i].first));
+    keepTranslated(languageCombo, [this] {
+        languageCombo->setItemText(0, tr("Как задумано"));
+        languageCombo->setItemText(4, tr("System"));
+    });
+    const int stored = languageCombo->findData(int(LanguageSetting::stored()));
+    languageCombo->setCurrentIndex(stored < 0 ? 0 : stored);
+    row->addWidget(languageCombo);
+    layout->addWidget(group);
+    // Applied and kept at once, like the key row: no restart, no save button.
+    connect(languageCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
+        const auto language = Language(languageCombo->itemData(index).toInt());
+        LanguageSetting::store(language);
+        applyLanguage(language);
+    });
+}
+
+void ModernWindow::retranslateSettingsTab()
+{
+    showItems(frequencyCombo, kFrequencyItems);
+    showItems(customUnitCombo, kCustomUnits);
+    for (int i = 0; i < int(std::size(kAdjustmentModes)) && i < adjustmentCombo->count(); ++i)
+        adjustmentCombo->setItemText(i, tr(kAdjustmentModes[i].text.source, kAdjustmentModes[i].text.comment));
+    // The picture's stand-in text (when it is missing) and the explanation.
+    if (auto* imageLabel = tabWidget->findChild<QLabel*>(QStringLiteral("adjustmentImageLabel")))
+        showAdjustmentMode(imageLabel, adjustmentCombo->currentIndex());
+    const QWidget* page = tabWidget->findChild<QWidget*>(QStringLiteral("settingsPage"));
+    for (QLabel* label : page->findChildren<QLabel*>()) {
+        const QByteArray source = label->property(kSourceTextProperty).toByteArray();
+        if (!source.isEmpty())
+            label->setText(tr(source.constData()));
+    }
 }
