@@ -101,6 +101,7 @@ void ModernWindow::setupUI()
     setupCategoriesTab();
     setupSettingsTab();
     mainLayout->addWidget(tabWidget);
+    setupAccessibility();
 }
 
 void ModernWindow::setupSystemTray()
