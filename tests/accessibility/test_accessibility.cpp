@@ -121,6 +121,8 @@ private Q_SLOTS:
         TestScreens::apply({{"A", 0, 0, 1920, 1080}, {"B", 1920, 0, 1280, 1024}});
         openSettings().clear();
         QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
+        QDir(PathHelper::getHistoryDirectory()).removeRecursively();
+        QDir(PathHelper::getWallpapersDirectory()).removeRecursively();
         heard.clear();
     }
 
