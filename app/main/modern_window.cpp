@@ -105,6 +105,7 @@ void ModernWindow::setupUI()
     setupCategoriesTab();
     setupSettingsTab();
     mainLayout->addWidget(tabWidget);
+    setupAccessibility();
 }
 
 void ModernWindow::setupSystemTray()

@@ -280,6 +280,12 @@ private:
     // The thumbnail's context menu, and its star when the picture is a favourite.
     void decorateHistoryThumbnail(QPushButton* button);
     void showHistoryThumbnailMenu(QPushButton* button, const QPoint& position);
+    // Keyboard and screen readers (window/accessibility.cpp): set up once the
+    // tabs are built; the texts again after a change of language.
+    void setupAccessibility();
+    void updateAccessibleTexts();
+    // A history thumbnail's spoken name (date, category, monitor) and its place in the tab order.
+    void describeHistoryThumbnail(QPushButton* button);
     // The settings tab's line for the command.
     QWidget* createChangeHookRow(QWidget* parent);
     // Starts the user's command, if any, for what the screens show now; never waited for.

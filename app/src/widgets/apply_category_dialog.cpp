@@ -98,6 +98,7 @@ ApplyCategoryDialog::ApplyCategoryDialog(const QString& categoryId, const QStrin
         for (int i = 0; i < screenCount; ++i)
             screenCombo->addItem(tr("Экран %1").arg(i + 1), i);
         screenCombo->setCurrentIndex(0);
+        target->setBuddy(screenCombo);
         layout->addWidget(screenCombo);
     }
     layout->addSpacing(10);

@@ -28,6 +28,8 @@ QString startupText()
 CountdownWidget::CountdownWidget(QWidget* parent) : QWidget(parent)
 {
     setFixedSize(240, 200);
+    // Reachable from the keyboard, so that a screen reader can read the time left.
+    setFocusPolicy(Qt::StrongFocus);
     m_timer = new QTimer(this);
     connect(m_timer, &QTimer::timeout, this, &CountdownWidget::updateCountdown);
     m_timer->start(kTickMs);
@@ -72,6 +74,11 @@ void CountdownWidget::resumeCountdown()
     m_isPaused = false;
     scheduleExpiry();
     update();
+}
+
+int CountdownWidget::totalSeconds() const
+{
+    return m_totalSeconds;
 }
 
 bool CountdownWidget::isPaused() const
@@ -235,6 +242,11 @@ void CountdownWidget::paintEvent(QPaintEvent*)
         paintPanel(painter, 100, startupText());
     else
         paintDial(painter);
+    if (hasFocus()) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor(0xff, 0xff, 0xff), 2, Qt::DashLine));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 8, 8);
+    }
 }
 
 void CountdownWidget::paintPanel(QPainter& painter, int bottomTrim, const QString& text)

@@ -34,6 +34,9 @@ public:
     // manual only, at the next start).
     int secondsUntilExpiry() const;
 
+    // The full interval the dial counts down from (-1 manual only, 0 next start).
+    int totalSeconds() const;
+
     // The text the widget shows now: a panel text, "PAUSE" or the time left.
     QString displayText() const;
 

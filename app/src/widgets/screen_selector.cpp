@@ -1,6 +1,8 @@
 #include "screen_selector.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -17,6 +19,7 @@ constexpr qreal cornerRadius = 6;
 ScreenSelector::ScreenSelector(QWidget* parent) : QWidget(parent)
 {
     setFixedHeight(barHeight);
+    setFocusPolicy(Qt::StrongFocus);
     setupScreens();
     setupUI();
     for (int i = 0; i < m_screenCount; ++i)
@@ -40,6 +43,13 @@ void ScreenSelector::setScreenSelected(int screenIndex, bool selected)
         return;
     m_selectedScreens[screenIndex] = selected;
     update();
+    if (QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.selected = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        event.setChild(screenIndex);
+        QAccessible::updateAccessibility(&event);
+    }
     Q_EMIT screenSelectionChanged(getSelectedScreens());
 }
 
@@ -84,6 +94,7 @@ void ScreenSelector::refresh()
     const QMap<int, bool> oldDeselectable = m_canBeDeselected;
     setupScreens();
     setupUI();
+    m_focusedScreen = std::min(m_focusedScreen, m_screenCount - 1);
     m_selectedScreens.clear();
     m_canBeDeselected.clear();
     for (int i = 0; i < m_screenCount; ++i) {
@@ -128,6 +139,14 @@ void ScreenSelector::paintEvent(QPaintEvent*)
         if (!canScreenBeDeselected(i))
             painter.drawText(tab.adjusted(0, 0, -5, 0), Qt::AlignRight | Qt::AlignTop, QStringLiteral("🔒"));
     }
+
+    // The keyboard's tab: a ring inside it.
+    if (hasFocus()) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor(QStringLiteral("#ffffff")), 2, Qt::DashLine));
+        painter.drawRoundedRect(QRectF(m_focusedScreen * tabWidth, 0, tabWidth, height()).adjusted(3, 3, -3, -3),
+                                cornerRadius / 2, cornerRadius / 2);
+    }
 }
 
 void ScreenSelector::mousePressEvent(QMouseEvent* event)
@@ -141,10 +160,62 @@ void ScreenSelector::mousePressEvent(QMouseEvent* event)
     const int index = int(std::trunc(event->position().x())) / tabWidth;
     if (index < 0 || index >= m_screenCount)
         return;
+    m_focusedScreen = index;
+    update();
+    toggleScreen(index);
+}
+
+int ScreenSelector::focusedScreen() const
+{
+    return m_focusedScreen;
+}
+
+void ScreenSelector::toggleScreen(int index)
+{
+    if (index < 0 || index >= m_screenCount)
+        return;
     if (!isScreenSelected(index))
         setScreenSelected(index, true);
     else if (canScreenBeDeselected(index))
         setScreenSelected(index, false);
     else
         Q_EMIT screenDeselectionBlocked(index);
+}
+
+void ScreenSelector::keyPressEvent(QKeyEvent* event)
+{
+    int target = m_focusedScreen;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        target = std::max(0, m_focusedScreen - 1);
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        target = std::min(m_screenCount - 1, m_focusedScreen + 1);
+        break;
+    case Qt::Key_Home:
+        target = 0;
+        break;
+    case Qt::Key_End:
+        target = m_screenCount - 1;
+        break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        toggleScreen(m_focusedScreen);
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (target == m_focusedScreen)
+        return;
+    m_focusedScreen = target;
+    update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(target);
+        QAccessible::updateAccessibility(&focus);
+    }
 }

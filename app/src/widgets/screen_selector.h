@@ -24,6 +24,12 @@ public:
 
     int screenCount() const;
 
+    // What a click on a tab does: selects it, deselects it when allowed, or
+    // reports the blocked attempt. The keyboard and screen readers come here too.
+    void toggleScreen(int screenIndex);
+    // The tab the keyboard is on (arrow keys move it, Space toggles it).
+    int focusedScreen() const;
+
     // Re-reads the screens after a display change. Known screens keep their
     // flags; new ones come selected and deselectable.
     void refresh();
@@ -35,6 +41,7 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void setupScreens();
@@ -44,4 +51,5 @@ private:
     QMap<int, bool> m_selectedScreens;
     QMap<int, bool> m_canBeDeselected;
     bool m_isRefreshing = false;
+    int m_focusedScreen = 0;
 };

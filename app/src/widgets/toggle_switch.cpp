@@ -1,6 +1,8 @@
 #include "toggle_switch.h"
 
+#include <QAccessible>
 #include <QEasingCurve>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPropertyAnimation>
@@ -13,6 +15,7 @@ ToggleSwitch::ToggleSwitch(QWidget* parent) : QWidget(parent)
 {
     setFixedSize(54, 30);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
 
     m_animation = new QPropertyAnimation(this, "animationProgress", this);
     m_animation->setDuration(kAnimationMs);
@@ -34,6 +37,12 @@ void ToggleSwitch::setChecked(bool checked)
     m_animation->setStartValue(m_animationProgress);
     m_animation->setEndValue(checked ? 1.0 : 0.0);
     m_animation->start();
+    if (QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
+    }
     Q_EMIT toggled(m_checked);
 }
 
@@ -69,9 +78,29 @@ void ToggleSwitch::paintEvent(QPaintEvent*)
 
     painter.setBrush(QColor(0xff, 0xff, 0xff));
     painter.drawEllipse(QRect(buttonX, buttonY, buttonSize, buttonSize));
+
+    // The keyboard's place: a ring in the margin around the track.
+    if (hasFocus()) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor(0xff, 0xff, 0xff), 2));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 14, 14);
+    }
 }
 
 void ToggleSwitch::mousePressEvent(QMouseEvent*)
 {
     setChecked(!isChecked());
+}
+
+void ToggleSwitch::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        setChecked(!isChecked());
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }

@@ -27,6 +27,8 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    // Space and Enter toggle, as a click does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool m_checked = false;

@@ -4,6 +4,7 @@
 #include "modern_window.h"
 
 #include "widgets/countdown_widget.h"
+#include "widgets/history_strip.h"
 #include "widgets/screen_selector.h"
 
 #include <QHBoxLayout>
@@ -334,7 +335,7 @@ void ModernWindow::setupApplicationTab()
     historyCarouselScrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     historyCarouselScrollArea->setStyleSheet(
         QStringLiteral("QScrollArea {background-color: #2b2b2b;border: 1px solid #555555;border-radius: 4px;}"));
-    historyCarouselWidget = new QWidget();
+    historyCarouselWidget = new HistoryStrip();
     historyCarouselLayout = new QHBoxLayout(historyCarouselWidget);
     historyCarouselLayout->setContentsMargins(10, 10, 10, 10);
     historyCarouselLayout->setSpacing(10);

@@ -7,6 +7,7 @@
 #include "core/picture_check.h"
 #include "core/service_file_name.h"
 #include "utils/path_helper.h"
+#include "widgets/history_strip.h"
 #include "widgets/screen_selector.h"
 
 #include <QDebug>
@@ -130,7 +131,7 @@ void ModernWindow::clearHistoryCarousel()
 
 void ModernWindow::addThumbnailToCarousel(const QString& filename, int screenIndex)
 {
-    auto* button = new QPushButton(historyCarouselWidget);
+    auto* button = new HistoryThumbnail(historyCarouselWidget);
     button->setObjectName(QStringLiteral("historyThumbnail"));
     button->setCheckable(true);
     button->setFixedSize(thumbnailButtonSize);
@@ -142,6 +143,7 @@ void ModernWindow::addThumbnailToCarousel(const QString& filename, int screenInd
     connect(button, &QPushButton::clicked, this, [this, button] { onHistoryThumbnailClicked(button); });
     historyCarouselLayout->addWidget(button);
     decorateHistoryThumbnail(button);
+    describeHistoryThumbnail(button);
     loadHistoryThumbnail(filename, button);
 }
 

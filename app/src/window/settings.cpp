@@ -261,6 +261,7 @@ ToggleSwitch* addToggleRow(QVBoxLayout* layout, QWidget* parent, const char* tex
     auto* toggle = new ToggleSwitch(parent);
     toggle->setObjectName(objectName);
     toggle->setChecked(checked);
+    label->setBuddy(toggle);
     row->addWidget(toggle);
     layout->addLayout(row);
     return toggle;
