@@ -106,10 +106,11 @@ struct Run
 // The tiles in view, once there are any, all show their picture; their count, or -1.
 int screenfulShown(const ModernWindow& window)
 {
+    const QWidget* view = window.findChild<QScrollArea*>(QStringLiteral("scrollArea"))->viewport();
     const auto labels = window.findChildren<QLabel*>(QStringLiteral("thumbnailLabel"));
     int inView = 0;
     for (const QLabel* label : labels) {
-        if (label->visibleRegion().isEmpty())
+        if (!label->isVisible() || !view->rect().intersects({label->mapTo(view, QPoint()), label->size()}))
             continue;
         if (label->pixmap().isNull())
             return -1;

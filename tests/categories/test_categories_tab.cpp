@@ -12,6 +12,7 @@
 #include <QGridLayout>
 #include <QImage>
 #include <QPointer>
+#include <QScrollArea>
 
 using namespace categories_test;
 using Access = ModernWindowTestAccess;
@@ -215,14 +216,20 @@ private Q_SLOTS:
         const auto shown = [](const QFrame* tile) {
             return !tile->findChild<QLabel*>("thumbnailLabel")->pixmap().isNull();
         };
-        QList<QFrame*> inView;
-        for (QFrame* tile : all) {
-            if (!tile->visibleRegion().isEmpty())
-                inView << tile;
-        }
-        QVERIFY(!inView.isEmpty() && inView.size() < 18);
+        const QWidget* view = window->findChild<QScrollArea*>("scrollArea")->viewport();
+        const auto tilesInView = [&all, view] {
+            QList<QFrame*> inView;
+            for (QFrame* tile : all) {
+                if (tile->isVisible() && view->rect().intersects({tile->mapTo(view, QPoint()), tile->size()}))
+                    inView << tile;
+            }
+            return inView;
+        };
+        // Laid out: the grid reaches below the view.
+        QTRY_VERIFY_WITH_TIMEOUT(all.last()->mapTo(view, QPoint()).y() > view->height(), timeoutMs);
+        const QList<QFrame*> inView = tilesInView();
+        QVERIFY(inView.size() < 18);
         QTRY_VERIFY_WITH_TIMEOUT(std::all_of(inView.cbegin(), inView.cend(), shown), timeoutMs);
-        QTRY_VERIFY_WITH_TIMEOUT(g_messages.contains(upToDate), timeoutMs);
         // The visible rows plus one row of three.
         QVERIFY2(service.log().count("/mini/") <= inView.size() + 3, qPrintable(service.log()));
         QVERIFY(!shown(all.last()));
@@ -247,7 +254,6 @@ private Q_SLOTS:
         QCOMPARE(openSettings().value("categoryRatings/" + id).toInt(), -1);
         QCOMPARE(tile->text(QAccessible::Description), QStringLiteral("Категория отключена"));
         QVERIFY(child(*window, qPrintable("disableIcon_" + id)));
-        QVERIFY(service.log().count("/mini/") < 30);
     }
 
     void hoverShowsPanelAndApply_data()

@@ -169,10 +169,11 @@ void CategoryThumbnails::fetch(size_t i, bool thumbnail)
         const QString path = m_folder + QLatin1Char('/') + filename;
         m_decoder.run(
             this,
-            [bytes = reply->readAll(), path, box = m_geometry.box, folder = m_folder, limit = cacheLimit()] {
+            [this, bytes = reply->readAll(), path, box = m_geometry.box, folder = m_folder, limit = cacheLimit()] {
                 QImage picture;
                 if (!picture.loadFromData(bytes))
                     return picture;
+                const std::lock_guard<std::mutex> lock(m_cacheFolder);
                 saveImageFile(picture, path, ImageFileWrite::Plain);
                 FileHousekeeping::keepNewestFiles(folder, limit);
                 return fitted(picture, box);
@@ -211,7 +212,8 @@ void CategoryThumbnails::trimCacheSoon()
 {
     m_decoder.run(
         this,
-        [folder = m_folder, limit = cacheLimit()] {
+        [this, folder = m_folder, limit = cacheLimit()] {
+            const std::lock_guard<std::mutex> lock(m_cacheFolder);
             FileHousekeeping::keepNewestFiles(folder, limit);
             return 0;
         },

@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 class QLabel;
@@ -87,5 +88,8 @@ private:
     int m_catalogueSize = 0;
     quint64 m_generation = 0;
     bool m_refreshPending = false;
+    // Two workers write and trim the cache folder; one at a time, or a trim
+    // that listed the folder before a write removes one file too many.
+    std::mutex m_cacheFolder;
     WorkQueue m_decoder{2};
 };
