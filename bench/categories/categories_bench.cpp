@@ -100,6 +100,10 @@ struct Run
     int thumbnailRequests = 0;
     int imageRequests = 0;
     int inView = 0;
+    // Steps on the way: window built, first tile there, catalogue answered.
+    double builtMs = -1;
+    double tileMs = -1;
+    double catalogueMs = -1;
     int pictures() const { return thumbnailRequests + imageRequests; }
 };
 
@@ -133,14 +137,18 @@ Run runOnce(const ServiceFixture& service)
             ++run.thumbnailRequests;
         else if (path.contains(QLatin1String("/get/")))
             ++run.imageRequests;
-        else
-            ++run.catalogueRequests;
+        else if (++run.catalogueRequests == 1)
+            run.catalogueMs = double(clock.nsecsElapsed()) / 1e6;
     });
+    run.builtMs = double(clock.nsecsElapsed()) / 1e6;
     window.resize(800, 600);
     window.findChild<QTabWidget*>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
     window.show();
-    while (screenfulShown(window) < 0 && clock.elapsed() < timeoutMs)
+    while (screenfulShown(window) < 0 && clock.elapsed() < timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (run.tileMs < 0 && window.findChild<QLabel*>(QStringLiteral("thumbnailLabel")))
+            run.tileMs = double(clock.nsecsElapsed()) / 1e6;
+    }
     run.inView = screenfulShown(window);
     if (run.inView > 0)
         run.ms = double(clock.nsecsElapsed()) / 1e6;
@@ -223,6 +231,12 @@ bool measure(int count, int runs, Size& size)
         }
         // The same thumbnails as the cold screenful, on as many connections at once.
         const double reference = serveAlone(service, size.cold.pictures());
+        if (qEnvironmentVariableIsSet("VELMORA_BENCH_STEPS")) {
+            for (const Run* run : {&size.cold, &size.warm})
+                std::printf("  %d %s: built %.1f, first tile %.1f, catalogue %.1f, screenful %.1f ms\n", count,
+                            run == &size.cold ? "cold" : "warm", run->builtMs, run->tileMs, run->catalogueMs,
+                            run->ms);
+        }
         if (round == 0)
             continue;
         coldTimes.push_back(size.cold.ms);

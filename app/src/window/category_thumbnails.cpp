@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -41,6 +42,7 @@ CategoryThumbnails::CategoryThumbnails(QScrollArea* area, QString folder, Geomet
 void CategoryThumbnails::clear()
 {
     ++m_generation;
+    m_whenSettled = nullptr;
     m_tiles.clear();
     m_queue.clear();
 }
@@ -102,6 +104,7 @@ void CategoryThumbnails::refresh()
                                  [this](size_t i) { return i >= m_tiles.size() || m_tiles[i].state != State::Queued; }),
                   m_queue.end());
     pump();
+    checkSettled();
 }
 
 void CategoryThumbnails::read(size_t i)
@@ -121,6 +124,7 @@ void CategoryThumbnails::read(size_t i)
             }
             Tile& tile = m_tiles[i];
             tile.state = wanted(tile) ? State::Queued : State::Idle;
+            checkSettled();
             if (tile.state == State::Queued)
                 m_queue.push_back(i);
             pump();
@@ -160,6 +164,7 @@ void CategoryThumbnails::fetch(size_t i, bool thumbnail)
                 fetch(i, false);
             } else if (current) {
                 m_tiles[i].state = State::Failed;
+                checkSettled();
             }
             pump();
             return;
@@ -181,10 +186,12 @@ void CategoryThumbnails::fetch(size_t i, bool thumbnail)
             [this, i, generation](QImage picture) {
                 if (generation != m_generation)
                     return;
-                if (picture.isNull())
-                    m_tiles[i].state = State::Failed;
-                else
+                if (!picture.isNull()) {
                     show(i, picture);
+                    return;
+                }
+                m_tiles[i].state = State::Failed;
+                checkSettled();
             });
         pump();
     });
@@ -196,6 +203,28 @@ void CategoryThumbnails::show(size_t i, const QImage& picture)
     tile.state = State::Shown;
     if (tile.label)
         tile.label->setPixmap(QPixmap::fromImage(picture));
+    checkSettled();
+}
+
+void CategoryThumbnails::whenViewSettled(std::function<void()> next)
+{
+    m_whenSettled = std::move(next);
+    // Tiles just added are looked at first.
+    refreshSoon();
+}
+
+void CategoryThumbnails::checkSettled()
+{
+    if (!m_whenSettled || m_refreshPending)
+        return;
+    const auto [first, last] = viewRows();
+    for (const Tile& tile : m_tiles) {
+        const int row = tile.index / m_geometry.columns;
+        if (row >= first && row <= last && tile.state != State::Shown && tile.state != State::Failed)
+            return;
+    }
+    // Once the event loop has painted what arrived.
+    QTimer::singleShot(0, this, std::exchange(m_whenSettled, nullptr));
 }
 
 void CategoryThumbnails::setCatalogueSize(int categories)

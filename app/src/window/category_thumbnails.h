@@ -51,6 +51,9 @@ public:
     void add(QLabel* label, const QString& filename, int index);
     // Looks at what is in view once control is back in the event loop.
     void refreshSoon();
+    // Runs next once every tile in view shows its picture or has none to
+    // show, so that building the rest of a long catalogue never delays the first screenful.
+    void whenViewSettled(std::function<void()> next);
     // How many tiles the catalogue has, built or still to be built.
     void setCatalogueSize(int categories);
     // Keeps the cache folder to the newest files, at least one per category.
@@ -75,6 +78,7 @@ private:
     void fetch(size_t tile, bool thumbnail);
     void show(size_t tile, const QImage& picture);
     int cacheLimit() const;
+    void checkSettled();
 
     QPointer<QScrollArea> m_area;
     QString m_folder;
@@ -88,6 +92,7 @@ private:
     int m_catalogueSize = 0;
     quint64 m_generation = 0;
     bool m_refreshPending = false;
+    std::function<void()> m_whenSettled;
     // Two workers write and trim the cache folder; one at a time, or a trim
     // that listed the folder before a write removes one file too many.
     std::mutex m_cacheFolder;

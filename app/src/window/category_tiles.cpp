@@ -40,9 +40,10 @@ const QSize thumbnailBox(200, 120);
 const QSize tileSize(205, 155);
 constexpr int gridSpacing = 15;
 constexpr int gridMargin = 10;
-// Tiles built before the tab is first shown; the rest follow a batch per
-// turn of the event loop, so that a long catalogue never holds the window.
-constexpr int firstTileBatch = 48;
+// Tiles built at once (more rows than a screen holds); the rest follow a
+// batch at a time once the tiles in view show their pictures, so that a long
+// catalogue never holds the window nor delays the first screenful.
+constexpr int firstTileBatch = 36;
 constexpr int tileBatch = 96;
 
 const char* const applyButtonStyle = R"(
@@ -276,7 +277,7 @@ void ModernWindow::createCategoryTiles(std::shared_ptr<const QList<ServiceCatego
         createCategoryWidget(category.name, category.id, category.thumbnail, i / gridColumns, i % gridColumns);
     }
     if (end < categories->size()) {
-        QTimer::singleShot(0, this, [this, categories = std::move(categories), end, generation]() mutable {
+        categoryThumbnails->whenViewSettled([this, categories = std::move(categories), end, generation]() mutable {
             createCategoryTiles(std::move(categories), end, generation);
         });
     }
