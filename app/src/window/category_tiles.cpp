@@ -23,6 +23,7 @@
 #include <QPixmapCache>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -40,7 +41,8 @@ const QSize thumbnailBox(200, 120);
 const QSize tileSize(205, 155);
 constexpr int gridSpacing = 15;
 constexpr int gridMargin = 10;
-// Tiles built at once (more rows than a screen holds); the rest follow a
+// Tiles built at once when the screen is unknown (more rows than a screen
+// holds, else as many as it holds and two more); the rest follow a
 // batch at a time once the tiles in view show their pictures, so that a long
 // catalogue never holds the window nor delays the first screenful.
 constexpr int firstTileBatch = 36;
@@ -271,7 +273,11 @@ void ModernWindow::createCategoryTiles(std::shared_ptr<const QList<ServiceCatego
 {
     if (generation != categoryTilesGeneration)
         return;
-    const int end = int(std::min<qsizetype>(categories->size(), from + (from == 0 ? firstTileBatch : tileBatch)));
+    // At first the rows a screen of this height holds and two more.
+    const int firstBatch =
+        screen() ? (screen()->availableGeometry().height() / (tileSize.height() + gridSpacing) + 2) * gridColumns
+                 : firstTileBatch;
+    const int end = int(std::min<qsizetype>(categories->size(), from + (from == 0 ? firstBatch : tileBatch)));
     for (int i = from; i < end; ++i) {
         const ServiceCategory& category = categories->at(i);
         createCategoryWidget(category.name, category.id, category.thumbnail, i / gridColumns, i % gridColumns);
