@@ -200,6 +200,7 @@ private:
     void clearCategoriesDisplay();
     void createCategoryWidget(const QString& name, const QString& id, const QString& thumbnail, int row, int col);
     void createRatingSystem(QWidget* parent, const QString& categoryId);
+    void createRatingPanel(QWidget* parent, const QString& categoryId);
     void updateCategoryRatingDisplay(const QString& categoryId, int rating);
     // Arrow keys, rating keys and Enter on a focused tile; false for other keys.
     bool handleCategoryTileKey(QWidget* tile, const QString& categoryId, int key);

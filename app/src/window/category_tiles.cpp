@@ -141,7 +141,7 @@ QAccessibleInterface* categoryTileAccessible(const QString& className, QObject* 
     return new CategoryTileAccessible(static_cast<QWidget*>(object));
 }
 
-// Hands a focused tile's keys and focus changes to the window.
+// Hands a tile's keys, focus and the pointer's coming to the window.
 class TileKeyFilter : public QObject
 {
 public:
@@ -150,7 +150,8 @@ public:
     }
     bool eventFilter(QObject*, QEvent* event) override
     {
-        return (event->type() == QEvent::KeyPress || event->type() == QEvent::FocusIn) && m_handle(event);
+        const QEvent::Type type = event->type();
+        return (type == QEvent::KeyPress || type == QEvent::FocusIn || type == QEvent::Enter) && m_handle(event);
     }
 
 private:
@@ -352,7 +353,12 @@ void ModernWindow::createCategoryWidget(const QString& name, const QString& id, 
     frameLayout->addWidget(nameLabel, 0, Qt::AlignCenter);
 
     frame->installEventFilter(new CategoryHoverFilter(frame, id, this));
-    frame->installEventFilter(new TileKeyFilter(frame, [this, frame, id](QEvent* event) {
+    // Installed after the hover filter, so it sees the pointer come first.
+    frame->installEventFilter(new TileKeyFilter(frame, [this, frame, container, id](QEvent* event) {
+        if (event->type() == QEvent::Enter) {
+            createRatingPanel(container, id);
+            return false;
+        }
         if (event->type() == QEvent::FocusIn) {
             scrollArea->ensureWidgetVisible(frame, 0, gridMargin);
             return false;
@@ -443,7 +449,13 @@ void ModernWindow::createRatingSystem(QWidget* parent, const QString& categoryId
     const int rating = categoryRatings.value(categoryId, 1);
     categoryRatings.insert(categoryId, rating);
     setProperty(ratingPropertyName(categoryId).constData(), rating);
+}
 
+void ModernWindow::createRatingPanel(QWidget* parent, const QString& categoryId)
+{
+    // Built when the pointer first comes, not for each of a thousand tiles.
+    if (parent->findChild<QWidget*>(QStringLiteral("ratingWidget_") + categoryId, Qt::FindDirectChildrenOnly))
+        return;
     auto* panel = new QWidget(parent);
     panel->setObjectName(QStringLiteral("ratingWidget_") + categoryId);
     panel->setGeometry(5, 5, 80, 20);
