@@ -31,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+class CategoryThumbnails;
 class ChangeHook;
 class CountdownWidget;
 class QCloseEvent;
@@ -220,14 +221,15 @@ private:
     // Ids of the known catalogue; empty while none is known.
     QSet<QString> catalogueCategoryIds() const;
     void displayCategories(const QJsonArray& categories);
+    // Builds tiles from index on, a batch per turn of the event loop, while generation is current.
+    void createCategoryTiles(std::shared_ptr<const QList<ServiceCategory>> categories, int from, quint64 generation);
     void clearCategoriesDisplay();
     void createCategoryWidget(const QString& name, const QString& id, const QString& thumbnail, int row, int col);
     void createRatingSystem(QWidget* parent, const QString& categoryId);
+    void createRatingPanel(QWidget* parent, const QString& categoryId);
     void updateCategoryRatingDisplay(const QString& categoryId, int rating);
-    void loadThumbnailImage(const QString& filename, QLabel* thumbnailLabel);
-    void loadThumbnailImageFallback(const QString& filename, QLabel* thumbnailLabel,
-                                    const QString& cachedThumbnailPath);
-    void showThumbnail(QLabel* thumbnailLabel, const QPixmap& picture);
+    // Arrow keys, rating keys and Enter on a focused tile; false for other keys.
+    bool handleCategoryTileKey(QWidget* tile, const QString& categoryId, int key);
     void showApplyCategoryDialog(const QString& categoryId, const QString& categoryName,
                                  const QString& thumbnailFilename);
     void applyThumbnailAsWallpaper(const QString& filename, int screenIndex);
@@ -250,6 +252,8 @@ private:
     qint64 cachedCategoriesTimestamp = 0;
     QMap<QString, QString> categoryThumbnailCache;
     bool categoriesCacheSavePending = false;
+    CategoryThumbnails* categoryThumbnails = nullptr;
+    quint64 categoryTilesGeneration = 0;
 
     // History strip (window/history_carousel.cpp).
     void refreshHistoryCarousel();

@@ -1,8 +1,10 @@
-// The categories tab for 100 categories, built by the main window from the
-// real wallpaper service over TLS on 127.0.0.1: once with no cached catalogue
-// and no cached thumbnails (cold), once with both left by the cold run (warm).
-// Each run times the window's construction until every tile shows its
-// picture, and counts the requests by kind and the peak resident memory.
+// The categories tab for 100 and 1,000 categories, built by the main window
+// from the real wallpaper service over TLS on 127.0.0.1: once with no cached
+// catalogue and no cached thumbnails (cold), once with both left by the cold
+// run (warm). Each run times the window's showing on that tab until every
+// tile in view shows its picture (and from its construction), and counts the requests made before any scrolling
+// and the peak resident memory. Beside it, the reference: a bare client
+// fetching the same thumbnails over as many connections at once.
 
 #include "../support/bench_support.h"
 #include "modern_window.h"
@@ -17,13 +19,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLayout>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QScrollArea>
+#include <QSslConfiguration>
 #include <QStandardPaths>
 #include <QTabWidget>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -31,13 +37,16 @@ namespace {
 using bench::elapsedMs;
 using bench::median;
 
-constexpr int categoryCount = 100;
+int categoryCount = 100;
+constexpr int sizes[] = {100, 1000};
+// The window's limit of thumbnail requests at once.
+constexpr int connections = 4;
 constexpr int distinctPictures = 10;
 constexpr int timeoutMs = 120000;
 const QSize pictureSize(1920, 1080);
 
 // Pictures of today, one per category, which are also the categories' thumbnails.
-bool fillLibrary(ServiceFixture& service)
+bool fillLibrary(ServiceFixture& service, int count)
 {
     const DemoLibrary::Style styles[] = {DemoLibrary::Style::Abstract, DemoLibrary::Style::Mountains,
                                          DemoLibrary::Style::Ocean, DemoLibrary::Style::Space,
@@ -52,8 +61,8 @@ bool fillLibrary(ServiceFixture& service)
         pictures.push_back(bytes);
     }
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
-    for (int i = 0; i < categoryCount; ++i) {
-        const QString id = QStringLiteral("cat%1").arg(i, 3, 10, QLatin1Char('0'));
+    for (int i = 0; i < count; ++i) {
+        const QString id = QStringLiteral("cat%1").arg(i, 4, 10, QLatin1Char('0'));
         const QString file = id + QStringLiteral("-1.jpg");
         if (!service.addCategory(id, QStringLiteral("Категория %1").arg(i + 1), file) ||
             !service.writeFile(id + QLatin1Char('/') + today + QLatin1Char('/') + file,
@@ -91,14 +100,36 @@ struct Run
     int catalogueRequests = 0;
     int thumbnailRequests = 0;
     int imageRequests = 0;
-    int requests() const { return catalogueRequests + thumbnailRequests + imageRequests; }
+    int inView = 0;
+    // Steps on the way: window built, first tile there, catalogue answered.
+    double builtMs = -1;
+    // From the window's construction to the first screenful.
+    double totalMs = -1;
+    double tileMs = -1;
+    double catalogueMs = -1;
+    int pictures() const { return thumbnailRequests + imageRequests; }
 };
 
-bool everyTileShowsItsPicture(const ModernWindow& window)
+// The tiles in view (any part of them), once there are any, all show their picture; their count, or -1.
+int screenfulShown(const ModernWindow& window)
 {
-    const auto labels = window.findChildren<QLabel*>(QStringLiteral("thumbnailLabel"));
-    return labels.size() == categoryCount &&
-           std::all_of(labels.cbegin(), labels.cend(), [](const QLabel* label) { return !label->pixmap().isNull(); });
+    // Walks the grid's first tiles only: the measurement must not cost the window a thousand lookups a turn.
+    const auto* area = window.findChild<QScrollArea*>(QStringLiteral("scrollArea"));
+    const QWidget* view = area->viewport();
+    const QLayout* grid = area->widget()->layout();
+    int inView = 0;
+    for (int i = 0; i < grid->count(); ++i) {
+        const QWidget* tile = grid->itemAt(i)->widget();
+        const QRect place(tile->mapTo(view, QPoint()), tile->size());
+        if (place.top() >= view->height())
+            break;
+        if (!tile->isVisible() || !view->rect().intersects(place))
+            continue;
+        if (tile->findChild<QLabel*>(QStringLiteral("thumbnailLabel"))->pixmap().isNull())
+            return -1;
+        ++inView;
+    }
+    return inView > 0 ? inView : -1;
 }
 
 Run runOnce(const ServiceFixture& service)
@@ -115,25 +146,131 @@ Run runOnce(const ServiceFixture& service)
             ++run.thumbnailRequests;
         else if (path.contains(QLatin1String("/get/")))
             ++run.imageRequests;
-        else
-            ++run.catalogueRequests;
+        else if (++run.catalogueRequests == 1)
+            run.catalogueMs = double(clock.nsecsElapsed()) / 1e6;
     });
+    run.builtMs = double(clock.nsecsElapsed()) / 1e6;
+    window.resize(800, 600);
     window.findChild<QTabWidget*>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
+    QElapsedTimer shown;
+    shown.start();
     window.show();
-    while (!everyTileShowsItsPicture(window) && clock.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    if (everyTileShowsItsPicture(window))
-        run.ms = double(clock.nsecsElapsed()) / 1e6;
-    // The catalogue reply may come after the pictures of a warm start.
+    while (screenfulShown(window) < 0 && clock.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (run.tileMs < 0 && window.findChild<QScrollArea*>(QStringLiteral("scrollArea"))->widget()->layout()->count())
+            run.tileMs = double(clock.nsecsElapsed()) / 1e6;
+    }
+    run.inView = screenfulShown(window);
+    if (run.inView > 0) {
+        run.ms = double(shown.nsecsElapsed()) / 1e6;
+        run.totalMs = double(clock.nsecsElapsed()) / 1e6;
+    }
+    // Settled: the catalogue answered, the row below the view fetched, every tile built.
     while (run.catalogueRequests == 0 && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QElapsedTimer quiet;
+    quiet.start();
+    while (quiet.elapsed() < 300)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     run.peakMiB = peakMemoryMiB();
     return run;
 }
 
+// The reference: a bare client asking for the first count thumbnails, at
+// most `connections` at once, on fresh connections, until the last arrives.
+double serveAlone(const ServiceFixture& service, int count)
+{
+    QNetworkAccessManager network;
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.addCaCertificates(service.caCertificates());
+    int next = 0;
+    int done = 0;
+    QElapsedTimer clock;
+    clock.start();
+    std::function<void()> ask = [&] {
+        const QString id = QStringLiteral("cat%1").arg(next++, 4, 10, QLatin1Char('0'));
+        QNetworkRequest request(QUrl(service.origin() + QStringLiteral("/mini/") + id + QStringLiteral("-1.jpg")));
+        request.setSslConfiguration(tls);
+        QNetworkReply* reply = network.get(request);
+        QObject::connect(reply, &QNetworkReply::finished, [&, reply] {
+            reply->readAll();
+            reply->deleteLater();
+            ++done;
+            if (next < count)
+                ask();
+        });
+    };
+    for (int i = 0; i < std::min(connections, count); ++i)
+        ask();
+    while (done < count && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
 void forgetCaches()
 {
     QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).removeRecursively();
+}
+
+struct Size
+{
+    int categories = 0;
+    double coldMs = 0;
+    double warmMs = 0;
+    double referenceMs = 0;
+    double coldTotalMs = 0;
+    double warmTotalMs = 0;
+    Run cold;
+    Run warm;
+};
+
+bool measure(int count, int runs, Size& size)
+{
+    categoryCount = count;
+    ServiceFixture service;
+    if (!fillLibrary(service, count) || !service.start()) {
+        std::fprintf(stderr, "categories: no local service: %s\n", qPrintable(service.errorString()));
+        return false;
+    }
+    std::vector<double> coldTimes;
+    std::vector<double> warmTimes;
+    std::vector<double> referenceTimes;
+    std::vector<double> coldTotals;
+    std::vector<double> warmTotals;
+    size.categories = count;
+    for (int round = 0; round <= runs; ++round) {
+        forgetCaches();
+        size.cold = runOnce(service);
+        size.warm = runOnce(service);
+        if (size.cold.ms < 0 || size.warm.ms < 0) {
+            std::fprintf(stderr, "categories: no screenful of tiles showed its pictures within %d ms\n", timeoutMs);
+            return false;
+        }
+        // The same thumbnails as the cold screenful, on as many connections at once.
+        const double reference = serveAlone(service, size.cold.pictures());
+        if (qEnvironmentVariableIsSet("VELMORA_BENCH_STEPS")) {
+            for (const Run* run : {&size.cold, &size.warm})
+                std::printf("  %d %s: built %.1f, first tile %.1f, catalogue %.1f, screenful %.1f ms\n", count,
+                            run == &size.cold ? "cold" : "warm", run->builtMs, run->tileMs, run->catalogueMs, run->ms);
+        }
+        if (round == 0)
+            continue;
+        coldTimes.push_back(size.cold.ms);
+        warmTimes.push_back(size.warm.ms);
+        referenceTimes.push_back(reference);
+        coldTotals.push_back(size.cold.totalMs);
+        warmTotals.push_back(size.warm.totalMs);
+    }
+    if (size.warm.pictures() != 0) {
+        std::fprintf(stderr, "categories: the warm start asked for %d pictures\n", size.warm.pictures());
+        return false;
+    }
+    size.coldMs = median(coldTimes);
+    size.warmMs = median(warmTimes);
+    size.referenceMs = median(referenceTimes);
+    size.coldTotalMs = median(coldTotals);
+    size.warmTotalMs = median(warmTotals);
+    return true;
 }
 
 } // namespace
@@ -145,53 +282,35 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     const int runs = bench::runsArgument(app.arguments(), 5);
+    std::printf("categories: 100 and 1,000 categories from velmora-service over TLS on 127.0.0.1, one %dx%d JPEG\n"
+                "each as its thumbnail (the service serves 320 px wide copies), in an 800x600 window. Median of %d\n"
+                "runs after one warm-up run (which also fills the service's own thumbnail cache). Time: the window\n"
+                "shown on the tab until every tile in view shows its picture (total: from the window's construction,\n"
+                "which builds the tiles of a cached catalogue). Cold: no cached catalogue, no cached\n"
+                "thumbnails. Warm: both as the cold run left them. Requests: thumbnails asked for before any\n"
+                "scrolling. Reference: a bare client fetching the same thumbnails, %d at once on new connections.\n\n",
+                pictureSize.width(), pictureSize.height(), runs, connections);
 
-    ServiceFixture service;
-    if (!fillLibrary(service) || !service.start()) {
-        std::fprintf(stderr, "categories: no local service: %s\n", qPrintable(service.errorString()));
-        return 1;
-    }
-    std::printf("categories: %d categories from velmora-service over TLS on 127.0.0.1, one %dx%d JPEG each as\n"
-                "its thumbnail (the service serves 320 px wide copies). Median of %d runs after one warm-up run\n"
-                "(which also fills the service's own thumbnail cache). Time: window construction until every\n"
-                "tile shows its picture. Cold: no cached catalogue, no cached thumbnails. Warm: both as the cold\n"
-                "run left them.\n\n",
-                categoryCount, pictureSize.width(), pictureSize.height(), runs);
-
-    std::vector<double> coldTimes;
-    std::vector<double> warmTimes;
-    Run cold;
-    Run warm;
-    for (int round = 0; round <= runs; ++round) {
-        forgetCaches();
-        cold = runOnce(service);
-        warm = runOnce(service);
-        if (cold.ms < 0 || warm.ms < 0) {
-            std::fprintf(stderr, "categories: the tiles did not all show their picture within %d ms\n", timeoutMs);
+    std::vector<Size> results;
+    for (const int count : sizes) {
+        Size size;
+        if (!measure(count, runs, size))
             return 1;
-        }
-        if (round == 0)
-            continue;
-        coldTimes.push_back(cold.ms);
-        warmTimes.push_back(warm.ms);
+        results.push_back(size);
     }
-
-    std::printf("  %-6s %10s %10s %10s %10s %10s %10s\n", "start", "median ms", "min ms", "peak MiB", "catalogue",
-                "thumbnail", "image");
-    for (const auto& [name, times, run] :
-         {std::tuple{"cold", &coldTimes, &cold}, std::tuple{"warm", &warmTimes, &warm}}) {
-        std::printf("  %-6s %10.1f %10.1f %10.1f %10d %10d %10d\n", name, median(*times),
-                    *std::min_element(times->begin(), times->end()), run->peakMiB, run->catalogueRequests,
-                    run->thumbnailRequests, run->imageRequests);
+    std::printf("  %-10s %7s %8s %8s %8s %6s %8s %8s %8s %8s %8s\n", "categories", "in view", "cold ms", "total",
+                "ref ms", "ratio", "warm ms", "total", "requests", "cold MiB", "warm MiB");
+    for (const Size& size : results) {
+        std::printf("  %-10d %7d %8.1f %8.1f %8.1f %6.2f %8.1f %8.1f %8d %8.1f %8.1f\n", size.categories,
+                    size.cold.inView, size.coldMs, size.coldTotalMs, size.referenceMs, size.coldMs / size.referenceMs,
+                    size.warmMs, size.warmTotalMs, size.cold.pictures(), size.cold.peakMiB, size.warm.peakMiB);
     }
     std::printf("  (requests and peak memory of the last run; peak memory is the whole process's, service client\n"
-                "  and window, reset before each run)\n");
-    if (warm.thumbnailRequests + warm.imageRequests != 0) {
-        std::fprintf(stderr, "categories: the warm start asked for %d pictures\n",
-                     warm.thumbnailRequests + warm.imageRequests);
-        return 1;
-    }
-    std::printf("\ncategories: %d tiles cold %.1f ms, warm %.1f ms, %d requests\n", categoryCount, median(coldTimes),
-                median(warmTimes), cold.requests() + warm.requests());
+                "  and window, reset before each run; in view + one row = in view + 3)\n");
+    const Size& large = results.back();
+    std::printf("\ncategories: 1000 tiles, first screenful warm %.1f ms (target <= 50), cold %.1f ms = %.2fx serving "
+                "them alone (target <= 2x), %d requests before scrolling (target <= %d visible + one row)\n",
+                large.warmMs, large.coldMs, large.coldMs / large.referenceMs, large.cold.pictures(),
+                large.cold.inView + 3);
     return 0;
 }

@@ -170,8 +170,14 @@ private Q_SLOTS:
         QVERIFY(server.listen());
         auto window = categoriesTab(testWindowEnvironment(server.origin(), TestPki::shared().caCertificates()));
         auto* network = window->findChild<QNetworkAccessManager*>();
-        // The catalogue and the tile's thumbnail come and go first.
-        QTRY_VERIFY_WITH_TIMEOUT(!tiles(*window).isEmpty() && network->findChildren<QNetworkReply*>().isEmpty(),
+        // The catalogue and the tile's thumbnail (asked for once the tile is in view) come and go first.
+        const auto thumbnailAsked = [&server] {
+            const auto requests = server.requests();
+            return std::any_of(requests.cbegin(), requests.cend(),
+                               [](const QByteArray& request) { return request.contains("/mini/"); });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!tiles(*window).isEmpty() && thumbnailAsked() &&
+                                     network->findChildren<QNetworkReply*>().isEmpty(),
                                  timeoutMs);
         const QString status = Access::statusLabel(*window)->text();
         Access::platform(*window).wallpaperResult = false;

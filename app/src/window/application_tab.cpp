@@ -50,6 +50,9 @@ QWidget {
     background-color: #4a4a4a;
     border-color: #777;
 }
+#categoryFrame:focus {
+    border: 2px solid #2196F3;
+}
 #categoryName {
     font-size: 12pt;
     font-weight: bold;

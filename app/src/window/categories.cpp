@@ -3,7 +3,9 @@
 
 #include "modern_window.h"
 
+#include "category_thumbnails.h"
 #include "core/categories_cache.h"
+#include "core/service_file_name.h"
 #include "core/settings_keys.h"
 #include "core/weighted_choice.h"
 #include "utils/settings_store.h"
@@ -123,10 +125,16 @@ void ModernWindow::handleCategoriesReply(QNetworkReply* reply)
     cachedCategories = list.data;
     cachedCategoriesTimestamp = list.timestamp;
     categoryThumbnailCache.clear();
+    // Named here, all at once, the tiles built in batches have nothing to add to the file.
+    for (const QJsonValue& value : list.data) {
+        const ServiceCategory category = ServiceApi::readCategory(value);
+        if (!category.id.isEmpty() && isSafeServiceFileName(category.thumbnail))
+            categoryThumbnailCache.insert(category.id, category.thumbnail);
+    }
     saveCategoriesCache();
     clearCategoriesDisplay();
     displayCategories(list.data);
-    cleanupThumbnailCache();
+    categoryThumbnails->trimCacheSoon();
 }
 
 void ModernWindow::loadCategoriesCache()
