@@ -141,6 +141,20 @@ says why).
     </message>
 </context>
 <context>
+    <name>DialAccessible</name>
+    <message>
+        <source>Следующее Изменение</source>
+        <translation>Next Change</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryStripAccessible</name>
+    <message>
+        <source>История</source>
+        <translation>History</translation>
+    </message>
+</context>
+<context>
     <name>ModernWindow</name>
     <message>
         <source>Velmora - Обои, созданные ИИ</source>
@@ -595,6 +609,70 @@ when the computer starts</translation>
         <source>System</source>
         <translation>System</translation>
     </message>
+    <message>
+        <source>Изменить Сейчас</source>
+        <translation>Change Now</translation>
+    </message>
+    <message>
+        <source>Состояние смены обоев</source>
+        <translation>Wallpaper change status</translation>
+    </message>
+    <message>
+        <source>Время до следующей смены обоев</source>
+        <translation>Time until the next wallpaper change</translation>
+    </message>
+    <message>
+        <source>Экраны для смены обоев</source>
+        <translation>Screens to change the wallpaper on</translation>
+    </message>
+    <message>
+        <source>Стрелки выбирают экран, пробел отмечает его</source>
+        <translation>Arrow keys choose a screen, Space marks it</translation>
+    </message>
+    <message>
+        <source>Стрелки выбирают обои, Enter применяет их</source>
+        <translation>Arrow keys choose a wallpaper, Enter applies it</translation>
+    </message>
+    <message>
+        <source>Более новые обои</source>
+        <translation>Newer wallpapers</translation>
+    </message>
+    <message>
+        <source>Более старые обои</source>
+        <translation>Older wallpapers</translation>
+    </message>
+    <message>
+        <source>Интервал</source>
+        <translation>Interval</translation>
+    </message>
+    <message>
+        <source>Единица интервала</source>
+        <translation>Interval unit</translation>
+    </message>
+    <message>
+        <source>Время смены</source>
+        <translation>Change time</translation>
+    </message>
+    <message>
+        <source>категория %1</source>
+        <translation>category %1</translation>
+    </message>
+    <message>
+        <source>экран %1</source>
+        <translation>screen %1</translation>
+    </message>
+    <message>
+        <source>Обои: %1</source>
+        <translation>Wallpaper: %1</translation>
+    </message>
+    <message>
+        <source>Категория отключена</source>
+        <translation>Category disabled</translation>
+    </message>
+    <message>
+        <source>Рейтинг: %1 из 3</source>
+        <translation>Rating: %1 of 3</translation>
+    </message>
 </context>
 <context>
     <name>PictureMarks</name>
@@ -694,10 +772,35 @@ when the computer starts</translation>
     </message>
 </context>
 <context>
+    <name>ScreenSelectorAccessible</name>
+    <message>
+        <source>Экраны для смены обоев</source>
+        <translation>Screens to change the wallpaper on</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenTabAccessible</name>
+    <message>
+        <source>Экран %1</source>
+        <translation>Screen %1</translation>
+    </message>
+    <message>
+        <source>Выбор нельзя снять, пока на экране нет новых обоев</source>
+        <translation>This screen cannot be unselected until it has a new wallpaper</translation>
+    </message>
+</context>
+<context>
     <name>SingleInstance</name>
     <message>
         <source>Velmora is still starting</source>
         <translation>Velmora is still starting</translation>
+    </message>
+</context>
+<context>
+    <name>WidgetAccessibility</name>
+    <message>
+        <source>Применить</source>
+        <translation>Apply</translation>
     </message>
 </context>
 </TS>

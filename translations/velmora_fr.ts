@@ -127,6 +127,20 @@ says why).
     </message>
 </context>
 <context>
+    <name>DialAccessible</name>
+    <message>
+        <source>Следующее Изменение</source>
+        <translation>Prochain changement</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryStripAccessible</name>
+    <message>
+        <source>История</source>
+        <translation>Historique</translation>
+    </message>
+</context>
+<context>
     <name>ModernWindow</name>
     <message>
         <source>Velmora - Обои, созданные ИИ</source>
@@ -581,6 +595,70 @@ au démarrage de l&apos;ordinateur</translation>
         <source>System</source>
         <translation>Système</translation>
     </message>
+    <message>
+        <source>Изменить Сейчас</source>
+        <translation>Changer maintenant</translation>
+    </message>
+    <message>
+        <source>Состояние смены обоев</source>
+        <translation>État du changement de fond d’écran</translation>
+    </message>
+    <message>
+        <source>Время до следующей смены обоев</source>
+        <translation>Temps avant le prochain changement de fond d’écran</translation>
+    </message>
+    <message>
+        <source>Экраны для смены обоев</source>
+        <translation>Écrans dont changer le fond d’écran</translation>
+    </message>
+    <message>
+        <source>Стрелки выбирают экран, пробел отмечает его</source>
+        <translation>Les flèches choisissent un écran, Espace le coche</translation>
+    </message>
+    <message>
+        <source>Стрелки выбирают обои, Enter применяет их</source>
+        <translation>Les flèches choisissent un fond d’écran, Entrée l’applique</translation>
+    </message>
+    <message>
+        <source>Более новые обои</source>
+        <translation>Fonds d’écran plus récents</translation>
+    </message>
+    <message>
+        <source>Более старые обои</source>
+        <translation>Fonds d’écran plus anciens</translation>
+    </message>
+    <message>
+        <source>Интервал</source>
+        <translation>Intervalle</translation>
+    </message>
+    <message>
+        <source>Единица интервала</source>
+        <translation>Unité de l’intervalle</translation>
+    </message>
+    <message>
+        <source>Время смены</source>
+        <translation>Heure du changement</translation>
+    </message>
+    <message>
+        <source>категория %1</source>
+        <translation>catégorie %1</translation>
+    </message>
+    <message>
+        <source>экран %1</source>
+        <translation>écran %1</translation>
+    </message>
+    <message>
+        <source>Обои: %1</source>
+        <translation>Fond d’écran : %1</translation>
+    </message>
+    <message>
+        <source>Категория отключена</source>
+        <translation>Catégorie désactivée</translation>
+    </message>
+    <message>
+        <source>Рейтинг: %1 из 3</source>
+        <translation>Note : %1 sur 3</translation>
+    </message>
 </context>
 <context>
     <name>PictureMarks</name>
@@ -680,10 +758,35 @@ au démarrage de l&apos;ordinateur</translation>
     </message>
 </context>
 <context>
+    <name>ScreenSelectorAccessible</name>
+    <message>
+        <source>Экраны для смены обоев</source>
+        <translation>Écrans dont changer le fond d’écran</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenTabAccessible</name>
+    <message>
+        <source>Экран %1</source>
+        <translation>Écran %1</translation>
+    </message>
+    <message>
+        <source>Выбор нельзя снять, пока на экране нет новых обоев</source>
+        <translation>Impossible de désélectionner cet écran tant qu’il n’a pas de nouveau fond d’écran</translation>
+    </message>
+</context>
+<context>
     <name>SingleInstance</name>
     <message>
         <source>Velmora is still starting</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>WidgetAccessibility</name>
+    <message>
+        <source>Применить</source>
+        <translation>Appliquer</translation>
     </message>
 </context>
 </TS>

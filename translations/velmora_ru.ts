@@ -125,6 +125,20 @@ says why).
     </message>
 </context>
 <context>
+    <name>DialAccessible</name>
+    <message>
+        <source>Следующее Изменение</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryStripAccessible</name>
+    <message>
+        <source>История</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ModernWindow</name>
     <message>
         <source>Velmora - Обои, созданные ИИ</source>
@@ -576,6 +590,70 @@ says why).
         <source>System</source>
         <translation>Системный</translation>
     </message>
+    <message>
+        <source>Изменить Сейчас</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Состояние смены обоев</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Время до следующей смены обоев</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Экраны для смены обоев</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Стрелки выбирают экран, пробел отмечает его</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Стрелки выбирают обои, Enter применяет их</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Более новые обои</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Более старые обои</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Интервал</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Единица интервала</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Время смены</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>категория %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>экран %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Обои: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Категория отключена</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Рейтинг: %1 из 3</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PictureMarks</name>
@@ -675,9 +753,34 @@ says why).
     </message>
 </context>
 <context>
+    <name>ScreenSelectorAccessible</name>
+    <message>
+        <source>Экраны для смены обоев</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ScreenTabAccessible</name>
+    <message>
+        <source>Экран %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Выбор нельзя снять, пока на экране нет новых обоев</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>SingleInstance</name>
     <message>
         <source>Velmora is still starting</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>WidgetAccessibility</name>
+    <message>
+        <source>Применить</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

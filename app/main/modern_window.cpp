@@ -229,6 +229,7 @@ void ModernWindow::retranslateUi()
     retranslateSettingsTab();
     retranslateRemoteControl();
     retranslateSchedule();
+    updateAccessibleTexts();
 }
 
 void ModernWindow::closeEvent(QCloseEvent* event)
