@@ -290,6 +290,17 @@ private:
     void updateAccessibleTexts();
     // A history thumbnail's spoken name (date, category, monitor) and its place in the tab order.
     void describeHistoryThumbnail(QPushButton* button);
+
+    // Where a screen's current picture was listed. The last change's own record is kept here at once, as its
+    // settings flush comes later off this thread; after a restart the settings tell.
+    struct PictureSource
+    {
+        QString file;
+        QString category;
+        QString date;
+    };
+    PictureSource currentPictureSource(const QString& screenId) const;
+    QMap<QString, PictureSource> filedSources;
     // The settings tab's line for the command.
     QWidget* createChangeHookRow(QWidget* parent);
     // Starts the user's command, if any, for what the screens show now; never waited for.

@@ -1,11 +1,13 @@
 #include "language.h"
 
+#include "core/settings_file.h"
 #include "core/settings_keys.h"
 #include "utils/settings_store.h"
 
 #include "build_config.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QTranslator>
@@ -55,6 +57,11 @@ Language LanguageSetting::fromWord(const QString& word)
 
 Language LanguageSetting::stored()
 {
+    // Read before the window's own settings load, so a settings file that is no settings text (a FIFO would block
+    // the settings library forever) is set aside here first.
+    const QString setAside = SettingsFile::setAsideIfDamaged(SettingsFile::userSettingsPath());
+    if (!setAside.isEmpty())
+        qDebug() << "[INIT] Paramètres illisibles mis de côté:" << setAside;
     return fromWord(openSettings().value(SettingsKeys::Language).toString());
 }
 

@@ -164,11 +164,9 @@ void ModernWindow::describeHistoryThumbnail(QPushButton* button)
         }
     }
     // The category is known for the picture a screen shows now.
-    QSettings settings = openSettings();
-    settings.beginGroup(SettingsKeys::CurrentPictureGroup);
-    settings.beginGroup(getScreenUniqueId(screenIndex));
-    if (settings.value(QStringLiteral("file")).toString() == filename) {
-        const QString category = settings.value(QStringLiteral("category")).toString();
+    const PictureSource source = currentPictureSource(getScreenUniqueId(screenIndex));
+    if (source.file == filename) {
+        const QString& category = source.category;
         if (!category.isEmpty())
             parts.append(tr("категория %1").arg(category));
     }

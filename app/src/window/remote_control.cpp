@@ -322,12 +322,10 @@ QString ModernWindow::statusJson() const
             screen.insert(QStringLiteral("applied"), isoOrNull(ChangeLog::parseTimestamp(last.fields.timestamp)));
             screen.insert(QStringLiteral("trigger"), last.fields.trigger);
             // The log names the file only; where the service listed it was kept beside.
-            QSettings settings = openSettings();
-            settings.beginGroup(SettingsKeys::CurrentPictureGroup);
-            settings.beginGroup(id);
-            if (settings.value(QStringLiteral("file")).toString() == last.fields.fileName) {
-                const QString category = settings.value(QStringLiteral("category")).toString();
-                const QDate date = DateHelper::parseDate(settings.value(QStringLiteral("date")).toString());
+            const PictureSource source = currentPictureSource(id);
+            if (source.file == last.fields.fileName) {
+                const QString& category = source.category;
+                const QDate date = DateHelper::parseDate(source.date);
                 if (!category.isEmpty())
                     screen.insert(QStringLiteral("category"), category);
                 if (date.isValid())

@@ -137,6 +137,8 @@ public:
         QList<FilingRequest> requests;
         for (auto it = received.cbegin(); it != received.cend(); ++it)
             requests.append(w.filingRequest(it.key(), it.value(), triggerWord(trigger)));
+        for (const PictureSource& source : std::as_const(pendingSources))
+            w.filedSources.insert(source.screenId, {source.file, source.category, source.date});
         // The sources go into the lists' flush: one settings write per change, off the GUI thread.
         w.fileIntoHistory(requests, std::move(done),
                           [sources = std::exchange(pendingSources, {})](QSettings& settings) {
@@ -187,6 +189,18 @@ private:
     ModernWindow& w;
     QList<PictureSource> pendingSources;
 };
+
+ModernWindow::PictureSource ModernWindow::currentPictureSource(const QString& screenId) const
+{
+    const auto filed = filedSources.constFind(screenId);
+    if (filed != filedSources.cend())
+        return *filed;
+    QSettings settings = openSettings();
+    settings.beginGroup(SettingsKeys::CurrentPictureGroup);
+    settings.beginGroup(screenId);
+    return {settings.value(QStringLiteral("file")).toString(), settings.value(QStringLiteral("category")).toString(),
+            settings.value(QStringLiteral("date")).toString()};
+}
 
 void ModernWindow::setupChangeWorkflow()
 {
