@@ -97,16 +97,18 @@ fi
 # certificate is made afresh for each run.
 mkdir -p "$program_build"
 pki="$program_build/service-ca"
-ec=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
-if [[ ! -s "$pki/ca.pem" || ! -s "$pki/ca.key" ]]; then
+# RSA, not ECDSA: wine's crypt32 rejects an ECDSA signature whose r or s has a leading zero byte
+# (about one certificate in 128), which made this run fail at random on the service's fresh certificate.
+keys=(-newkey rsa:2048 -nodes)
+if [[ ! -s "$pki/ca.pem" ]] || ! openssl rsa -in "$pki/ca.key" -check -noout >/dev/null 2>&1; then
     rm -rf "$pki"
     mkdir -p "$pki"
     chmod 700 "$pki"
-    openssl req -x509 "${ec[@]}" -keyout "$pki/ca.key" -out "$pki/ca.pem" -days 3650 \
+    openssl req -x509 "${keys[@]}" -keyout "$pki/ca.key" -out "$pki/ca.pem" -days 3650 \
         -subj "/CN=Velmora wine test CA" \
         -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
 fi
-openssl req "${ec[@]}" -keyout "$work/server.key" -out "$work/server.csr" -subj "/CN=127.0.0.1" 2>/dev/null
+openssl req "${keys[@]}" -keyout "$work/server.key" -out "$work/server.csr" -subj "/CN=127.0.0.1" 2>/dev/null
 printf 'subjectAltName=IP:127.0.0.1\nbasicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\n' \
     >"$work/server.ext"
 openssl x509 -req -in "$work/server.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CAcreateserial \
