@@ -307,6 +307,57 @@ private Q_SLOTS:
         QVERIFY(Access::platform(*window).spannedWallpapers.isEmpty());
     }
 
+    // With no category to draw, each change takes a picture of the screen's
+    // own history, which every such change files again: the picture shown
+    // must not come back while another one is there, however often it is listed.
+    void historyFallbackMovesOn_data()
+    {
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<int>("distinct");
+        QTest::newRow("two, the shown one listed often") << QStringList{"a", "b", "a", "a", "a", "a", "a"} << 2;
+        QTest::newRow("three") << QStringList{"a", "b", "c", "b"} << 3;
+        QTest::newRow("only the shown one") << QStringList{"a", "a"} << 1;
+    }
+
+    void historyFallbackMovesOn()
+    {
+        QFETCH(QStringList, listed);
+        QFETCH(int, distinct);
+        ServiceFixture service;
+        // Unrated, so nothing is drawn; the service gives back a picture whose filed copy is gone.
+        QVERIFY(service.addCategory(QStringLiteral("kept")));
+        for (const QString& name : {"a", "b", "c"})
+            QVERIFY(!service.addImage(QStringLiteral("kept"), QDate::currentDate(), name + ".png").isEmpty());
+        QVERIFY2(service.start(), qPrintable(service.errorString()));
+        openSettings().setValue(QStringLiteral("categoryRatings/kept"), 0);
+
+        auto window = makeWindow(service);
+        const QString folder = window->getWallpapersDirectory() + '/' + Access::screenId(*window, 0);
+        QVERIFY(QDir().mkpath(folder));
+        QList<QString>& history = Access::screenHistory(*window)[0];
+        for (const QString& name : listed) {
+            history.append(folder + '/' + name + ".png");
+            QFile file(history.last());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(ServiceFixture::encodedImage(QSize(32, 18), Qt::magenta));
+        }
+
+        QString shown = listed.first() + ".png";
+        QSet<QString> came;
+        for (int change = 0; change < 8; ++change) {
+            QTest::mouseClick(Access::changeNowButton(*window), Qt::LeftButton);
+            QVERIFY(waitForChangeEnd(*window));
+            QCOMPARE(Access::statusLabel(*window)->text(), QStringLiteral("Succès !"));
+            const QString picked = QFileInfo(Access::currentWallpaper(*window, 0)).fileName();
+            QVERIFY2(distinct == 1 || picked != shown, qPrintable(picked));
+            QVERIFY2(listed.contains(picked.section('.', 0, 0)), qPrintable(picked));
+            came.insert(picked);
+            shown = picked;
+        }
+        if (distinct <= 2)
+            QCOMPARE(came.size(), distinct);
+    }
+
     void oneScreenFailingAbortsAll_data()
     {
         QTest::addColumn<int>("badStatus");

@@ -67,6 +67,27 @@ ReceivedPicture savePicture(const QByteArray& body, const QString& receivedPath,
     return {ReceivedPicture::NotAPicture, {}};
 }
 
+// What a history fallback draws from: each picture of the screen's list once,
+// however often the list holds it, since every fallback files its pick again
+// and a per-entry draw would favour a picture more each time it came; and not
+// the one the screen shows now (the list's first) while another is left.
+// Pictures never to be seen again are no fallback either.
+QList<QString> historyFallbackCandidates(const QList<QString>& history, const QSet<QString>& neverDrawn)
+{
+    QList<QString> candidates;
+    QSet<QString> names;
+    for (const QString& path : history) {
+        const QString name = QFileInfo(path).fileName();
+        if (neverDrawn.contains(name) || names.contains(name))
+            continue;
+        names.insert(name);
+        candidates.append(path);
+    }
+    if (candidates.size() > 1 && QFileInfo(candidates.first()).fileName() == QFileInfo(history.first()).fileName())
+        candidates.removeFirst();
+    return candidates;
+}
+
 } // namespace
 
 ChangeWorkflow::ChangeWorkflow(ChangePorts& ports, WorkQueue& pictureJobs, QObject* parent)
@@ -231,13 +252,7 @@ void ChangeWorkflow::getRandomWallpaperFromHistory(int screenIndex)
 {
     if (!m_change)
         return;
-    // A picture never to be seen again is no fallback either.
-    const QSet<QString> neverDrawn = m_ports.neverDrawn();
-    QList<QString> history;
-    for (const QString& path : m_ports.screenHistory(screenIndex)) {
-        if (!neverDrawn.contains(QFileInfo(path).fileName()))
-            history.append(path);
-    }
+    const QList<QString> history = historyFallbackCandidates(m_ports.screenHistory(screenIndex), m_ports.neverDrawn());
     if (history.isEmpty()) {
         handleMultiDownloadError(
             ChangeWorkflow::tr("Aucun wallpaper disponible dans l'historique pour l'écran %1").arg(screenIndex + 1));
