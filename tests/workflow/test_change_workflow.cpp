@@ -326,7 +326,7 @@ private Q_SLOTS:
         ServiceFixture service;
         // Unrated, so nothing is drawn; the service gives back a picture whose filed copy is gone.
         QVERIFY(service.addCategory(QStringLiteral("kept")));
-        for (const QString& name : {"a", "b", "c"})
+        for (const QString& name : QStringList{"a", "b", "c"})
             QVERIFY(!service.addImage(QStringLiteral("kept"), QDate::currentDate(), name + ".png").isEmpty());
         QVERIFY2(service.start(), qPrintable(service.errorString()));
         openSettings().setValue(QStringLiteral("categoryRatings/kept"), 0);
