@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <vector>
 
 namespace bench {
@@ -34,6 +35,16 @@ inline void messageHandler(QtMsgType type, const QMessageLogContext&, const QStr
 inline double elapsedMs(const QElapsedTimer& timer)
 {
     return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// CPU time of the calling thread in nanoseconds. Unlike the wall clock it
+// leaves out the time other processes hold the CPU, so ratios between sizes
+// stay readable on a loaded machine.
+inline qint64 threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 inline double median(std::vector<double> values)

@@ -96,6 +96,11 @@ std::optional<ChangeLogLine> ChangeLog::parseLine(const QString& line)
 
 QDateTime ChangeLog::parseTimestamp(const QString& text)
 {
+    return parseTimestamp(text, QTimeZone());
+}
+
+QDateTime ChangeLog::parseTimestamp(const QString& text, const QTimeZone& zone)
+{
     // The format parser is slow enough to dominate reading a long log. Time
     // stamps as this program writes them take the short road, which gives the
     // same result; anything else goes through the parser.
@@ -124,7 +129,9 @@ QDateTime ChangeLog::parseTimestamp(const QString& text)
     const QTime time(number(8, 2), number(10, 2), number(12, 2));
     if (!date.isValid() || !time.isValid())
         return {};
-    return QDateTime(date, time);
+    // The C library's local time re-reads the zone file on every conversion; a
+    // zone read once serves a whole log.
+    return zone.isValid() ? QDateTime(date, time, zone) : QDateTime(date, time);
 }
 
 bool ChangeLog::append(const QString& path, const QByteArray& line)
@@ -204,6 +211,7 @@ QList<HistoryEntry> ChangeLog::readEntries(const QString& path, int screenIndex)
     QByteArray data;
     if (!readAll(path, data))
         return entries;
+    const QTimeZone zone = QTimeZone::systemTimeZone();
     qsizetype begin = 0;
     while (begin < data.size()) {
         qsizetype newline = data.indexOf('\n', begin);
@@ -215,8 +223,8 @@ QList<HistoryEntry> ChangeLog::readEntries(const QString& path, int screenIndex)
         const std::optional<ChangeLogLine> fields = parseLine(QString::fromUtf8(line));
         if (!fields)
             continue;
-        entries.append(HistoryEntry{fields->fileName, parseTimestamp(fields->timestamp), screenIndex, fields->trigger,
-                                    fields->adjustment});
+        entries.append(HistoryEntry{fields->fileName, parseTimestamp(fields->timestamp, zone), screenIndex,
+                                    fields->trigger, fields->adjustment});
     }
     return entries;
 }

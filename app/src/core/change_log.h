@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QTimeZone>
 
 #include <optional>
 
@@ -65,6 +66,8 @@ public:
 
     // Invalid when the text is not a time stamp of the log's format.
     static QDateTime parseTimestamp(const QString& text);
+    // The same in the given zone (the local time when it is invalid).
+    static QDateTime parseTimestamp(const QString& text, const QTimeZone& zone);
 
     // Appends a line, starting it on a line of its own when the file ends in a
     // cut-off line. False when the file cannot be opened or written.
