@@ -256,7 +256,7 @@ void ModernWindow::setupCategoriesTab()
     keepTranslated(page, [this, tab] { tabWidget->setTabText(tab, tr("Категории")); });
 }
 
-void ModernWindow::displayCategories(const QJsonArray& categories)
+void ModernWindow::displayCategories(const QJsonArray& categories, bool uncached)
 {
     auto list = std::make_shared<QList<ServiceCategory>>();
     list->reserve(categories.size());
@@ -266,7 +266,12 @@ void ModernWindow::displayCategories(const QJsonArray& categories)
         if (!category.id.isEmpty())
             list->append(std::move(category));
     }
-    categoryThumbnails->setCatalogueSize(int(list->size()));
+    // The thumbnails in view are asked for before the tiles are built.
+    QStringList thumbnails;
+    thumbnails.reserve(list->size());
+    for (const ServiceCategory& category : std::as_const(*list))
+        thumbnails.append(isSafeServiceFileName(category.thumbnail) ? category.thumbnail : QString());
+    categoryThumbnails->setCatalogue(thumbnails, uncached);
     createCategoryTiles(std::move(list), 0, categoryTilesGeneration);
 }
 
@@ -386,7 +391,7 @@ void ModernWindow::createCategoryWidget(const QString& name, const QString& id, 
         categoryThumbnailCache.insert(id, thumbnail);
         scheduleCategoriesCacheSave();
     }
-    categoryThumbnails->add(thumbnailLabel, thumbnail, row * gridColumns + col);
+    categoryThumbnails->attach(row * gridColumns + col, thumbnailLabel);
 }
 
 bool ModernWindow::handleCategoryTileKey(QWidget* tile, const QString& categoryId, int key)
