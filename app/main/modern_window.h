@@ -220,7 +220,8 @@ private:
     void scheduleCategoriesCacheSave();
     // Ids of the known catalogue; empty while none is known.
     QSet<QString> catalogueCategoryIds() const;
-    void displayCategories(const QJsonArray& categories);
+    // uncached: no catalogue was cached, so neither are its thumbnails.
+    void displayCategories(const QJsonArray& categories, bool uncached = false);
     // Builds tiles from index on, a batch per turn of the event loop, while generation is current.
     void createCategoryTiles(std::shared_ptr<const QList<ServiceCategory>> categories, int from, quint64 generation);
     void clearCategoriesDisplay();

@@ -94,7 +94,10 @@ private Q_SLOTS:
             QCOMPARE(cache.categories.size(), 3);
             QCOMPARE(cache.timestamp, service.catalogueTimestamp());
             QCOMPARE(cache.thumbnails.value("c2"), QStringLiteral("c2.png"));
-            QVERIFY(QFileInfo::exists(thumbnailsFolder() + "/c0.png"));
+            // Cached as the service sent it, not encoded a second time.
+            QFile cached(thumbnailsFolder() + "/c0.png");
+            QVERIFY(cached.open(QIODevice::ReadOnly));
+            QCOMPARE(cached.readAll(), service.get("/mini/c0.png").body);
             // Shown categories weigh 1 without anything stored; the vanished one is never drawn.
             QCOMPARE(openSettings().allKeys(), QStringList{"categoryRatings/gone"});
             for (int i = 0; i < 50; ++i)

@@ -122,6 +122,7 @@ void ModernWindow::handleCategoriesReply(QNetworkReply* reply)
         return;
     }
     qDebug() << "[CACHE] Mise à jour des catégories détectée - actualisation du cache";
+    const bool uncached = cachedCategories.isEmpty();
     cachedCategories = list.data;
     cachedCategoriesTimestamp = list.timestamp;
     categoryThumbnailCache.clear();
@@ -131,9 +132,10 @@ void ModernWindow::handleCategoriesReply(QNetworkReply* reply)
         if (!category.id.isEmpty() && isSafeServiceFileName(category.thumbnail))
             categoryThumbnailCache.insert(category.id, category.thumbnail);
     }
-    saveCategoriesCache();
     clearCategoriesDisplay();
-    displayCategories(list.data);
+    displayCategories(list.data, uncached);
+    // Written once the first screenful's requests are out.
+    scheduleCategoriesCacheSave();
     categoryThumbnails->trimCacheSoon();
 }
 

@@ -1,8 +1,8 @@
 #include "category_thumbnails.h"
 
-#include "core/categories_cache.h"
 #include "core/file_housekeeping.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QNetworkReply>
@@ -30,6 +30,21 @@ QImage readCached(const QString& path, const QSize& box)
     return fitted(QImage(path), box);
 }
 
+// The thumbnail as the service sent it, once it has decoded: no second
+// encoding to wait for, nothing lost. A link in its place is replaced, never followed.
+void writeCached(const QString& path, const QByteArray& bytes)
+{
+    if (QFileInfo(path).isSymLink() && !QFile::remove(path))
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        file.close();
+        file.remove();
+    }
+}
+
 } // namespace
 
 CategoryThumbnails::CategoryThumbnails(QScrollArea* area, QString folder, Geometry geometry, Request thumbnail,
@@ -47,9 +62,25 @@ void CategoryThumbnails::clear()
     m_queue.clear();
 }
 
-void CategoryThumbnails::add(QLabel* label, const QString& filename, int index)
+void CategoryThumbnails::setCatalogue(const QStringList& filenames, bool uncached)
 {
-    m_tiles.push_back({label, filename, index, State::Idle});
+    clear();
+    m_uncached = uncached;
+    m_catalogueSize = int(filenames.size());
+    m_tiles.resize(filenames.size());
+    for (qsizetype i = 0; i < filenames.size(); ++i)
+        m_tiles[size_t(i)].filename = filenames.at(i);
+    refresh();
+}
+
+void CategoryThumbnails::attach(int index, QLabel* label)
+{
+    if (index < 0 || size_t(index) >= m_tiles.size() || m_tiles[size_t(index)].filename.isEmpty())
+        return;
+    Tile& tile = m_tiles[size_t(index)];
+    tile.label = label;
+    if (!tile.waiting.isNull())
+        label->setPixmap(QPixmap::fromImage(std::exchange(tile.waiting, QImage())));
     refreshSoon();
 }
 
@@ -71,33 +102,48 @@ std::pair<int, int> CategoryThumbnails::viewRows() const
     // Rows sit at fixed places from the top (the grid keeps its tiles at
     // their size, aligned to the top), so the view's rows follow from the
     // scroll position alone, before the layout has placed anything.
+    // Before the tab is first shown its view has no height of its own yet;
+    // the window's bounds what it will show.
+    const int height = m_area->isVisible() ? m_area->viewport()->height() : m_area->window()->height();
     const int top = std::max(0, m_area->verticalScrollBar()->value() - m_geometry.topMargin);
-    const int bottom = top + std::max(1, m_area->viewport()->height()) - 1;
+    const int bottom = top + std::max(1, height) - 1;
     return {top / m_geometry.rowPitch, bottom / m_geometry.rowPitch};
 }
 
-bool CategoryThumbnails::wanted(const Tile& tile) const
+bool CategoryThumbnails::wanted(size_t i) const
 {
     const auto [first, last] = viewRows();
-    const int row = tile.index / m_geometry.columns;
+    const int row = int(i) / m_geometry.columns;
     return row >= first - 1 && row <= last + 1;
 }
 
 void CategoryThumbnails::refresh()
 {
-    // The rows in view first, then the one above and the one below.
     const auto [first, last] = viewRows();
-    for (const bool inView : {true, false}) {
-        for (size_t i = 0; i < m_tiles.size(); ++i) {
+    const int columns = m_geometry.columns;
+    const auto tilesOf = [this, columns](int fromRow, int toRow) {
+        const size_t from = size_t(std::max(0, fromRow) * columns);
+        return std::pair{std::min(from, m_tiles.size()),
+                         std::min(size_t(std::max(0, toRow + 1) * columns), m_tiles.size())};
+    };
+    // Those that left the view before their turn wait for it to come back.
+    for (const size_t i : m_queue) {
+        if (i < m_tiles.size() && m_tiles[i].state == State::Queued && !wanted(i))
+            m_tiles[i].state = State::Idle;
+    }
+    // The rows in view first, then the one above and the one below.
+    for (const auto& [fromRow, toRow] : {std::pair{first, last}, {first - 1, first - 1}, {last + 1, last + 1}}) {
+        const auto [from, to] = tilesOf(fromRow, toRow);
+        for (size_t i = from; i < to; ++i) {
             Tile& tile = m_tiles[i];
-            const int row = tile.index / m_geometry.columns;
-            if (row < first - 1 || row > last + 1) {
-                if (tile.state == State::Queued)
-                    tile.state = State::Idle;
+            if (tile.state != State::Idle || tile.filename.isEmpty())
                 continue;
-            }
-            if (tile.state == State::Idle && (row >= first && row <= last) == inView)
+            if (m_uncached) {
+                tile.state = State::Queued;
+                m_queue.push_back(i);
+            } else {
                 read(i);
+            }
         }
     }
     m_queue.erase(std::remove_if(m_queue.begin(), m_queue.end(),
@@ -112,23 +158,28 @@ void CategoryThumbnails::read(size_t i)
     Tile& tile = m_tiles[i];
     tile.state = State::Reading;
     const QString path = m_folder + QLatin1Char('/') + tile.filename;
-    const quint64 generation = m_generation;
     m_decoder.run(
         this, [path, box = m_geometry.box] { return readCached(path, box); },
-        [this, i, generation](QImage picture) {
-            if (generation != m_generation)
-                return;
-            if (!picture.isNull()) {
-                show(i, picture);
-                return;
-            }
-            Tile& tile = m_tiles[i];
-            tile.state = wanted(tile) ? State::Queued : State::Idle;
-            checkSettled();
-            if (tile.state == State::Queued)
-                m_queue.push_back(i);
-            pump();
-        });
+        [this, i, generation = m_generation](const QImage& picture) { decoded(i, generation, picture, true); });
+}
+
+void CategoryThumbnails::decoded(size_t i, quint64 generation, const QImage& picture, bool fromCache)
+{
+    if (generation != m_generation)
+        return;
+    Tile& tile = m_tiles[i];
+    if (!picture.isNull()) {
+        show(i, picture);
+        return;
+    }
+    if (fromCache && wanted(i)) {
+        tile.state = State::Queued;
+        m_queue.push_back(i);
+        pump();
+    } else {
+        tile.state = fromCache ? State::Idle : State::Failed;
+    }
+    checkSettled();
 }
 
 void CategoryThumbnails::pump()
@@ -139,7 +190,7 @@ void CategoryThumbnails::pump()
         Tile& tile = m_tiles[i];
         if (tile.state != State::Queued)
             continue;
-        if (!wanted(tile)) {
+        if (!wanted(i)) {
             tile.state = State::Idle;
             continue;
         }
@@ -179,20 +230,11 @@ void CategoryThumbnails::fetch(size_t i, bool thumbnail)
                 if (!picture.loadFromData(bytes))
                     return picture;
                 const std::lock_guard<std::mutex> lock(m_cacheFolder);
-                saveImageFile(picture, path, ImageFileWrite::Plain);
+                writeCached(path, bytes);
                 FileHousekeeping::keepNewestFiles(folder, limit);
                 return fitted(picture, box);
             },
-            [this, i, generation](QImage picture) {
-                if (generation != m_generation)
-                    return;
-                if (!picture.isNull()) {
-                    show(i, picture);
-                    return;
-                }
-                m_tiles[i].state = State::Failed;
-                checkSettled();
-            });
+            [this, i, generation](const QImage& picture) { decoded(i, generation, picture, false); });
         pump();
     });
 }
@@ -203,6 +245,8 @@ void CategoryThumbnails::show(size_t i, const QImage& picture)
     tile.state = State::Shown;
     if (tile.label)
         tile.label->setPixmap(QPixmap::fromImage(picture));
+    else
+        tile.waiting = picture;
     checkSettled();
 }
 
@@ -218,18 +262,15 @@ void CategoryThumbnails::checkSettled()
     if (!m_whenSettled || m_refreshPending)
         return;
     const auto [first, last] = viewRows();
-    for (const Tile& tile : m_tiles) {
-        const int row = tile.index / m_geometry.columns;
-        if (row >= first && row <= last && tile.state != State::Shown && tile.state != State::Failed)
+    const size_t from = std::min(size_t(std::max(0, first) * m_geometry.columns), m_tiles.size());
+    const size_t to = std::min(size_t(std::max(0, last + 1) * m_geometry.columns), m_tiles.size());
+    for (size_t i = from; i < to; ++i) {
+        const Tile& tile = m_tiles[i];
+        if (!tile.filename.isEmpty() && tile.state != State::Shown && tile.state != State::Failed)
             return;
     }
     // Once the event loop has painted what arrived.
     QTimer::singleShot(0, this, std::exchange(m_whenSettled, nullptr));
-}
-
-void CategoryThumbnails::setCatalogueSize(int categories)
-{
-    m_catalogueSize = categories;
 }
 
 int CategoryThumbnails::cacheLimit() const

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <functional>
@@ -47,15 +48,17 @@ public:
 
     // Forgets every tile; replies on the way are still written to the cache.
     void clear();
-    // The tile at position index (in the grid's order) shows filename's picture in label once in view.
-    void add(QLabel* label, const QString& filename, int index);
+    // The catalogue's thumbnails in the grid's order ("" where a category has
+    // none): those in view are looked for at once, before any tile is built;
+    // in the cache folder first, unless uncached says none of them is there.
+    void setCatalogue(const QStringList& filenames, bool uncached);
+    // The tile at position index (in the grid's order) shows its picture in label once in view.
+    void attach(int index, QLabel* label);
     // Looks at what is in view once control is back in the event loop.
     void refreshSoon();
     // Runs next once every tile in view shows its picture or has none to
     // show, so that building the rest of a long catalogue never delays the first screenful.
     void whenViewSettled(std::function<void()> next);
-    // How many tiles the catalogue has, built or still to be built.
-    void setCatalogueSize(int categories);
     // Keeps the cache folder to the newest files, at least one per category.
     void trimCacheSoon();
 
@@ -65,17 +68,21 @@ private:
     {
         QPointer<QLabel> label;
         QString filename;
-        int index = 0;
         State state = State::Idle;
+        // A picture that came before its tile was built.
+        QImage waiting;
     };
 
     // First and last grid row in view; one more row either side is loaded too.
     std::pair<int, int> viewRows() const;
-    bool wanted(const Tile& tile) const;
+    bool wanted(size_t tile) const;
     void refresh();
     void read(size_t tile);
     void pump();
     void fetch(size_t tile, bool thumbnail);
+    // A cached read or a fetched reply decoded: shown, or else asked of the
+    // service (after a cached read) or marked failed (after a fetch).
+    void decoded(size_t tile, quint64 generation, const QImage& picture, bool fromCache);
     void show(size_t tile, const QImage& picture);
     int cacheLimit() const;
     void checkSettled();
@@ -86,10 +93,12 @@ private:
     Request m_thumbnail;
     Request m_picture;
     Succeeded m_succeeded;
+    // Indexed by the tile's place in the grid.
     std::vector<Tile> m_tiles;
     std::deque<size_t> m_queue;
     int m_inFlight = 0;
     int m_catalogueSize = 0;
+    bool m_uncached = false;
     quint64 m_generation = 0;
     bool m_refreshPending = false;
     std::function<void()> m_whenSettled;

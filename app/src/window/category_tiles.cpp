@@ -44,12 +44,33 @@ constexpr int gridMargin = 10;
 // Tiles built at once when the screen is unknown (more rows than a screen
 // holds, else as many as it holds and two more); the rest follow a
 // batch at a time once the tiles in view show their pictures, so that a long
-// catalogue never holds the window nor delays the first screenful.
+// catalogue never holds the window nor delays the first screenful. A batch
+// is small: the window waits for its build, painting included.
 constexpr int firstTileBatch = 36;
-constexpr int tileBatch = 96;
+constexpr int tileBatch = 24;
 
-const char* const applyButtonStyle = R"(
-QPushButton {
+// The tiles' parts, styled once for the whole tab: a style sheet of their
+// own on each of a thousand tiles' children would be parsed and polished
+// once per child.
+const char* const tilesStyle = R"(
+#tileContent, #tileContent QWidget, #categoryName, QLabel[tilePart="mark"] {
+    background: transparent;
+}
+QLabel[tilePart="mark"] {
+    color: red;
+    font-size: 40px;
+    font-weight: bold;
+}
+#tileContent QLabel[tilePart="star"] {
+    color: gray;
+    font-size: 10px;
+    background: rgba(0,0,0,0.5);
+    border-radius: 2px;
+}
+#tileContent QLabel[tilePart="star"][lit="true"] {
+    color: gold;
+}
+#tileContent QPushButton[tilePart="apply"] {
     background-color: rgba(33, 150, 243, 0.9);
     color: white;
     font-weight: bold;
@@ -57,10 +78,10 @@ QPushButton {
     border: none;
     border-radius: 5px;
 }
-QPushButton:hover {
+#tileContent QPushButton[tilePart="apply"]:hover {
     background-color: rgba(25, 118, 210, 0.95);
 }
-QPushButton:pressed {
+#tileContent QPushButton[tilePart="apply"]:pressed {
     background-color: rgba(13, 71, 161, 1);
 }
 )";
@@ -98,11 +119,11 @@ QLabel* compactStar(QWidget* parent, bool active)
     if (!picture.isNull()) {
         label->setPixmap(picture);
     } else {
+        // Drawn as text on a dark backdrop (the tab's style sheet), which
+        // keeps the small glyphs readable on light thumbnails.
+        label->setProperty("tilePart", QStringLiteral("star"));
+        label->setProperty("lit", active);
         label->setText(active ? QStringLiteral("★") : QStringLiteral("☆"));
-        // A dark backdrop keeps the small glyphs readable on light thumbnails.
-        label->setStyleSheet((active ? QStringLiteral("color: gold; font-size: 10px;")
-                                     : QStringLiteral("color: gray; font-size: 10px;")) +
-                             QStringLiteral(" background: rgba(0,0,0,0.5); border-radius: 2px;"));
     }
     return label;
 }
@@ -177,19 +198,16 @@ void showCategoryRating(QWidget* compact, const QString& categoryId, int rating)
             return;
         auto* mark = new QLabel(frame);
         mark->setObjectName(QStringLiteral("disableIcon_") + categoryId);
+        mark->setProperty("tilePart", QStringLiteral("mark"));
         mark->setGeometry(55, 25, 100, 100);
         mark->setAlignment(Qt::AlignCenter);
         // The pointer's hover belongs to the tile, not to the mark over it.
         mark->setAttribute(Qt::WA_TransparentForMouseEvents);
         const QPixmap picture(getImagePath(QStringLiteral("disable_category.png")));
-        if (!picture.isNull()) {
+        if (!picture.isNull())
             mark->setPixmap(picture.scaled(100, 100, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-            mark->setStyleSheet(QStringLiteral("background: transparent;"));
-        } else {
+        else
             mark->setText(QStringLiteral("✗"));
-            mark->setStyleSheet(
-                QStringLiteral("color: red; font-size: 40px; font-weight: bold; background: transparent;"));
-        }
         mark->show();
         mark->raise();
         compact->hide();
@@ -228,6 +246,7 @@ void ModernWindow::setupCategoriesTab()
     scrollArea->setWidgetResizable(true);
     categoriesWidget = new QWidget();
     categoriesWidget->setObjectName(QStringLiteral("categoriesWidget"));
+    categoriesWidget->setStyleSheet(QLatin1String(tilesStyle));
     categoriesGridLayout = new QGridLayout(categoriesWidget);
     categoriesGridLayout->setSpacing(gridSpacing);
     categoriesGridLayout->setContentsMargins(gridMargin, gridMargin, gridMargin, gridMargin);
@@ -256,7 +275,7 @@ void ModernWindow::setupCategoriesTab()
     keepTranslated(page, [this, tab] { tabWidget->setTabText(tab, tr("Категории")); });
 }
 
-void ModernWindow::displayCategories(const QJsonArray& categories)
+void ModernWindow::displayCategories(const QJsonArray& categories, bool uncached)
 {
     auto list = std::make_shared<QList<ServiceCategory>>();
     list->reserve(categories.size());
@@ -266,7 +285,12 @@ void ModernWindow::displayCategories(const QJsonArray& categories)
         if (!category.id.isEmpty())
             list->append(std::move(category));
     }
-    categoryThumbnails->setCatalogueSize(int(list->size()));
+    // The thumbnails in view are asked for before the tiles are built.
+    QStringList thumbnails;
+    thumbnails.reserve(list->size());
+    for (const ServiceCategory& category : std::as_const(*list))
+        thumbnails.append(isSafeServiceFileName(category.thumbnail) ? category.thumbnail : QString());
+    categoryThumbnails->setCatalogue(thumbnails, uncached);
     createCategoryTiles(std::move(list), 0, categoryTilesGeneration);
 }
 
@@ -324,8 +348,8 @@ void ModernWindow::createCategoryWidget(const QString& name, const QString& id, 
     frameLayout->setSpacing(5);
 
     auto* container = new QWidget(frame);
+    container->setObjectName(QStringLiteral("tileContent"));
     container->setFixedSize(165, 90);
-    container->setStyleSheet(QStringLiteral("background: transparent;"));
     auto* thumbnailLabel = new QLabel(container);
     // Until its picture comes, the tile names it in words.
     keepTranslated(thumbnailLabel, [thumbnailLabel, name] {
@@ -340,9 +364,9 @@ void ModernWindow::createCategoryWidget(const QString& name, const QString& id, 
     auto* applyButton = new QPushButton(container);
     keepTranslated(applyButton, [applyButton] { applyButton->setText(tr("Применить")); });
     applyButton->setObjectName(QStringLiteral("applyBtn_") + id);
+    applyButton->setProperty("tilePart", QStringLiteral("apply"));
     applyButton->setGeometry(37, 30, 90, 30);
     applyButton->setCursor(Qt::PointingHandCursor);
-    applyButton->setStyleSheet(QLatin1String(applyButtonStyle));
     applyButton->hide();
     connect(applyButton, &QPushButton::clicked, this,
             [this, id, name, thumbnail] { showApplyCategoryDialog(id, name, thumbnail); });
@@ -353,9 +377,8 @@ void ModernWindow::createCategoryWidget(const QString& name, const QString& id, 
     nameLabel->setObjectName(QStringLiteral("categoryName"));
     nameLabel->setFixedWidth(165);
     nameLabel->setAlignment(Qt::AlignCenter);
+    // On the tile's own colour, not the window's (the tab's style sheet).
     nameLabel->setWordWrap(true);
-    // On the tile's own colour, not the window's.
-    nameLabel->setStyleSheet(QStringLiteral("background: transparent;"));
     frameLayout->addWidget(container, 0, Qt::AlignCenter);
     frameLayout->addWidget(nameLabel, 0, Qt::AlignCenter);
 
@@ -386,7 +409,7 @@ void ModernWindow::createCategoryWidget(const QString& name, const QString& id, 
         categoryThumbnailCache.insert(id, thumbnail);
         scheduleCategoriesCacheSave();
     }
-    categoryThumbnails->add(thumbnailLabel, thumbnail, row * gridColumns + col);
+    categoryThumbnails->attach(row * gridColumns + col, thumbnailLabel);
 }
 
 bool ModernWindow::handleCategoryTileKey(QWidget* tile, const QString& categoryId, int key)
@@ -450,7 +473,6 @@ void ModernWindow::createRatingSystem(QWidget* parent, const QString& categoryId
     auto* compact = new QWidget(parent);
     compact->setObjectName(QStringLiteral("currentRating_") + categoryId);
     compact->setGeometry(5, 5, 60, 20);
-    compact->setStyleSheet(QStringLiteral("background: transparent;"));
     compact->show();
 
     const int rating = categoryRatings.value(categoryId, 1);
