@@ -47,7 +47,7 @@ class ModernWindowTestAccess
 public:
     static void showError(ModernWindow& window, const QString& error, int ticks)
     {
-        window.lastApiError = error;
+        window.lastApiError = ShownText::verbatim(error);
         window.showApiErrorAlert();
         window.startRetryTimer();
         for (int i = 0; i < ticks; ++i)
