@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -26,7 +27,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QUrl>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -225,20 +225,21 @@ void ModernWindow::showHistoryThumbnailMenu(QPushButton* button, const QPoint& p
 QWidget* ModernWindow::createChangeHookRow(QWidget* parent)
 {
     auto* row = new QWidget(parent);
-    auto* layout = new QVBoxLayout(row);
+    auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(10);
     auto* label = new QLabel(row);
     label->setObjectName(QStringLiteral("settingsToggleLabel"));
-    label->setWordWrap(true);
     layout->addWidget(label);
     changeHookEdit = new QLineEdit(row);
+    changeHookEdit->setMinimumWidth(160);
     changeHookEdit->setObjectName(QStringLiteral("changeHookEdit"));
     keepTranslated(label, [this, label] {
         label->setText(tr("Команда после каждой смены обоев"));
         changeHookEdit->setPlaceholderText(tr("Выключено"));
         changeHookEdit->setToolTip(tr("Запускается без оболочки; путь к обоям передаётся последним аргументом"));
     });
-    layout->addWidget(changeHookEdit);
+    layout->addWidget(changeHookEdit, 1);
     connect(changeHookEdit, &QLineEdit::textChanged, this, &ModernWindow::onSettingsChanged);
     return row;
 }
