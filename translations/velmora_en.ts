@@ -61,6 +61,10 @@
         <source>Erreur de sauvegarde pour écran %1</source>
         <translation>Save error for screen %1</translation>
     </message>
+    <message>
+        <source>le fichier reçu n&apos;est pas une image</source>
+        <translation>the received file is not a picture</translation>
+    </message>
 </context>
 <context>
     <name>CommandLine</name>

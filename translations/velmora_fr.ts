@@ -61,6 +61,10 @@
         <source>Erreur de sauvegarde pour écran %1</source>
         <translation>Erreur de sauvegarde pour écran %1</translation>
     </message>
+    <message>
+        <source>le fichier reçu n&apos;est pas une image</source>
+        <translation>le fichier reçu n&apos;est pas une image</translation>
+    </message>
 </context>
 <context>
     <name>CommandLine</name>

@@ -61,6 +61,10 @@
         <source>Erreur de sauvegarde pour écran %1</source>
         <translation>Ошибка сохранения для экрана %1</translation>
     </message>
+    <message>
+        <source>le fichier reçu n&apos;est pas une image</source>
+        <translation>полученный файл не является изображением</translation>
+    </message>
 </context>
 <context>
     <name>CommandLine</name>

@@ -214,9 +214,9 @@ void ModernWindow::showStatus(std::function<QString()> text)
     statusLabel->setText(statusText());
 }
 
-void ModernWindow::showStatus(const QString& fixedText)
+void ModernWindow::showStatus(const ShownText& text)
 {
-    showStatus([fixedText] { return fixedText; });
+    showStatus([text] { return text.toString(); });
 }
 
 void ModernWindow::retranslateUi()

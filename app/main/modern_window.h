@@ -8,6 +8,7 @@
 #include "core/remote_command.h"
 #include "core/second_ticks.h"
 #include "core/service_api.h"
+#include "core/shown_text.h"
 #include "core/user_pause.h"
 #include "core/work_queue.h"
 #include "window_environment.h"
@@ -93,8 +94,8 @@ public:
     // favourite is copied aside; a picture never again is drawn no more and
     // the screens showing it change now. False, with why, when the screen
     // shows no filed picture or the mark cannot be stored.
-    bool markFavourite(int screenIndex, QString* whyNot = nullptr);
-    bool markNeverAgain(int screenIndex, QString* whyNot = nullptr);
+    bool markFavourite(int screenIndex, ShownText* whyNot = nullptr);
+    bool markNeverAgain(int screenIndex, ShownText* whyNot = nullptr);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -142,7 +143,7 @@ private:
     static void showButtonText(QPushButton* button, const char* source, int designedWidth);
     // The status line, kept in step with the language.
     void showStatus(std::function<QString()> text);
-    void showStatus(const QString& fixedText);
+    void showStatus(const ShownText& text);
     // One per subsystem file: its texts that depend on state.
     void retranslateApplicationTab();
     void retranslateSettingsTab();
@@ -278,8 +279,8 @@ private:
     // Favourites, never again and the command after each change (window/picture_marks.cpp).
     // The marks, read from their file on first use.
     PictureMarks& pictureMarks();
-    bool markPictureFavourite(const QString& filedPath, QString* whyNot);
-    bool markPictureNeverAgain(const QString& fileName, QString* whyNot);
+    bool markPictureFavourite(const QString& filedPath, ShownText* whyNot);
+    bool markPictureNeverAgain(const QString& fileName, ShownText* whyNot);
     // Starts a change for this screen alone (for all of them without multi-screen mode).
     void changeScreenNow(int screenIndex);
     // The thumbnail's context menu, and its star when the picture is a favourite.
@@ -422,7 +423,7 @@ private:
     void downloadWallpaperForScreen(const QString& filename, int screenIndex);
     void downloadImageForScreen(const QString& imageUrl, int screenIndex);
     void applyMultipleWallpapers();
-    void handleMultiDownloadError(const QString& error);
+    void handleMultiDownloadError(const ShownText& error);
     // message: a source text (QT_TR_NOOP) for the status line, or none.
     void restoreButton(const char* message);
 
@@ -460,7 +461,8 @@ private:
     QPushButton* errorDetailsButton = nullptr;
     QTimer* retryTimer = nullptr;
     int retryCountdownSeconds = 0;
-    QString lastApiError;
+    // What the last failure said, shown in the language of the moment.
+    ShownText lastApiError;
     QString categoriesCachePath;
     QScrollArea* historyCarouselScrollArea = nullptr;
     QWidget* historyCarouselWidget = nullptr;

@@ -62,7 +62,7 @@ class ModernWindowTestAccess
 public:
     static QPushButton* changeNowButton(ModernWindow& w) { return w.changeNowButton; }
     static QString statusText(ModernWindow& w) { return w.statusLabel->text(); }
-    static QString lastApiError(ModernWindow& w) { return w.lastApiError; }
+    static QString lastApiError(ModernWindow& w) { return w.lastApiError.toString(); }
     static QString serviceOrigin(ModernWindow& w) { return w.environment.serviceOrigin; }
     static FakePlatformServices& platform(ModernWindow& w)
     {

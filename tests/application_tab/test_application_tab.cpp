@@ -41,12 +41,12 @@ public:
     QPushButton* historyPrevButton() const { return w.historyPrevButton; }
     QPushButton* historyNextButton() const { return w.historyNextButton; }
     QString currentTriggerMode() const { return w.currentTriggerMode(); }
-    QString lastApiError() const { return w.lastApiError; }
+    QString lastApiError() const { return w.lastApiError.toString(); }
 
     // What a failing request or change does: record the error, raise the banner, count down.
     void fail(const QString& error)
     {
-        w.lastApiError = error;
+        w.lastApiError = ShownText::verbatim(error);
         w.showApiErrorAlert();
         w.startRetryTimer();
     }

@@ -132,7 +132,7 @@ struct Rig
             },
             20000);
     }
-    QString failure() const { return failed.isEmpty() ? QString() : failed.last().at(0).toString(); }
+    QString failure() const { return failed.isEmpty() ? QString() : failed.last().at(0).value<ShownText>().toString(); }
 };
 
 } // namespace

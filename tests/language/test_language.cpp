@@ -5,6 +5,7 @@
 #include "workflow_access.h"
 
 #include "core/language.h"
+#include "core/picture_marks.h"
 #include "core/settings_keys.h"
 #include "utils/settings_store.h"
 
@@ -14,6 +15,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QTabBar>
 #include <QTabWidget>
@@ -154,6 +156,38 @@ private Q_SLOTS:
             lines << line.section(QLatin1Char(']'), 1);
         }
         QCOMPARE(lines.count(lines.constFirst()), 3);
+    }
+
+    // A status line that arrives finished (here a refused mark) is redrawn in the new language; the path and
+    // the file's state stay as the system told them.
+    void aRefusedMarkFollowsTheLanguage()
+    {
+        ServiceFixture service;
+        QVERIFY(service.addCategory(QStringLiteral("nature")));
+        QVERIFY(!service.addImage(QStringLiteral("nature"), QDate::currentDate(), QStringLiteral("a.jpg")).isEmpty());
+        QVERIFY2(service.start(), qPrintable(service.errorString()));
+        // Something that is no file in the marks file's place: every mark is refused.
+        const QString marks = PictureMarks::defaultPath();
+        QVERIFY(QDir().mkpath(marks));
+        auto window = std::make_unique<ModernWindow>(service.windowEnvironment());
+        window->setCategoryRating(QStringLiteral("nature"), 1);
+        window->show();
+        QTest::mouseClick(Access::changeNowButton(*window), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return !Access::changeInFlight(*window); }, 30000));
+        Access::loadHistory(*window);
+        auto* thumbnail = window->findChild<QPushButton*>(QStringLiteral("historyThumbnail"));
+        QVERIFY(thumbnail);
+        Q_EMIT thumbnail->customContextMenuRequested(QPoint(10, 10));
+        auto* menu = thumbnail->findChild<QMenu*>(QStringLiteral("historyThumbnailMenu"));
+        QVERIFY(menu);
+        menu->findChild<QAction*>(QStringLiteral("addFavouriteAction"))->trigger();
+        const QString designed = Access::status(*window);
+        QVERIFY2(designed.startsWith(QStringLiteral("Fichier des marques %1: ").arg(marks)), qPrintable(designed));
+
+        chooseLanguage(*window, 1);
+        QTRY_COMPARE(Access::status(*window), QStringLiteral("Marks file %1: ").arg(marks) + designed.section(": ", 1));
+        chooseLanguage(*window, 0);
+        QTRY_COMPARE(Access::status(*window), designed);
     }
 
     void helpFollowsTheLanguage_data()

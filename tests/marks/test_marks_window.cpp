@@ -123,8 +123,8 @@ private Q_SLOTS:
             QVERIFY(changeNow(*window));
         QCOMPARE(currentName(*window), QStringLiteral("p0.png"));
 
-        QString why;
-        QVERIFY2(window->markNeverAgain(0, &why), qPrintable(why));
+        ShownText why;
+        QVERIFY2(window->markNeverAgain(0, &why), qPrintable(why.toString()));
         // The screen showing it changes at once.
         QVERIFY(Access::changeInFlight(*window));
         QVERIFY(QTest::qWaitFor([&] { return !Access::changeInFlight(*window); }, 30000));

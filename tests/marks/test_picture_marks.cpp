@@ -34,7 +34,7 @@ private Q_SLOTS:
         QVERIFY(marks.load());
         QVERIFY(marks.addFavourite(QStringLiteral("lake.v2.jpg")));
         QVERIFY(marks.addNeverAgain(QStringLiteral("ugly.png")));
-        QString why;
+        ShownText why;
         QVERIFY(!marks.addNeverAgain(QStringLiteral("../x.png"), &why));
         QVERIFY(!why.isEmpty());
 
@@ -82,9 +82,9 @@ private Q_SLOTS:
         }
 
         PictureMarks marks(path);
-        QString why;
+        ShownText why;
         QVERIFY(!marks.load(&why));
-        QVERIFY(why.contains(path));
+        QVERIFY(why.toString().contains(path));
         QVERIFY(marks.favourites().isEmpty());
         // No mark is taken, so nothing is written over what is there.
         QVERIFY(!marks.addNeverAgain(QStringLiteral("p.png"), &why));

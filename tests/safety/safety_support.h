@@ -21,7 +21,7 @@ class ModernWindowTestAccess
 {
 public:
     static QString screenId(ModernWindow& w, int screen) { return w.getScreenUniqueId(screen); }
-    static QString lastApiError(ModernWindow& w) { return w.lastApiError; }
+    static QString lastApiError(ModernWindow& w) { return w.lastApiError.toString(); }
     static QPushButton* changeNowButton(ModernWindow& w) { return w.changeNowButton; }
     static bool changeInFlight(ModernWindow& w) { return w.currentMultiDownload != nullptr; }
     static QMap<int, QList<QString>>& screenHistory(ModernWindow& w) { return w.screenWallpaperHistory; }

@@ -2,6 +2,7 @@
 // into PNG files, for looking at the interface without a desktop.
 // Usage: velmora-screenshots OUTPUT_DIR
 
+#include "fake_platform.h"
 #include "service_fixture.h"
 #include "test_environment.h"
 #include "test_screens.h"
@@ -47,7 +48,7 @@ class ModernWindowTestAccess
 public:
     static void showError(ModernWindow& window, const QString& error, int ticks)
     {
-        window.lastApiError = error;
+        window.lastApiError = ShownText::verbatim(error);
         window.showApiErrorAlert();
         window.startRetryTimer();
         for (int i = 0; i < ticks; ++i)
@@ -91,7 +92,8 @@ void save(QWidget& widget, const QString& name)
 // The local wallpaper service the windows talk to; nothing reaches a real one from here.
 ServiceFixture* g_service = nullptr;
 
-std::unique_ptr<ModernWindow> makeWindow()
+// globalShortcut: the window may own a key combination, as on Windows (one more settings row).
+std::unique_ptr<ModernWindow> makeWindow(bool globalShortcut = false)
 {
     WindowEnvironment env;
     if (g_service && g_service->isRunning()) {
@@ -100,6 +102,8 @@ std::unique_ptr<ModernWindow> makeWindow()
         env.serviceOrigin = QStringLiteral("https://127.0.0.1:1");
         env.arguments = QStringList{QStringLiteral("velmora")};
     }
+    if (auto* fake = dynamic_cast<FakePlatformServices*>(env.platform.get()))
+        fake->globalShortcuts = globalShortcut;
     auto window = std::make_unique<ModernWindow>(std::move(env));
     window->show();
     return window;
@@ -236,6 +240,12 @@ void settingsShots()
     save(*window, QStringLiteral("settings-stretch"));
     save(*adjustment->view()->window(), QStringLiteral("settings-adjustment-list"));
     adjustment->hidePopup();
+
+    auto withShortcut = makeWindow(true);
+    tabs = withShortcut->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+    tabs->setCurrentIndex(tabs->count() - 1);
+    QTest::qWait(400);
+    save(*withShortcut, QStringLiteral("settings-global-shortcut"));
 }
 
 // Every look of the two custom widgets on one sheet, on the window's background.

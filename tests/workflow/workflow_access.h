@@ -18,7 +18,7 @@ public:
     static QDate& excludedCategoriesDay(ModernWindow& w) { return w.changeWorkflow->exclusions().day; }
     static QMap<int, QList<QString>>& screenHistory(ModernWindow& w) { return w.screenWallpaperHistory; }
     static QString triggerMode(ModernWindow& w) { return w.currentTriggerMode(); }
-    static QString lastApiError(ModernWindow& w) { return w.lastApiError; }
+    static QString lastApiError(ModernWindow& w) { return w.lastApiError.toString(); }
     static int& retryCountdownSeconds(ModernWindow& w) { return w.retryCountdownSeconds; }
     static QPushButton* changeNowButton(ModernWindow& w) { return w.changeNowButton; }
     static QLabel* statusLabel(ModernWindow& w) { return w.statusLabel; }

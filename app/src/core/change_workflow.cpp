@@ -198,8 +198,9 @@ void ChangeWorkflow::handleList(const ServiceAnswer& answer, int screenIndex, co
 {
     const int screenNumber = screenIndex + 1;
     if (!answer.succeeded) {
-        handleMultiDownloadError(
-            ChangeWorkflow::tr("Ошибка подключения обои для экрана %1: %2").arg(screenNumber).arg(answer.errorText));
+        handleMultiDownloadError(ShownText::of<ChangeWorkflow>(QT_TR_NOOP("Ошибка подключения обои для экрана %1: %2"))
+                                     .arg(screenNumber)
+                                     .arg(answer.errorText));
         return;
     }
 
@@ -208,8 +209,9 @@ void ChangeWorkflow::handleList(const ServiceAnswer& answer, int screenIndex, co
     // nothing of the category: the change fails and is retried, and the
     // category stays in the draw.
     if (!list.success) {
-        handleMultiDownloadError(
-            ChangeWorkflow::tr("Erreur API wallpapers pour écran %1: %2").arg(screenNumber).arg(list.error));
+        handleMultiDownloadError(ShownText::of<ChangeWorkflow>(QT_TR_NOOP("Erreur API wallpapers pour écran %1: %2"))
+                                     .arg(screenNumber)
+                                     .arg(list.error));
         return;
     }
 
@@ -255,7 +257,8 @@ void ChangeWorkflow::getRandomWallpaperFromHistory(int screenIndex)
     const QList<QString> history = historyFallbackCandidates(m_ports.screenHistory(screenIndex), m_ports.neverDrawn());
     if (history.isEmpty()) {
         handleMultiDownloadError(
-            ChangeWorkflow::tr("Aucun wallpaper disponible dans l'historique pour l'écran %1").arg(screenIndex + 1));
+            ShownText::of<ChangeWorkflow>(QT_TR_NOOP("Aucun wallpaper disponible dans l'historique pour l'écran %1"))
+                .arg(screenIndex + 1));
         return;
     }
 
@@ -294,13 +297,15 @@ void ChangeWorkflow::downloadImageForScreen(const QString& imageUrl, int screenI
 {
     const int screenNumber = screenIndex + 1;
     if (imageUrl.isEmpty()) {
-        handleMultiDownloadError(
-            QStringLiteral("URL vide passée à downloadImageForScreen pour écran %1").arg(screenNumber));
+        // A fault of the program's own, never translated.
+        handleMultiDownloadError(ShownText::verbatim(
+            QStringLiteral("URL vide passée à downloadImageForScreen pour écran %1").arg(screenNumber)));
         return;
     }
     const QUrl url(imageUrl, QUrl::TolerantMode);
     if (!url.isValid() || url.scheme().isEmpty()) {
-        handleMultiDownloadError(QStringLiteral("URL invalide pour écran %1: %2").arg(screenNumber).arg(imageUrl));
+        handleMultiDownloadError(
+            ShownText::verbatim(QStringLiteral("URL invalide pour écran %1: %2").arg(screenNumber).arg(imageUrl)));
         return;
     }
     if (!m_change)
@@ -323,10 +328,10 @@ void ChangeWorkflow::handlePicture(const ServiceAnswer& answer, int screenIndex)
     qDebug() << "[DOWNLOAD] Erreur réseau:" << answer.networkError << answer.errorText;
 
     if (!answer.succeeded) {
-        const QString message = ChangeWorkflow::tr("Erreur de téléchargement d'image pour écran %1: %2")
-                                    .arg(screenNumber)
-                                    .arg(answer.errorText);
-        qDebug() << "[DOWNLOAD]" << message;
+        ShownText message =
+            ShownText::of<ChangeWorkflow>(QT_TR_NOOP("Erreur de téléchargement d'image pour écran %1: %2"));
+        message.arg(screenNumber).arg(answer.errorText);
+        qDebug() << "[DOWNLOAD]" << message.toString();
         emit downloadFailed(message);
         handleMultiDownloadError(message);
         return;
@@ -356,12 +361,14 @@ void ChangeWorkflow::handlePicture(const ServiceAnswer& answer, int screenIndex)
             const int screenNumber = screenIndex + 1;
             switch (picture.outcome) {
             case ReceivedPicture::NotSaved:
-                handleMultiDownloadError(ChangeWorkflow::tr("Erreur de sauvegarde pour écran %1").arg(screenNumber));
+                handleMultiDownloadError(
+                    ShownText::of<ChangeWorkflow>(QT_TR_NOOP("Erreur de sauvegarde pour écran %1")).arg(screenNumber));
                 return;
             case ReceivedPicture::NotAPicture:
-                handleMultiDownloadError(ChangeWorkflow::tr("Erreur de téléchargement d'image pour écran %1: %2")
-                                             .arg(screenNumber)
-                                             .arg(QStringLiteral("le fichier reçu n'est pas une image")));
+                handleMultiDownloadError(
+                    ShownText::of<ChangeWorkflow>(QT_TR_NOOP("Erreur de téléchargement d'image pour écran %1: %2"))
+                        .arg(screenNumber)
+                        .arg(ShownText::of<ChangeWorkflow>(QT_TR_NOOP("le fichier reçu n'est pas une image"))));
                 return;
             case ReceivedPicture::Ready:
                 recordScreenImage(screenIndex, picture.imageForScreen, receivedPath);
@@ -429,9 +436,9 @@ void ChangeWorkflow::finish(quint64 changeId, bool accepted)
                             });
 }
 
-void ChangeWorkflow::handleMultiDownloadError(const QString& error)
+void ChangeWorkflow::handleMultiDownloadError(const ShownText& error)
 {
-    qDebug() << "[ERROR]" << error;
+    qDebug() << "[ERROR]" << error.toString();
     end([this, error] { emit failed(error); });
 }
 

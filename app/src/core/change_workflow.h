@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/change_words.h"
+#include "core/shown_text.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -155,7 +156,7 @@ public:
     void downloadImageForScreen(const QString& imageUrl, int screenIndex);
     void applyMultipleWallpapers();
     // Ends the change in flight (if any) as failed.
-    void handleMultiDownloadError(const QString& error);
+    void handleMultiDownloadError(const ShownText& error);
 
 Q_SIGNALS:
     void stateChanged(ChangeWorkflow::State state);
@@ -165,8 +166,8 @@ Q_SIGNALS:
     // Every screen's picture is in; the desktop is being set.
     void applying();
     // A picture download failed; failed follows.
-    void downloadFailed(const QString& message);
-    void failed(const QString& message);
+    void downloadFailed(const ShownText& message);
+    void failed(const ShownText& message);
     // The desktop refused the set; nothing was filed.
     void refused();
     // Set and filed.

@@ -41,6 +41,15 @@ QJsonArray sortedArray(const QSet<QString>& names)
     return QJsonArray::fromStringList(sorted);
 }
 
+// The file's path and what is wrong with it come as the system or the file
+// tells them.
+ShownText fileRefusal(const QString& path, const QString& why)
+{
+    return ShownText("PictureMarks", QT_TRANSLATE_NOOP("PictureMarks", "Fichier des marques %1: %2"))
+        .arg(path)
+        .arg(why);
+}
+
 } // namespace
 
 QString PictureMarks::defaultPath()
@@ -50,11 +59,12 @@ QString PictureMarks::defaultPath()
 
 PictureMarks::PictureMarks(QString path) : m_path(std::move(path)) {}
 
-bool PictureMarks::load(QString* whyNot)
+bool PictureMarks::load(ShownText* whyNot)
 {
     m_favourites.clear();
     m_neverAgain.clear();
-    m_refusal.clear();
+    m_refusal = {};
+    QString why;
     const SafeFile::Result file = SafeFile::readAll(m_path, maxFileBytes);
     switch (file.status) {
     case SafeFile::Status::Read:
@@ -63,13 +73,13 @@ bool PictureMarks::load(QString* whyNot)
         // Nothing there, or something unknown behind an unreadable folder.
         if (SafeFile::presence(m_path) == SafeFile::Presence::Absent)
             return true;
-        m_refusal = SafeFile::describe(SafeFile::Status::Unreadable);
+        why = SafeFile::describe(SafeFile::Status::Unreadable);
         break;
     default:
-        m_refusal = SafeFile::describe(file.status);
+        why = SafeFile::describe(file.status);
         break;
     }
-    if (m_refusal.isEmpty()) {
+    if (why.isEmpty()) {
         QJsonParseError error;
         const QJsonDocument document = QJsonDocument::fromJson(file.data, &error);
         if (document.isObject()) {
@@ -78,27 +88,27 @@ bool PictureMarks::load(QString* whyNot)
             m_neverAgain = readNames(root.value(neverAgainKey));
             return true;
         }
-        m_refusal = QStringLiteral("contenu illisible (%1)").arg(error.errorString());
+        why = QStringLiteral("contenu illisible (%1)").arg(error.errorString());
     }
-    m_refusal = QCoreApplication::translate("PictureMarks", "Fichier des marques %1: %2").arg(m_path, m_refusal);
+    m_refusal = fileRefusal(m_path, why);
     if (whyNot)
         *whyNot = m_refusal;
     return false;
 }
 
-bool PictureMarks::addFavourite(const QString& fileName, QString* whyNot)
+bool PictureMarks::addFavourite(const QString& fileName, ShownText* whyNot)
 {
     return add(m_favourites, fileName, whyNot);
 }
 
-bool PictureMarks::addNeverAgain(const QString& fileName, QString* whyNot)
+bool PictureMarks::addNeverAgain(const QString& fileName, ShownText* whyNot)
 {
     return add(m_neverAgain, fileName, whyNot);
 }
 
-bool PictureMarks::add(QSet<QString>& list, const QString& fileName, QString* whyNot)
+bool PictureMarks::add(QSet<QString>& list, const QString& fileName, ShownText* whyNot)
 {
-    auto refuse = [whyNot](const QString& why) {
+    auto refuse = [whyNot](const ShownText& why) {
         if (whyNot)
             *whyNot = why;
         return false;
@@ -106,7 +116,8 @@ bool PictureMarks::add(QSet<QString>& list, const QString& fileName, QString* wh
     if (!m_refusal.isEmpty())
         return refuse(m_refusal);
     if (!isSafeServiceFileName(fileName))
-        return refuse(QCoreApplication::translate("PictureMarks", "Nom d'image invalide: %1").arg(fileName));
+        return refuse(
+            ShownText("PictureMarks", QT_TRANSLATE_NOOP("PictureMarks", "Nom d'image invalide: %1")).arg(fileName));
     if (list.contains(fileName))
         return true;
     list.insert(fileName);
@@ -117,11 +128,11 @@ bool PictureMarks::add(QSet<QString>& list, const QString& fileName, QString* wh
     return true;
 }
 
-bool PictureMarks::save(QString* whyNot) const
+bool PictureMarks::save(ShownText* whyNot) const
 {
     auto refuse = [this, whyNot](const QString& why) {
         if (whyNot)
-            *whyNot = QCoreApplication::translate("PictureMarks", "Fichier des marques %1: %2").arg(m_path, why);
+            *whyNot = fileRefusal(m_path, why);
         return false;
     };
     // Something put in the file's place since it was read is not written over, nor through.

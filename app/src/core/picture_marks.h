@@ -1,7 +1,9 @@
 #pragma once
 
+#include "core/shown_text.h"
 #include <QList>
 #include <QSet>
+
 #include <QString>
 #include <QStringList>
 
@@ -25,9 +27,9 @@ public:
 
     // Reads the file; a missing one is an empty store. False, with why, when
     // something is there that cannot be used: the store then refuses marks.
-    bool load(QString* whyNot = nullptr);
+    bool load(ShownText* whyNot = nullptr);
     // Why marks are refused, or "" when they are not.
-    QString refusal() const { return m_refusal; }
+    ShownText refusal() const { return m_refusal; }
     QString path() const { return m_path; }
 
     bool isFavourite(const QString& fileName) const { return m_favourites.contains(fileName); }
@@ -38,18 +40,18 @@ public:
     // Marks a picture by its file name and writes the file. False, with why,
     // for a name that is no safe file name, a refused store or a failed write
     // (the mark is then not kept either).
-    bool addFavourite(const QString& fileName, QString* whyNot = nullptr);
-    bool addNeverAgain(const QString& fileName, QString* whyNot = nullptr);
+    bool addFavourite(const QString& fileName, ShownText* whyNot = nullptr);
+    bool addNeverAgain(const QString& fileName, ShownText* whyNot = nullptr);
 
     // The paths whose file name is not marked never again, in their order.
     QList<QString> withoutNeverAgain(const QList<QString>& paths) const;
 
 private:
-    bool add(QSet<QString>& list, const QString& fileName, QString* whyNot);
-    bool save(QString* whyNot) const;
+    bool add(QSet<QString>& list, const QString& fileName, ShownText* whyNot);
+    bool save(ShownText* whyNot) const;
 
     QString m_path;
     QSet<QString> m_favourites;
     QSet<QString> m_neverAgain;
-    QString m_refusal;
+    ShownText m_refusal;
 };

@@ -1,5 +1,7 @@
 #include "countdown_widget.h"
 
+#include "focus_ring.h"
+
 #include "utils/utils.h"
 
 #include <QDebug>
@@ -242,11 +244,8 @@ void CountdownWidget::paintEvent(QPaintEvent*)
         paintPanel(painter, 100, startupText());
     else
         paintDial(painter);
-    if (hasFocus()) {
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(QColor(0xff, 0xff, 0xff), 2, Qt::DashLine));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 8, 8);
-    }
+    if (hasFocus())
+        paintFocusRing(painter, QRectF(rect()).adjusted(1, 1, -1, -1), 8);
 }
 
 void CountdownWidget::paintPanel(QPainter& painter, int bottomTrim, const QString& text)

@@ -1,5 +1,7 @@
 #include "history_strip.h"
 
+#include "focus_ring.h"
+
 #include <QKeyEvent>
 #include <QPainter>
 
@@ -62,7 +64,5 @@ void HistoryThumbnail::paintEvent(QPaintEvent* event)
     if (!hasFocus())
         return;
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(0xff, 0xff, 0xff), 2, Qt::DashLine));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(4, 4, -4, -4), 3, 3);
+    paintFocusRing(painter, QRectF(rect()).adjusted(4, 4, -4, -4), 3);
 }

@@ -1,5 +1,7 @@
 #include "screen_selector.h"
 
+#include "focus_ring.h"
+
 #include <QAccessible>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -142,10 +144,8 @@ void ScreenSelector::paintEvent(QPaintEvent*)
 
     // The keyboard's tab: a ring inside it.
     if (hasFocus()) {
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(QColor(QStringLiteral("#ffffff")), 2, Qt::DashLine));
-        painter.drawRoundedRect(QRectF(m_focusedScreen * tabWidth, 0, tabWidth, height()).adjusted(3, 3, -3, -3),
-                                cornerRadius / 2, cornerRadius / 2);
+        paintFocusRing(painter, QRectF(m_focusedScreen * tabWidth, 0, tabWidth, height()).adjusted(3, 3, -3, -3),
+                       cornerRadius / 2);
     }
 }
 

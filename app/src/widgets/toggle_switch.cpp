@@ -1,5 +1,7 @@
 #include "toggle_switch.h"
 
+#include "focus_ring.h"
+
 #include <QAccessible>
 #include <QEasingCurve>
 #include <QKeyEvent>
@@ -80,11 +82,8 @@ void ToggleSwitch::paintEvent(QPaintEvent*)
     painter.drawEllipse(QRect(buttonX, buttonY, buttonSize, buttonSize));
 
     // The keyboard's place: a ring in the margin around the track.
-    if (hasFocus()) {
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(QColor(0xff, 0xff, 0xff), 2));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 14, 14);
-    }
+    if (hasFocus())
+        paintFocusRing(painter, QRectF(rect()).adjusted(1, 1, -1, -1), 14);
 }
 
 void ToggleSwitch::mousePressEvent(QMouseEvent*)

@@ -117,10 +117,10 @@ void ModernWindow::setupAccessibility()
     chainTabOrder({screenSelector, changeNowButton, countdownWidget, errorDetailsButton,
                    findChild<QPushButton*>(QStringLiteral("historyApplyButton")), historyPrevButton,
                    historyNextButton});
-    // The settings tab: the left column, then the right, then the apply button.
+    // The settings tab: the left column, then the right, then the bottom row's command and apply button.
     chainTabOrder({frequencyCombo, customValueSpinBox, customUnitCombo, timeOfDayEdit, pauseFullScreenToggle,
                    pauseOnBatteryToggle, changeOnUnlockToggle, startupToggle, changeOnStartupToggle, multiScreenToggle,
-                   globalShortcutEdit, changeHookEdit, adjustmentCombo, applyButton});
+                   globalShortcutEdit, adjustmentCombo, changeHookEdit, applyButton});
 
     updateAccessibleTexts();
 }

@@ -419,7 +419,8 @@ void ModernWindow::onShowErrorDetails()
     box.setWindowTitle(errorHeadline());
     // The failure text comes from the network layer or the service; show it verbatim.
     box.setTextFormat(Qt::PlainText);
-    box.setText(lastApiError.isEmpty() ? tr("Проверьте подключение к Интернету и сетевые настройки.") : lastApiError);
+    box.setText(lastApiError.isEmpty() ? tr("Проверьте подключение к Интернету и сетевые настройки.")
+                                       : lastApiError.toString());
     box.setIcon(QMessageBox::Warning);
     box.setStandardButtons(QMessageBox::Ok);
     box.setStyleSheet(QString::fromUtf8(kErrorDetailsBoxStyle));

@@ -100,7 +100,7 @@ void ModernWindow::handleCategoriesReply(QNetworkReply* reply)
     if (!ServiceApi::succeeded(reply)) {
         const QString error = ServiceApi::errorString(reply);
         qDebug() << "[API] ERREUR categories:" << error;
-        lastApiError = tr("Ошибка API: %1").arg(error);
+        lastApiError = ShownText::of<ModernWindow>(QT_TR_NOOP("Ошибка API: %1")).arg(error);
         showApiErrorAlert();
         startRetryTimer();
         return;

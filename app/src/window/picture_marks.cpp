@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -26,7 +27,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QUrl>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -51,9 +51,9 @@ bool copyFavourite(const QString& source, const QString& target)
     return file.status == SafeFile::Status::Read && writeFavourite(file.data, target);
 }
 
-bool refuse(QString* whyNot, const QString& why)
+bool refuse(ShownText* whyNot, const ShownText& why)
 {
-    qDebug() << "[MARKS]" << why;
+    qDebug() << "[MARKS]" << why.toString();
     if (whyNot)
         *whyNot = why;
     return false;
@@ -65,33 +65,35 @@ PictureMarks& ModernWindow::pictureMarks()
 {
     if (!pictureMarksLoaded) {
         pictureMarksLoaded = true;
-        QString why;
+        ShownText why;
         if (!m_pictureMarks.load(&why))
-            qDebug() << "[MARKS]" << why;
+            qDebug() << "[MARKS]" << why.toString();
     }
     return m_pictureMarks;
 }
 
-bool ModernWindow::markFavourite(int screenIndex, QString* whyNot)
+bool ModernWindow::markFavourite(int screenIndex, ShownText* whyNot)
 {
     const QString current = getCurrentWallpaperFromLog(screenIndex);
     if (current.isEmpty())
-        return refuse(whyNot, tr("Экран %1 не показывает сохранённое изображение").arg(screenIndex + 1));
+        return refuse(whyNot, ShownText::of<ModernWindow>(QT_TR_NOOP("Экран %1 не показывает сохранённое изображение"))
+                                  .arg(screenIndex + 1));
     return markPictureFavourite(current, whyNot);
 }
 
-bool ModernWindow::markNeverAgain(int screenIndex, QString* whyNot)
+bool ModernWindow::markNeverAgain(int screenIndex, ShownText* whyNot)
 {
     const QString current = getCurrentWallpaperFromLog(screenIndex);
     if (current.isEmpty())
-        return refuse(whyNot, tr("Экран %1 не показывает сохранённое изображение").arg(screenIndex + 1));
+        return refuse(whyNot, ShownText::of<ModernWindow>(QT_TR_NOOP("Экран %1 не показывает сохранённое изображение"))
+                                  .arg(screenIndex + 1));
     return markPictureNeverAgain(QFileInfo(current).fileName(), whyNot);
 }
 
-bool ModernWindow::markPictureFavourite(const QString& filedPath, QString* whyNot)
+bool ModernWindow::markPictureFavourite(const QString& filedPath, ShownText* whyNot)
 {
     const QString fileName = QFileInfo(filedPath).fileName();
-    QString why;
+    ShownText why;
     if (!pictureMarks().addFavourite(fileName, &why))
         return refuse(whyNot, why);
     for (QPushButton* button : historyCarouselWidget->findChildren<QPushButton*>(QStringLiteral("historyThumbnail"))) {
@@ -104,7 +106,7 @@ bool ModernWindow::markPictureFavourite(const QString& filedPath, QString* whyNo
         if (copied)
             return;
         qDebug() << "[MARKS] Copie du favori impossible:" << target;
-        showStatus(tr("Не удалось скопировать в избранное: %1").arg(target));
+        showStatus(ShownText::of<ModernWindow>(QT_TR_NOOP("Не удалось скопировать в избранное: %1")).arg(target));
     };
     // Only the newest picture of a monitor stays in its folder: an older one is fetched again.
     const QFileInfo source(filedPath);
@@ -132,9 +134,9 @@ bool ModernWindow::markPictureFavourite(const QString& filedPath, QString* whyNo
     return true;
 }
 
-bool ModernWindow::markPictureNeverAgain(const QString& fileName, QString* whyNot)
+bool ModernWindow::markPictureNeverAgain(const QString& fileName, ShownText* whyNot)
 {
-    QString why;
+    ShownText why;
     if (!pictureMarks().addNeverAgain(fileName, &why))
         return refuse(whyNot, why);
     // Every screen showing it gets another picture now.
@@ -196,14 +198,14 @@ void ModernWindow::showHistoryThumbnailMenu(QPushButton* button, const QPoint& p
     menu->setObjectName(QStringLiteral("historyThumbnailMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* favourite = menu->addAction(tr("Добавить в избранное"), this, [this, filed] {
-        QString why;
+        ShownText why;
         if (!markPictureFavourite(filed, &why))
             showStatus(why);
     });
     favourite->setObjectName(QStringLiteral("addFavouriteAction"));
     favourite->setEnabled(!pictureMarks().isFavourite(fileName));
     QAction* never = menu->addAction(tr("Больше не показывать"), this, [this, fileName] {
-        QString why;
+        ShownText why;
         if (!markPictureNeverAgain(fileName, &why))
             showStatus(why);
     });
@@ -223,20 +225,21 @@ void ModernWindow::showHistoryThumbnailMenu(QPushButton* button, const QPoint& p
 QWidget* ModernWindow::createChangeHookRow(QWidget* parent)
 {
     auto* row = new QWidget(parent);
-    auto* layout = new QVBoxLayout(row);
+    auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(10);
     auto* label = new QLabel(row);
     label->setObjectName(QStringLiteral("settingsToggleLabel"));
-    label->setWordWrap(true);
     layout->addWidget(label);
     changeHookEdit = new QLineEdit(row);
+    changeHookEdit->setMinimumWidth(160);
     changeHookEdit->setObjectName(QStringLiteral("changeHookEdit"));
     keepTranslated(label, [this, label] {
         label->setText(tr("Команда после каждой смены обоев"));
         changeHookEdit->setPlaceholderText(tr("Выключено"));
         changeHookEdit->setToolTip(tr("Запускается без оболочки; путь к обоям передаётся последним аргументом"));
     });
-    layout->addWidget(changeHookEdit);
+    layout->addWidget(changeHookEdit, 1);
     connect(changeHookEdit, &QLineEdit::textChanged, this, &ModernWindow::onSettingsChanged);
     return row;
 }

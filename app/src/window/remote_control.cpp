@@ -240,8 +240,9 @@ RemoteReply ModernWindow::runRemoteCommand(const RemoteCommand& command)
             return refused(tr("several screens: name the one with --screen"));
         }
         for (int index : screens) {
-            if (!(favourite ? markFavourite(index, &error) : markNeverAgain(index, &error)))
-                return refused(error);
+            ShownText why;
+            if (!(favourite ? markFavourite(index, &why) : markNeverAgain(index, &why)))
+                return refused(why.toString());
         }
         return {RemoteReply::Done, {}, {}};
     }

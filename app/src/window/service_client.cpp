@@ -220,11 +220,11 @@ void ModernWindow::setupChangeWorkflow()
     });
     connect(workflow, &ChangeWorkflow::applying, this,
             [this] { showStatus([] { return tr("Применение обоев..."); }); });
-    connect(workflow, &ChangeWorkflow::downloadFailed, this, [this](const QString& message) {
+    connect(workflow, &ChangeWorkflow::downloadFailed, this, [this](const ShownText& message) {
         showStatus(message);
         statusLabel->setStyleSheet(QStringLiteral("color: #d14836; font-weight: bold;"));
     });
-    connect(workflow, &ChangeWorkflow::failed, this, [this](const QString& message) {
+    connect(workflow, &ChangeWorkflow::failed, this, [this](const ShownText& message) {
         lastApiError = message;
         showApiErrorAlert();
         startRetryTimer();
@@ -303,7 +303,7 @@ void ModernWindow::applyMultipleWallpapers()
     changeWorkflow->applyMultipleWallpapers();
 }
 
-void ModernWindow::handleMultiDownloadError(const QString& error)
+void ModernWindow::handleMultiDownloadError(const ShownText& error)
 {
     changeWorkflow->handleMultiDownloadError(error);
 }

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
@@ -256,8 +257,8 @@ ToggleSwitch* addToggleRow(QVBoxLayout* layout, QWidget* parent, const char* tex
     label->setProperty(kSourceTextProperty, QByteArray(text));
     label->setObjectName(QStringLiteral("settingsToggleLabel"));
     label->setWordWrap(true);
-    row->addWidget(label);
-    row->addStretch();
+    // The label takes the row's width, so it wraps only when the words need it.
+    row->addWidget(label, 1);
     auto* toggle = new ToggleSwitch(parent);
     toggle->setObjectName(objectName);
     toggle->setChecked(checked);
@@ -290,7 +291,7 @@ void ModernWindow::setupSettingsTab()
     auto* frequencyGroup = new QGroupBox(page);
     keepTranslated(frequencyGroup, [frequencyGroup] { frequencyGroup->setTitle(tr("Частота изменения")); });
     auto* frequencyLayout = new QVBoxLayout(frequencyGroup);
-    frequencyLayout->setSpacing(15);
+    frequencyLayout->setSpacing(10);
     frequencyCombo = makeCombo(QStringLiteral("frequencyCombo"), frequencyGroup);
     // Each item's data is its source text, what --status reports in any language.
     showItems(frequencyCombo, kFrequencyItems);
@@ -377,7 +378,7 @@ void ModernWindow::setupSettingsTab()
     auto* systemGroup = new QGroupBox(page);
     keepTranslated(systemGroup, [systemGroup] { systemGroup->setTitle(tr("Системные настройки")); });
     auto* systemLayout = new QVBoxLayout(systemGroup);
-    systemLayout->setSpacing(15);
+    systemLayout->setSpacing(10);
     systemLayout->setContentsMargins(15, 15, 15, 15);
     startupToggle = addToggleRow(systemLayout, systemGroup, QT_TR_NOOP("Запускать с Windows"),
                                  QStringLiteral("startupToggle"), true);
@@ -386,7 +387,6 @@ void ModernWindow::setupSettingsTab()
     multiScreenToggle = addToggleRow(systemLayout, systemGroup, QT_TR_NOOP("Разное изображение на каждом экране"),
                                      QStringLiteral("multiScreenToggle"), true);
     addGlobalShortcutRow(systemLayout, systemGroup);
-    systemLayout->addWidget(createChangeHookRow(systemGroup));
 
     auto* columns = new QHBoxLayout();
     columns->setSpacing(20);
@@ -401,11 +401,29 @@ void ModernWindow::setupSettingsTab()
     addLanguageRow(rightColumn, page);
     rightColumn->addStretch();
     columns->addLayout(rightColumn);
-    pageLayout->addLayout(columns);
-    pageLayout->addStretch();
+    // The groups scroll when they outgrow the window (a longer translation, the
+    // key combination's row where the system lets us own one); the bottom row stays in view.
+    auto* groups = new QWidget();
+    groups->setObjectName(QStringLiteral("settingsGroups"));
+    auto* groupsLayout = new QVBoxLayout(groups);
+    groupsLayout->setContentsMargins(0, 0, 0, 0);
+    groupsLayout->addLayout(columns);
+    groupsLayout->addStretch();
+    auto* scroll = new QScrollArea(page);
+    scroll->setObjectName(QStringLiteral("settingsScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    // Tabbing through the controls scrolls to each; the area itself is no stop.
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(groups);
+    pageLayout->addWidget(scroll, 1);
 
+    // The command gets the whole width beside the button: in the left column
+    // it pushed the groups past the window's height in every language.
     auto* buttonRow = new QHBoxLayout();
-    buttonRow->addStretch();
+    buttonRow->setSpacing(20);
+    buttonRow->addWidget(createChangeHookRow(page), 1);
     applyButton = new QPushButton(page);
     applyButton->setObjectName(QStringLiteral("applyButton"));
     applyButton->setFixedHeight(40);
