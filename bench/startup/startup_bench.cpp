@@ -35,6 +35,8 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSslCertificate>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -195,10 +197,19 @@ bool primeCategories(const ServiceFixture& service, QStringList& screenIds)
         return labels.size() >= categoryCount &&
                std::all_of(labels.cbegin(), labels.cend(), [](const QLabel* l) { return !l->pixmap().isNull(); });
     };
+    // Tiles fetch their thumbnails as they come into view: the area is scrolled through, a page at a time.
+    QScrollBar* scroll = window.findChild<QScrollArea*>(QStringLiteral("scrollArea"))->verticalScrollBar();
     QElapsedTimer clock;
     clock.start();
-    while (!tilesShown() && clock.elapsed() < timeoutMs)
+    QElapsedTimer sinceScroll;
+    sinceScroll.start();
+    while (!tilesShown() && clock.elapsed() < timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (sinceScroll.elapsed() > 300) {
+            scroll->setValue(scroll->value() >= scroll->maximum() ? 0 : scroll->value() + scroll->pageStep());
+            sinceScroll.start();
+        }
+    }
     for (int screen = 0; screen < screenCount; ++screen)
         screenIds << ModernWindowTestAccess::screenId(window, screen);
     // Let the catalogue cache be written.
