@@ -13,6 +13,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -41,6 +42,14 @@ const QSize thumbnailBox(200, 120);
 const QSize tileSize(205, 155);
 constexpr int gridSpacing = 15;
 constexpr int gridMargin = 10;
+
+// Tiles of the last batch may not be laid out yet: the view would scroll to
+// where the tile is not, stopping short at the grid's former end.
+void scrollToTile(QScrollArea* area, QWidget* tile)
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    area->ensureWidgetVisible(tile, 0, gridMargin);
+}
 // Tiles built at once when the screen is unknown (more rows than a screen
 // holds, else as many as it holds and two more); the rest follow a
 // batch at a time once the tiles in view show their pictures, so that a long
@@ -390,7 +399,7 @@ void ModernWindow::createCategoryWidget(const QString& name, const QString& id, 
             return false;
         }
         if (event->type() == QEvent::FocusIn) {
-            scrollArea->ensureWidgetVisible(frame, 0, gridMargin);
+            scrollToTile(scrollArea, frame);
             return false;
         }
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -463,7 +472,7 @@ bool ModernWindow::handleCategoryTileKey(QWidget* tile, const QString& categoryI
         tile->setFocusPolicy(Qt::ClickFocus);
         next->setFocusPolicy(Qt::StrongFocus);
         next->setFocus(Qt::OtherFocusReason);
-        scrollArea->ensureWidgetVisible(next, 0, gridMargin);
+        scrollToTile(scrollArea, next);
     }
     return true;
 }
