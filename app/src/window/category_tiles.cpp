@@ -471,8 +471,8 @@ bool ModernWindow::handleCategoryTileKey(QWidget* tile, const QString& categoryI
     if (QWidget* next = item ? item->widget() : nullptr) {
         tile->setFocusPolicy(Qt::ClickFocus);
         next->setFocusPolicy(Qt::StrongFocus);
+        // Its focus-in scrolls it into view.
         next->setFocus(Qt::OtherFocusReason);
-        scrollToTile(scrollArea, next);
     }
     return true;
 }
