@@ -1,4 +1,5 @@
 #include "canned_https_server.h"
+#include "window/category_thumbnails.h"
 #include "categories_access.h"
 #include "service_fixture.h"
 #include "test_environment.h"
@@ -11,6 +12,8 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPointer>
 #include <QScrollArea>
 
@@ -90,6 +93,8 @@ private Q_SLOTS:
         {
             ModernWindow window(service.windowEnvironment());
             QTRY_VERIFY_WITH_TIMEOUT(tiles(window).size() == 3 && everyThumbnailShown(window), timeoutMs);
+            // The caches are written once the screenful shows.
+            QTRY_COMPARE_WITH_TIMEOUT(readCache().timestamp, service.catalogueTimestamp(), timeoutMs);
             const CategoriesCacheData cache = readCache();
             QCOMPARE(cache.categories.size(), 3);
             QCOMPARE(cache.timestamp, service.catalogueTimestamp());
@@ -135,8 +140,8 @@ private Q_SLOTS:
         const QPointer<QFrame> old = tiles(window).value(0);
         QVERIFY(old);
         QTRY_VERIFY_WITH_TIMEOUT(!old && tiles(window).size() == 2 && everyThumbnailShown(window), timeoutMs);
-        QCOMPARE(readCache().timestamp, service.catalogueTimestamp());
-        QCOMPARE(QDir(thumbnailsFolder()).entryList(QDir::Files).size(), 100);
+        QTRY_COMPARE_WITH_TIMEOUT(readCache().timestamp, service.catalogueTimestamp(), timeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(thumbnailsFolder()).entryList(QDir::Files).size(), 100, timeoutMs);
     }
 
     void noServiceKeepsCachedTilesInRows()
@@ -228,8 +233,11 @@ private Q_SLOTS:
             }
             return inView;
         };
-        // Laid out: the grid reaches below the view.
-        QTRY_VERIFY_WITH_TIMEOUT(all.last()->mapTo(view, QPoint()).y() > view->height(), timeoutMs);
+        // Laid out at its full height (not squeezed into the last batch's), reaching below the view.
+        const QWidget* grid = window->findChild<QScrollArea*>("scrollArea")->widget();
+        QTRY_VERIFY_WITH_TIMEOUT(grid->height() >= grid->minimumSizeHint().height() &&
+                                     all.last()->mapTo(view, QPoint()).y() > view->height(),
+                                 timeoutMs);
         const QList<QFrame*> inView = tilesInView();
         QVERIFY(inView.size() < 18);
         QTRY_VERIFY_WITH_TIMEOUT(std::all_of(inView.cbegin(), inView.cend(), shown), timeoutMs);
@@ -316,6 +324,64 @@ private Q_SLOTS:
         QCOMPARE(window->selectWeightedRandomCategory(), QString());
     }
 
+    // The first rows' thumbnails are asked for while the rest of a long
+    // catalogue is still on its way, at most four at once.
+    void firstRowsAskedBeforeTheCatalogueEnds()
+    {
+        QJsonArray list;
+        for (int i = 0; i < 60; ++i)
+            list.append(category(QStringLiteral("c%1").arg(i), QStringLiteral("c%1.png").arg(i)));
+        const QByteArray body =
+            QJsonDocument(QJsonObject{{"data", list}, {"success", true}, {"timestamp", 7}}).toJson();
+        CannedHttpsServer server;
+        server.setResponder([&](const QByteArray&) -> CannedHttpsServer::Answer { return {200, body}; });
+        // Every body stops halfway and the connection stays open.
+        server.setTrickle(2, 5, 1);
+        QVERIFY(server.listen());
+
+        auto window = categoriesTab(testWindowEnvironment(server.origin(), TestPki::shared().caCertificates()));
+        const auto thumbnails = [&server] {
+            QList<QByteArray> asked;
+            for (const QByteArray& request : server.requests()) {
+                if (request.contains("/mini/"))
+                    asked << request;
+            }
+            return asked;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(thumbnails().size(), 4, timeoutMs);
+        for (const char* first : {"c0.png", "c1.png", "c2.png"})
+            QVERIFY2(thumbnails().contains(QByteArray("/velmora/api/mini/") + first), first);
+        QVERIFY(tiles(*window).isEmpty());
+    }
+
+    void catalogueHead_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("thumbnails");
+        const QByteArray two = R"({"data": [{"id":"a","thumbnail":"a.png"} , {"id":"b","thumbnail":"b.png"}],"x":1})";
+        QTest::newRow("whole") << two << 5 << QStringList{"a.png", "b.png"};
+        QTest::newRow("at most count") << two << 1 << QStringList{"a.png"};
+        QTest::newRow("cut inside the second") << two.left(two.indexOf("b.png")) << 5 << QStringList{"a.png"};
+        QTest::newRow("cut after the first's brace") << two.left(two.indexOf('}') + 1) << 5 << QStringList{};
+        QTest::newRow("not yet at the data") << QByteArray("{\"success\":true,\"da") << 5 << QStringList{};
+        QTest::newRow("brackets and quotes in strings")
+            << QByteArray("{\"success\":true,\"data\":[{\"id\":\"a\",\"name\":\"}, ] \\\"{\",\"thumbnail\":\"a.png\"},"
+                          "{\"id\":\"b\",\"thumbnail\":\"b.png\"}]}")
+            << 5 << QStringList{"a.png", "b.png"};
+        QTest::newRow("no id, not an object, unsafe name")
+            << QByteArray(R"({"data":[{"thumbnail":"x.png"},"y",{"id":"c","thumbnail":"../c.png"},{"id":"d"}]})") << 5
+            << QStringList{"", ""};
+    }
+
+    void catalogueHead()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, count);
+        QFETCH(QStringList, thumbnails);
+        QCOMPARE(CategoryThumbnails::catalogueHead(body, count), thumbnails);
+    }
+
     void thumbnailFallsBackToTheFullImage()
     {
         const QByteArray full = ServiceFixture::encodedImage(QSize(64, 36), Qt::darkCyan);
@@ -331,7 +397,7 @@ private Q_SLOTS:
 
         ModernWindow window(testWindowEnvironment(server.origin(), TestPki::shared().caCertificates()));
         QTRY_VERIFY_WITH_TIMEOUT(everyThumbnailShown(window), timeoutMs);
-        QCOMPARE(QImage(thumbnailsFolder() + "/sea.png").size(), QSize(64, 36));
+        QTRY_COMPARE_WITH_TIMEOUT(QImage(thumbnailsFolder() + "/sea.png").size(), QSize(64, 36), timeoutMs);
         QVERIFY(server.requests().contains("/velmora/api/mini/sea.png"));
     }
 };

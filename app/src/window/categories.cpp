@@ -8,16 +8,20 @@
 #include "core/service_file_name.h"
 #include "core/settings_keys.h"
 #include "core/weighted_choice.h"
+#include "platform/platform_services.h"
 #include "utils/settings_store.h"
 #include "widgets/hover_filters.h"
 
 #include <QDebug>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QVariant>
+
+#include <memory>
 
 QString ModernWindow::selectWeightedRandomCategory() const
 {
@@ -77,6 +81,45 @@ QByteArray ModernWindow::ratingPropertyName(const QString& categoryId)
 // ---------------------------------------------------------------------------
 // The catalogue: shown from the cache at once, then asked once of the service.
 
+namespace {
+
+// With no catalogue cached, every thumbnail of the first screenful is
+// fetched the moment the catalogue answers: the other connections they need
+// are opened, handshakes included, while the service prepares that answer.
+// Not before the catalogue's own handshake is done, which they would only
+// delay. Where a handshake with our own authority is only accepted reply by
+// reply (a TLS back-end that keeps to the system's stores), a bare connection
+// would be refused, so the thumbnails open theirs as before.
+void openThumbnailConnections(QNetworkAccessManager& network, QNetworkReply* catalogue,
+                              const WindowEnvironment& environment, const QSslConfiguration& tls)
+{
+    const QUrl origin(environment.serviceOrigin);
+    if (origin.scheme() != QLatin1String("https") || origin.host().isEmpty() ||
+        (!environment.extraCaCertificates.isEmpty() && !environment.platform->tlsTrustsAddedRoots()))
+        return;
+    QObject::connect(catalogue, &QNetworkReply::encrypted, &network,
+                     [&network, host = origin.host(), port = quint16(origin.port(443)), tls] {
+                         const auto replies = [&network] {
+                             return network.findChildren<QNetworkReply*>(Qt::FindDirectChildrenOnly);
+                         };
+                         const QList<QNetworkReply*> before = replies();
+                         for (int i = 1; i < CategoryThumbnails::maxInFlight; ++i)
+                             network.connectToHostEncrypted(host, port, tls);
+                         // Nobody else holds the replies these leave behind.
+                         for (QNetworkReply* reply : replies()) {
+                             if (before.contains(reply))
+                                 continue;
+                             if (reply->isFinished())
+                                 reply->deleteLater();
+                             else
+                                 QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+                         }
+                     },
+                     Qt::SingleShotConnection);
+}
+
+} // namespace
+
 void ModernWindow::loadCategories()
 {
     loadCategoriesCache();
@@ -90,6 +133,21 @@ void ModernWindow::loadCategories()
         reply->deleteLater();
         handleCategoriesReply(reply);
     });
+    if (cachedCategories.isEmpty()) {
+        openThumbnailConnections(*networkManager, reply, environment, serviceSslConfiguration);
+        // The first screenful's thumbnails are asked for as soon as its rows
+        // have come, not after the last of a thousand.
+        auto reading = std::make_shared<QMetaObject::Connection>();
+        *reading = connect(reply, &QNetworkReply::readyRead, this, [this, reply, reading] {
+            if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
+                return;
+            const int wanted = categoryThumbnails->firstScreenful();
+            const QStringList head = CategoryThumbnails::catalogueHead(reply->peek(reply->bytesAvailable()), wanted);
+            categoryThumbnails->setCatalogueHead(head);
+            if (head.size() >= wanted)
+                disconnect(*reading);
+        });
+    }
 }
 
 void ModernWindow::handleCategoriesReply(QNetworkReply* reply)
@@ -132,9 +190,11 @@ void ModernWindow::handleCategoriesReply(QNetworkReply* reply)
         if (!category.id.isEmpty() && isSafeServiceFileName(category.thumbnail))
             categoryThumbnailCache.insert(category.id, category.thumbnail);
     }
-    clearCategoriesDisplay();
+    // With none cached there are no tiles yet, and the thumbnails of the first rows may be on their way.
+    if (!uncached)
+        clearCategoriesDisplay();
     displayCategories(list.data, uncached);
-    // Written once the first screenful's requests are out.
+    // Written once the first screenful shows.
     scheduleCategoriesCacheSave();
     categoryThumbnails->trimCacheSoon();
 }
@@ -151,8 +211,13 @@ void ModernWindow::loadCategoriesCache()
 
 void ModernWindow::saveCategoriesCache()
 {
-    // An unwritable cache only costs the next start its head start.
-    CategoriesCache::write(categoriesCachePath, {cachedCategories, cachedCategoriesTimestamp, categoryThumbnailCache});
+    // An unwritable cache only costs the next start its head start. Written
+    // (and synced) off the GUI thread, once the first screenful shows.
+    categoryThumbnails->writeAfterScreenful(
+        [path = categoriesCachePath,
+         data = CategoriesCacheData{cachedCategories, cachedCategoriesTimestamp, categoryThumbnailCache}] {
+            CategoriesCache::write(path, data);
+        });
 }
 
 void ModernWindow::scheduleCategoriesCacheSave()

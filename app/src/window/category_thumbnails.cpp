@@ -1,9 +1,13 @@
 #include "category_thumbnails.h"
 
 #include "core/file_housekeeping.h"
+#include "core/service_api.h"
+#include "core/service_file_name.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QNetworkReply>
 #include <QPixmap>
@@ -45,6 +49,9 @@ void writeCached(const QString& path, const QByteArray& bytes)
     }
 }
 
+// At exit, what waits to be written may hold the window this long, no longer.
+constexpr int writeDrainLimitMs = 3000;
+
 } // namespace
 
 CategoryThumbnails::CategoryThumbnails(QScrollArea* area, QString folder, Geometry geometry, Request thumbnail,
@@ -54,9 +61,16 @@ CategoryThumbnails::CategoryThumbnails(QScrollArea* area, QString folder, Geomet
 {
 }
 
+CategoryThumbnails::~CategoryThumbnails()
+{
+    writeCaches();
+    m_writer.finish(writeDrainLimitMs);
+}
+
 void CategoryThumbnails::clear()
 {
     ++m_generation;
+    m_head = false;
     m_whenSettled = nullptr;
     m_tiles.clear();
     m_queue.clear();
@@ -64,13 +78,110 @@ void CategoryThumbnails::clear()
 
 void CategoryThumbnails::setCatalogue(const QStringList& filenames, bool uncached)
 {
-    clear();
+    // What the head asked for is neither asked again nor lost.
+    const bool continues =
+        m_head && size_t(filenames.size()) >= m_tiles.size() &&
+        std::equal(m_tiles.cbegin(), m_tiles.cend(), filenames.cbegin(),
+                   [](const Tile& tile, const QString& filename) { return tile.filename == filename; });
+    if (!continues)
+        clear();
+    m_head = false;
     m_uncached = uncached;
     m_catalogueSize = int(filenames.size());
+    const size_t known = m_tiles.size();
     m_tiles.resize(filenames.size());
-    for (qsizetype i = 0; i < filenames.size(); ++i)
-        m_tiles[size_t(i)].filename = filenames.at(i);
+    for (size_t i = known; i < m_tiles.size(); ++i)
+        m_tiles[i].filename = filenames.at(qsizetype(i));
     refresh();
+}
+
+void CategoryThumbnails::setCatalogueHead(const QStringList& filenames)
+{
+    if (!m_head) {
+        // Tiles of a whole catalogue are there already.
+        if (!m_tiles.empty())
+            return;
+        clear();
+        m_head = true;
+        m_uncached = true;
+    }
+    if (size_t(filenames.size()) <= m_tiles.size())
+        return;
+    const size_t known = m_tiles.size();
+    m_tiles.resize(filenames.size());
+    for (size_t i = known; i < m_tiles.size(); ++i)
+        m_tiles[i].filename = filenames.at(qsizetype(i));
+    refresh();
+}
+
+QStringList CategoryThumbnails::catalogueHead(const QByteArray& body, int count)
+{
+    QStringList thumbnails;
+    qsizetype at = body.indexOf("\"data\"");
+    if (at < 0)
+        return thumbnails;
+    const auto skipSpace = [&body](qsizetype from) {
+        while (from < body.size() && QChar::isSpace(uchar(body.at(from))))
+            ++from;
+        return from;
+    };
+    at = skipSpace(at + 6);
+    if (at >= body.size() || body.at(at) != ':')
+        return thumbnails;
+    at = skipSpace(at + 1);
+    if (at >= body.size() || body.at(at) != '[')
+        return thumbnails;
+    ++at;
+    while (thumbnails.size() < count) {
+        at = skipSpace(at);
+        if (at >= body.size() || body.at(at) == ']')
+            break;
+        // One element, up to the comma or bracket that ends it outside any string.
+        const qsizetype start = at;
+        int depth = 0;
+        bool inString = false;
+        for (; at < body.size(); ++at) {
+            const char c = body.at(at);
+            if (inString) {
+                if (c == '\\')
+                    ++at;
+                else if (c == '"')
+                    inString = false;
+            } else if (c == '"') {
+                inString = true;
+            } else if (c == '{' || c == '[') {
+                ++depth;
+            } else if (c == '}' || c == ']') {
+                if (depth == 0)
+                    break;
+                --depth;
+            } else if (c == ',' && depth == 0) {
+                break;
+            }
+        }
+        if (at >= body.size())
+            break;
+        const QJsonArray element =
+            QJsonDocument::fromJson(QByteArray('[' + body.mid(start, at - start) + ']')).array();
+        if (element.isEmpty())
+            break;
+        const ServiceCategory category = ServiceApi::readCategory(element.first());
+        if (!category.id.isEmpty())
+            thumbnails.append(isSafeServiceFileName(category.thumbnail) ? category.thumbnail : QString());
+        if (body.at(at) == ',')
+            ++at;
+    }
+    return thumbnails;
+}
+
+int CategoryThumbnails::inView() const
+{
+    return (viewRows().second + 1) * m_geometry.columns;
+}
+
+int CategoryThumbnails::firstScreenful() const
+{
+    return inView() + m_geometry.columns;
 }
 
 void CategoryThumbnails::attach(int index, QLabel* label)
@@ -220,21 +331,23 @@ void CategoryThumbnails::fetch(size_t i, bool thumbnail)
             pump();
             return;
         }
-        // Written to the cache even when the tile went meanwhile: the next
-        // build of the tab finds it there.
-        const QString path = m_folder + QLatin1Char('/') + filename;
+        const QByteArray bytes = reply->readAll();
         m_decoder.run(
             this,
-            [this, bytes = reply->readAll(), path, box = m_geometry.box, folder = m_folder, limit = cacheLimit()] {
+            [bytes, box = m_geometry.box] {
                 QImage picture;
                 if (!picture.loadFromData(bytes))
                     return picture;
-                const std::lock_guard<std::mutex> lock(m_cacheFolder);
-                writeCached(path, bytes);
-                FileHousekeeping::keepNewestFiles(folder, limit);
                 return fitted(picture, box);
             },
-            [this, i, generation](const QImage& picture) { decoded(i, generation, picture, false); });
+            [this, i, generation, bytes, path = QString(m_folder + QLatin1Char('/') + filename)](const QImage& picture) {
+                // Kept for the cache even when the tile went meanwhile: the
+                // next build of the tab finds it there.
+                if (!picture.isNull())
+                    m_unwritten.emplace_back(path, bytes);
+                decoded(i, generation, picture, false);
+                checkSettled();
+            });
         pump();
     });
 }
@@ -257,20 +370,27 @@ void CategoryThumbnails::whenViewSettled(std::function<void()> next)
     refreshSoon();
 }
 
-void CategoryThumbnails::checkSettled()
+bool CategoryThumbnails::viewSettled() const
 {
-    if (!m_whenSettled || m_refreshPending)
-        return;
     const auto [first, last] = viewRows();
     const size_t from = std::min(size_t(std::max(0, first) * m_geometry.columns), m_tiles.size());
     const size_t to = std::min(size_t(std::max(0, last + 1) * m_geometry.columns), m_tiles.size());
     for (size_t i = from; i < to; ++i) {
         const Tile& tile = m_tiles[i];
         if (!tile.filename.isEmpty() && tile.state != State::Shown && tile.state != State::Failed)
-            return;
+            return false;
     }
+    return true;
+}
+
+void CategoryThumbnails::checkSettled()
+{
+    if (m_refreshPending || !viewSettled())
+        return;
+    writeCaches();
     // Once the event loop has painted what arrived.
-    QTimer::singleShot(0, this, std::exchange(m_whenSettled, nullptr));
+    if (m_whenSettled)
+        QTimer::singleShot(0, this, std::exchange(m_whenSettled, nullptr));
 }
 
 int CategoryThumbnails::cacheLimit() const
@@ -280,11 +400,30 @@ int CategoryThumbnails::cacheLimit() const
 
 void CategoryThumbnails::trimCacheSoon()
 {
-    m_decoder.run(
+    m_trimWanted = true;
+    checkSettled();
+}
+
+void CategoryThumbnails::writeAfterScreenful(std::function<void()> write)
+{
+    m_writes.push_back(std::move(write));
+    checkSettled();
+}
+
+void CategoryThumbnails::writeCaches()
+{
+    if (m_unwritten.empty() && m_writes.empty() && !m_trimWanted)
+        return;
+    m_writer.run(
         this,
-        [this, folder = m_folder, limit = cacheLimit()] {
-            const std::lock_guard<std::mutex> lock(m_cacheFolder);
-            FileHousekeeping::keepNewestFiles(folder, limit);
+        [files = std::exchange(m_unwritten, {}), writes = std::exchange(m_writes, {}),
+         trim = std::exchange(m_trimWanted, false), folder = m_folder, limit = cacheLimit()] {
+            for (const auto& [path, bytes] : files)
+                writeCached(path, bytes);
+            if (trim || !files.empty())
+                FileHousekeeping::keepNewestFiles(folder, limit);
+            for (const auto& write : writes)
+                write();
             return 0;
         },
         [](int) {});

@@ -10,7 +10,7 @@
 
 #include <deque>
 #include <functional>
-#include <mutex>
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -22,8 +22,10 @@ class QScrollArea;
 // thousand categories costs what one screenful costs. At most maxInFlight
 // requests run at once (the service's kept-alive connections); the rest
 // wait in order, and a tile that leaves the view before its turn is dropped
-// from the queue (it is asked for again when it comes back). Decoding,
-// scaling and writing the cache file happen on worker threads.
+// from the queue (it is asked for again when it comes back). Decoding and
+// scaling happen on worker threads; the cache's writes wait until the tiles
+// in view show their pictures, and then run one after another on a thread of
+// their own, so that they neither delay the first screenful nor overtake each other.
 class CategoryThumbnails : public QObject
 {
 public:
@@ -45,13 +47,29 @@ public:
 
     CategoryThumbnails(QScrollArea* area, QString folder, Geometry geometry, Request thumbnail, Request picture,
                        Succeeded succeeded, QObject* parent);
+    // Writes what waits to be written, for at most a few seconds.
+    ~CategoryThumbnails() override;
 
     // Forgets every tile; replies on the way are still written to the cache.
     void clear();
     // The catalogue's thumbnails in the grid's order ("" where a category has
     // none): those in view are looked for at once, before any tile is built;
     // in the cache folder first, unless uncached says none of them is there.
+    // A head set before carries on when it is the start of this list.
     void setCatalogue(const QStringList& filenames, bool uncached);
+    // The thumbnails of the catalogue's first rows, known before the whole
+    // catalogue has arrived and with nothing cached: those in view are asked
+    // for at once. Longer heads of the same catalogue may follow.
+    void setCatalogueHead(const QStringList& filenames);
+    // How many of the catalogue's first entries the rows in view hold, and with the row below them.
+    int inView() const;
+    int firstScreenful() const;
+    // The thumbnails ("" where unsafe) of the complete categories at the
+    // start of a catalogue's body, as far as it has arrived, at most count of
+    // them; those without an id are left out, as the tiles leave them out.
+    // Our service sends its "data" array first; with another, whatever is
+    // found here is checked against the whole catalogue once it is there.
+    static QStringList catalogueHead(const QByteArray& body, int count);
     // The tile at position index (in the grid's order) shows its picture in label once in view.
     void attach(int index, QLabel* label);
     // Looks at what is in view once control is back in the event loop.
@@ -61,6 +79,9 @@ public:
     void whenViewSettled(std::function<void()> next);
     // Keeps the cache folder to the newest files, at least one per category.
     void trimCacheSoon();
+    // Runs write on the cache's own thread once the tiles in view show their
+    // pictures, after the writes asked for before it. write must not touch the caller.
+    void writeAfterScreenful(std::function<void()> write);
 
 private:
     enum class State { Idle, Reading, Queued, Fetching, Shown, Failed };
@@ -85,7 +106,9 @@ private:
     void decoded(size_t tile, quint64 generation, const QImage& picture, bool fromCache);
     void show(size_t tile, const QImage& picture);
     int cacheLimit() const;
+    bool viewSettled() const;
     void checkSettled();
+    void writeCaches();
 
     QPointer<QScrollArea> m_area;
     QString m_folder;
@@ -99,11 +122,17 @@ private:
     int m_inFlight = 0;
     int m_catalogueSize = 0;
     bool m_uncached = false;
+    // m_tiles holds a head of the catalogue, not all of it.
+    bool m_head = false;
     quint64 m_generation = 0;
     bool m_refreshPending = false;
     std::function<void()> m_whenSettled;
-    // Two workers write and trim the cache folder; one at a time, or a trim
-    // that listed the folder before a write removes one file too many.
-    std::mutex m_cacheFolder;
+    // Fetched thumbnails (path, bytes as received) and other writes waiting for the view to settle.
+    std::vector<std::pair<QString, QByteArray>> m_unwritten;
+    std::vector<std::function<void()>> m_writes;
+    bool m_trimWanted = false;
     WorkQueue m_decoder{2};
+    // One thread: a trim that listed the folder before a write would remove
+    // one file too many, and an older catalogue written last would win.
+    WorkQueue m_writer{1};
 };

@@ -24,7 +24,6 @@
 #include <QPixmapCache>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -50,12 +49,10 @@ void scrollToTile(QScrollArea* area, QWidget* tile)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     area->ensureWidgetVisible(tile, 0, gridMargin);
 }
-// Tiles built at once when the screen is unknown (more rows than a screen
-// holds, else as many as it holds and two more); the rest follow a
-// batch at a time once the tiles in view show their pictures, so that a long
-// catalogue never holds the window nor delays the first screenful. A batch
-// is small: the window waits for its build, painting included.
-constexpr int firstTileBatch = 36;
+// The tiles in view are built at once; the rest follow a batch at a time
+// once they show their pictures, so that a long catalogue never holds the
+// window nor delays the first screenful. A batch is small: the window waits
+// for its build, painting included.
 constexpr int tileBatch = 24;
 
 // The tiles' parts, styled once for the whole tab: a style sheet of their
@@ -308,10 +305,8 @@ void ModernWindow::createCategoryTiles(std::shared_ptr<const QList<ServiceCatego
 {
     if (generation != categoryTilesGeneration)
         return;
-    // At first the rows a screen of this height holds and two more.
-    const int firstBatch =
-        screen() ? (screen()->availableGeometry().height() / (tileSize.height() + gridSpacing) + 2) * gridColumns
-                 : firstTileBatch;
+    // At first the rows in view, whose thumbnails are on their way.
+    const int firstBatch = std::max(gridColumns, categoryThumbnails->inView());
     const int end = int(std::min<qsizetype>(categories->size(), from + (from == 0 ? firstBatch : tileBatch)));
     for (int i = from; i < end; ++i) {
         const ServiceCategory& category = categories->at(i);
