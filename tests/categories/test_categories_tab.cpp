@@ -1,11 +1,11 @@
 #include "canned_https_server.h"
-#include "window/category_thumbnails.h"
 #include "categories_access.h"
 #include "service_fixture.h"
 #include "test_environment.h"
 #include "test_main.h"
 #include "test_pki.h"
 #include "test_window.h"
+#include "window/category_thumbnails.h"
 
 #include <QAccessible>
 #include <QApplication>

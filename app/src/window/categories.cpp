@@ -97,25 +97,26 @@ void openThumbnailConnections(QNetworkAccessManager& network, QNetworkReply* cat
     if (origin.scheme() != QLatin1String("https") || origin.host().isEmpty() ||
         (!environment.extraCaCertificates.isEmpty() && !environment.platform->tlsTrustsAddedRoots()))
         return;
-    QObject::connect(catalogue, &QNetworkReply::encrypted, &network,
-                     [&network, host = origin.host(), port = quint16(origin.port(443)), tls] {
-                         const auto replies = [&network] {
-                             return network.findChildren<QNetworkReply*>(Qt::FindDirectChildrenOnly);
-                         };
-                         const QList<QNetworkReply*> before = replies();
-                         for (int i = 1; i < CategoryThumbnails::maxInFlight; ++i)
-                             network.connectToHostEncrypted(host, port, tls);
-                         // Nobody else holds the replies these leave behind.
-                         for (QNetworkReply* reply : replies()) {
-                             if (before.contains(reply))
-                                 continue;
-                             if (reply->isFinished())
-                                 reply->deleteLater();
-                             else
-                                 QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
-                         }
-                     },
-                     Qt::SingleShotConnection);
+    QObject::connect(
+        catalogue, &QNetworkReply::encrypted, &network,
+        [&network, host = origin.host(), port = quint16(origin.port(443)), tls] {
+            const auto replies = [&network] {
+                return network.findChildren<QNetworkReply*>(Qt::FindDirectChildrenOnly);
+            };
+            const QList<QNetworkReply*> before = replies();
+            for (int i = 1; i < CategoryThumbnails::maxInFlight; ++i)
+                network.connectToHostEncrypted(host, port, tls);
+            // Nobody else holds the replies these leave behind.
+            for (QNetworkReply* reply : replies()) {
+                if (before.contains(reply))
+                    continue;
+                if (reply->isFinished())
+                    reply->deleteLater();
+                else
+                    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+            }
+        },
+        Qt::SingleShotConnection);
 }
 
 } // namespace

@@ -161,8 +161,7 @@ QStringList CategoryThumbnails::catalogueHead(const QByteArray& body, int count)
         }
         if (at >= body.size())
             break;
-        const QJsonArray element =
-            QJsonDocument::fromJson(QByteArray('[' + body.mid(start, at - start) + ']')).array();
+        const QJsonArray element = QJsonDocument::fromJson(QByteArray('[' + body.mid(start, at - start) + ']')).array();
         if (element.isEmpty())
             break;
         const ServiceCategory category = ServiceApi::readCategory(element.first());
@@ -340,7 +339,8 @@ void CategoryThumbnails::fetch(size_t i, bool thumbnail)
                     return picture;
                 return fitted(picture, box);
             },
-            [this, i, generation, bytes, path = QString(m_folder + QLatin1Char('/') + filename)](const QImage& picture) {
+            [this, i, generation, bytes,
+             path = QString(m_folder + QLatin1Char('/') + filename)](const QImage& picture) {
                 // Kept for the cache even when the tile went meanwhile: the
                 // next build of the tab finds it there.
                 if (!picture.isNull())
