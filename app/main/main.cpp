@@ -4,6 +4,7 @@
 #include "modern_window.h"
 #include "platform/platform_services.h"
 #include "utils/utils.h"
+#include "window_environment.h"
 
 #include <QApplication>
 
@@ -59,7 +60,9 @@ int main(int argc, char** argv)
     }
 
     // Started by a command, the window stays in the tray and does it once it runs.
-    ModernWindow window;
+    WindowEnvironment environment = WindowEnvironment::fromBuild();
+    environment.stagedStart = true;
+    ModernWindow window(std::move(environment));
     instance.setCommandHandler([&window](const RemoteCommand& c) { return window.runRemoteCommand(c); });
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      [&window] { QMetaObject::invokeMethod(&window, "restoreWindow"); });

@@ -236,6 +236,16 @@ QList<ModernWindow::HistoryEntry> ModernWindow::getAllHistoryEntriesMerged() con
     return readMergedHistory(screenLogPaths());
 }
 
+void ModernWindow::startHistoryRead()
+{
+    // On the filing queue: a change filed meanwhile reads the logs after this
+    // read and shows its own strip after this one.
+    historyReadQueued = true;
+    filingJobs.run(
+        this, [logs = screenLogPaths()] { return readMergedHistory(logs); },
+        [this](const QList<HistoryEntry>& entries) { showHistory(entries); });
+}
+
 void ModernWindow::loadMergedHistory()
 {
     showHistory(getAllHistoryEntriesMerged());
