@@ -61,7 +61,10 @@ int main(int argc, char** argv)
 
     // Started by a command, the window stays in the tray and does it once it runs.
     WindowEnvironment environment = WindowEnvironment::fromBuild();
-    environment.stagedStart = true;
+    // A shown window's first frame comes before the rest is built. Started by
+    // a command, nothing is shown and the command must run before any other
+    // instance's: that window is built whole at once.
+    environment.stagedStart = !isCommand;
     ModernWindow window(std::move(environment));
     instance.setCommandHandler([&window](const RemoteCommand& c) { return window.runRemoteCommand(c); });
     QObject::connect(&instance, &SingleInstance::showRequested, &window,

@@ -30,7 +30,7 @@ namespace {
 
 // The tabs, tray, settings and catalogue are built only after the first
 // frame, in this many slices.
-constexpr int startStageCount = 4;
+constexpr int startStageCount = 5;
 // How long a shown window's first paint is waited for before the rest is built anyway.
 constexpr int firstPaintWaitMs = 250;
 
@@ -70,10 +70,8 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
                             {ServiceReplyKind::Image, ServiceApi::defaultLimits(ServiceReplyKind::Image)}};
     qDebug() << "[INIT] Démarrage de Velmora";
     // Loading the TLS back-end and the system's roots takes longer than the
-    // first frame may: a staged start does it on a worker meanwhile.
-    if (environment.stagedStart)
-        startTlsConfiguration();
-    else
+    // first frame may: a staged start does it after that frame.
+    if (!environment.stagedStart)
         ensureTlsConfiguration();
 
     setWindowTitle(QStringLiteral("Velmora"));
@@ -97,14 +95,14 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
         // not shown (a start in the tray) has no frame to wait for.
         auto* firstPaint = new FirstPaintWatch(this, [this] {
             startPainted = true;
-            QTimer::singleShot(0, this, &ModernWindow::continueStart);
+            scheduleStartSlice();
         });
         installEventFilter(firstPaint);
-        QTimer::singleShot(0, this, &ModernWindow::continueStart);
+        scheduleStartSlice();
         // Where the system never paints a shown window (minimised at once), the start goes on all the same.
         QTimer::singleShot(firstPaintWaitMs, this, [this] {
             startPainted = true;
-            continueStart();
+            scheduleStartSlice();
         });
         return;
     }
@@ -144,6 +142,9 @@ void ModernWindow::runStartStage(int stage)
         setupRemoteControl();
         break;
     case 3:
+        startTlsConfiguration();
+        break;
+    case 4:
         ensureTlsConfiguration();
         loadCategories();
         break;
@@ -164,7 +165,18 @@ void ModernWindow::continueStart()
         return;
     runStartStage(startStagesDone++);
     if (startStagesDone < startStageCount)
-        QTimer::singleShot(0, this, &ModernWindow::continueStart);
+        scheduleStartSlice();
+}
+
+void ModernWindow::scheduleStartSlice()
+{
+    if (startSliceQueued || startStagesDone >= startStageCount)
+        return;
+    startSliceQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        startSliceQueued = false;
+        continueStart();
+    });
 }
 
 void ModernWindow::ensureStarted()
@@ -178,39 +190,33 @@ void ModernWindow::ensureStarted()
 
 void ModernWindow::startTlsConfiguration()
 {
-    struct Tls
-    {
-        QList<QSslCertificate> ownCa;
-        QSslConfiguration configuration;
-        bool supportsSsl = false;
-        QString version;
-    };
-    QList<QSslCertificate> ownCa = environment.extraCaCertificates;
-    const QByteArray pem = environment.extraCaPem;
-    const PlatformServices* platform = environment.platform.get();
+    if (tlsConfigured)
+        return;
+    // The TLS back-end is loaded here, on the GUI thread: loaded by a worker,
+    // a Windows test suite never exited under wine.
+    if (!environment.extraCaPem.isEmpty())
+        environment.extraCaCertificates += QSslCertificate::fromData(environment.extraCaPem, QSsl::Pem);
+    environment.extraCaPem.clear();
+    qDebug() << "[INIT] Support SSL:" << QSslSocket::supportsSsl();
+    qDebug() << "[INIT] Version SSL:" << QSslSocket::sslLibraryBuildVersionString();
+    const QList<QSslCertificate>& ownCa = environment.extraCaCertificates;
+    if (ownCa.isEmpty() || !environment.platform->tlsTrustsAddedRoots()) {
+        serviceSslConfiguration = ServiceApi::sslConfiguration(ownCa, *environment.platform);
+        tlsConfigured = true;
+        return;
+    }
+    // Our own CA beside the system's roots: reading the whole store (tens of
+    // milliseconds) is a worker's, the configuration is made when it is read.
+    serviceSslConfiguration = ServiceApi::sslConfiguration({}, *environment.platform);
     startJobs.run(
-        this,
-        [ownCa, pem, platform]() mutable {
-            Tls tls;
-            if (!pem.isEmpty())
-                ownCa += QSslCertificate::fromData(pem, QSsl::Pem);
-            tls.configuration = ServiceApi::sslConfiguration(ownCa, *platform);
-            tls.ownCa = std::move(ownCa);
-            tls.supportsSsl = QSslSocket::supportsSsl();
-            tls.version = QSslSocket::sslLibraryBuildVersionString();
-            return tls;
-        },
-        [this](const Tls& tls) {
-            qDebug() << "[INIT] Support SSL:" << tls.supportsSsl;
-            qDebug() << "[INIT] Version SSL:" << tls.version;
+        this, [] { return QSslConfiguration::systemCaCertificates(); },
+        [this](const QList<QSslCertificate>& systemRoots) {
             // Made meanwhile on this thread for a request that could not wait.
             if (tlsConfigured)
                 return;
-            environment.extraCaCertificates = tls.ownCa;
-            environment.extraCaPem.clear();
-            serviceSslConfiguration = tls.configuration;
+            serviceSslConfiguration.setCaCertificates(systemRoots + environment.extraCaCertificates);
             tlsConfigured = true;
-            continueStart();
+            scheduleStartSlice();
         });
 }
 
@@ -223,10 +229,8 @@ void ModernWindow::ensureTlsConfiguration()
     environment.extraCaPem.clear();
     serviceSslConfiguration = ServiceApi::sslConfiguration(environment.extraCaCertificates, *environment.platform);
     tlsConfigured = true;
-    if (!environment.stagedStart) {
-        qDebug() << "[INIT] Support SSL:" << QSslSocket::supportsSsl();
-        qDebug() << "[INIT] Version SSL:" << QSslSocket::sslLibraryBuildVersionString();
-    }
+    qDebug() << "[INIT] Support SSL:" << QSslSocket::supportsSsl();
+    qDebug() << "[INIT] Version SSL:" << QSslSocket::sslLibraryBuildVersionString();
 }
 
 ModernWindow::~ModernWindow()

@@ -142,6 +142,8 @@ private:
     // builds what is left at once.
     void ensureStarted();
     void continueStart();
+    // One turn of the event loop from now, unless one is already asked for.
+    void scheduleStartSlice();
     void runStartStage(int stage);
     void startTlsConfiguration();
     // The TLS configuration, made here and now if its worker has not delivered it yet.
@@ -149,6 +151,7 @@ private:
     void startHistoryRead();
     int startStagesDone = 0;
     bool inStartStage = false;
+    bool startSliceQueued = false;
     bool startPainted = false;
     bool tlsConfigured = false;
     bool historyReadQueued = false;

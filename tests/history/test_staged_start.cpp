@@ -1,0 +1,129 @@
+// The program's staged start: what the constructor leaves for after the first
+// frame is built all the same, the strip comes once the logs are read, and
+// what asks for a part not yet built is served.
+
+#include "history_fixture.h"
+#include "test_main.h"
+
+#include "core/categories_cache.h"
+#include "core/remote_command.h"
+
+#include <QAction>
+#include <QJsonObject>
+#include <QPushButton>
+#include <QSet>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+constexpr int timeoutMs = 30000;
+constexpr int cachedCategories = 30;
+
+std::unique_ptr<ModernWindow> stagedWindow()
+{
+    WindowEnvironment env = testWindowEnvironment();
+    env.stagedStart = true;
+    return std::make_unique<ModernWindow>(std::move(env));
+}
+
+// Every named widget of the window, once each, with how many bear the name.
+QMap<QString, int> namedWidgets(const ModernWindow& window)
+{
+    QMap<QString, int> names;
+    for (const QWidget* widget : window.findChildren<QWidget*>()) {
+        if (!widget->objectName().isEmpty() && !widget->objectName().startsWith(QLatin1String("qt_")))
+            ++names[widget->objectName()];
+    }
+    return names;
+}
+
+// The names whose counts differ between the two windows, with both counts.
+QStringList differences(const ModernWindow& window, const ModernWindow& reference)
+{
+    const QMap<QString, int> names = namedWidgets(window);
+    const QMap<QString, int> referenceNames = namedWidgets(reference);
+    QStringList different;
+    for (const QString& name : QSet<QString>(names.keyBegin(), names.keyEnd()) +
+                                   QSet<QString>(referenceNames.keyBegin(), referenceNames.keyEnd())) {
+        if (names.value(name) != referenceNames.value(name))
+            different << QStringLiteral("%1 %2/%3").arg(name).arg(names.value(name)).arg(referenceNames.value(name));
+    }
+    return different;
+}
+
+QStringList tabTexts(const ModernWindow& window)
+{
+    const auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+    QStringList texts;
+    for (int i = 0; i < tabs->count(); ++i)
+        texts << tabs->tabText(i);
+    return texts;
+}
+
+} // namespace
+
+class TestStagedStart : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        wipeStorage();
+        QJsonArray categories;
+        for (int i = 0; i < cachedCategories; ++i)
+            categories.append(
+                QJsonObject{{"id", QStringLiteral("c%1").arg(i)}, {"name", QStringLiteral("c%1").arg(i)}});
+        QVERIFY(CategoriesCache::write(PathHelper::getCategoriesCachePath(), {categories, 1, {}}));
+        // Six changes of the first screen: the strip shows four of them.
+        auto complete = makeHistoryWindow();
+        for (int i = 0; i < 6; ++i)
+            complete->log(0, QStringLiteral("picture%1.jpg").arg(i), QStringLiteral("manual"), QStringLiteral("fill"));
+    }
+
+    void endsWithTheCompleteWindow()
+    {
+        auto complete = makeHistoryWindow();
+        QTRY_COMPARE_WITH_TIMEOUT(complete.window->findChildren<QWidget*>(QStringLiteral("categoryFrame")).size(),
+                                  cachedCategories, timeoutMs);
+
+        auto staged = stagedWindow();
+        staged->show();
+        // The first frame shows the tab bar whole; the strip waits for the logs' worker.
+        QCOMPARE(tabTexts(*staged), tabTexts(*complete.window));
+        QVERIFY(staged->findChildren<QPushButton*>(QStringLiteral("historyThumbnail")).isEmpty());
+
+        QTRY_COMPARE_WITH_TIMEOUT(differences(*staged, *complete.window), QStringList(), timeoutMs);
+        QCOMPARE(staged->findChildren<QPushButton*>(QStringLiteral("historyThumbnail")).size(), 4);
+        QCOMPARE(tabTexts(*staged), tabTexts(*complete.window));
+    }
+
+    void tabPickedBeforeItIsBuiltIsShown()
+    {
+        auto staged = stagedWindow();
+        staged->show();
+        auto* tabs = staged->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+        tabs->setCurrentIndex(2);
+        QTRY_VERIFY_WITH_TIMEOUT(tabs->currentWidget()->objectName() == QLatin1String("settingsPage"), timeoutMs);
+        QCOMPARE(tabs->currentIndex(), 2);
+        QCOMPARE(tabs->count(), 3);
+    }
+
+    void commandBeforeTheEndIsServed()
+    {
+        // Hidden, as in the tray: nothing is built yet when the command comes.
+        auto staged = stagedWindow();
+        RemoteCommand pause;
+        pause.kind = RemoteCommand::Kind::Pause;
+        pause.pauseSeconds = 3600;
+        const RemoteReply reply = staged->runRemoteCommand(pause);
+        QCOMPARE(reply.exitCode, RemoteReply::Done);
+        const auto* resume = staged->findChild<QAction*>(QStringLiteral("trayResumeAction"));
+        QVERIFY(resume);
+        QVERIFY(resume->isVisible());
+    }
+};
+
+VELMORA_TEST_MAIN(TestStagedStart)
+#include "test_staged_start.moc"
