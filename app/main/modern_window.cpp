@@ -90,7 +90,6 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
     applyModernStyle();
     inStartStage = false;
     if (environment.stagedStart) {
-        startHistoryRead();
         // The rest comes once the first frame is painted; a window that is
         // not shown (a start in the tray) has no frame to wait for.
         auto* firstPaint = new FirstPaintWatch(this, [this] {
@@ -127,6 +126,9 @@ void ModernWindow::runStartStage(int stage)
         break;
     }
     case 1:
+        // Read in slices of its own from here on, the strip shown when it ends.
+        if (environment.stagedStart)
+            startHistoryRead();
         setupSystemTray();
         loadSettings();
         break;

@@ -155,6 +155,8 @@ private:
     bool startPainted = false;
     bool tlsConfigured = false;
     bool historyReadQueued = false;
+    // Counts the strip's histories shown: a read that ends after a newer one was shown drops its own.
+    quint64 historiesShown = 0;
     // The tab asked for before its page was built.
     int pendingTabIndex = -1;
     QList<QWidget*> placeholderTabs;

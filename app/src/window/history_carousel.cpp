@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace {
 
@@ -171,9 +172,9 @@ void ModernWindow::loadHistoryThumbnail(const QString& filename, QPushButton* bu
             if (guarded && !thumbnail.isNull())
                 showHistoryThumbnail(guarded, thumbnail);
         };
-        // A staged start decodes them off the GUI thread, the strip's first four at once.
+        // A staged start decodes each in a turn of the event loop of its own.
         if (environment.stagedStart)
-            pictureJobs.run(this, decode, show);
+            QTimer::singleShot(0, this, [decode, show] { show(decode()); });
         else
             show(decode());
         return;
