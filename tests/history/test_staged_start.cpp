@@ -82,6 +82,9 @@ private Q_SLOTS:
             complete->log(0, QStringLiteral("picture%1.jpg").arg(i), QStringLiteral("manual"), QStringLiteral("fill"));
     }
 
+    // On Windows the settings are the registry every suite shares: the pause set here goes with the rest.
+    void cleanupTestCase() { wipeStorage(); }
+
     void endsWithTheCompleteWindow()
     {
         auto complete = makeHistoryWindow();
