@@ -282,9 +282,14 @@ void ModernWindow::startHistoryRead()
             read->next = -1;
             read->data.clear();
         }
-        // A change filed meanwhile has shown a newer strip.
-        if (historiesShown == read->shownBefore)
-            showHistory(mergeHistoryEntries(read->entries));
+        // A change filed meanwhile has shown a newer strip. The strip is built
+        // in a turn of its own, after the merge's.
+        if (historiesShown != read->shownBefore)
+            return;
+        QTimer::singleShot(0, this, [this, merged = mergeHistoryEntries(read->entries), read] {
+            if (historiesShown == read->shownBefore)
+                showHistory(merged);
+        });
     };
     QTimer::singleShot(0, this, [slice] { (*slice)(); });
 }
