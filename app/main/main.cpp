@@ -4,6 +4,7 @@
 #include "modern_window.h"
 #include "platform/platform_services.h"
 #include "utils/utils.h"
+#include "window_environment.h"
 
 #include <QApplication>
 
@@ -59,7 +60,12 @@ int main(int argc, char** argv)
     }
 
     // Started by a command, the window stays in the tray and does it once it runs.
-    ModernWindow window;
+    WindowEnvironment environment = WindowEnvironment::fromBuild();
+    // A shown window's first frame comes before the rest is built. Started by
+    // a command, nothing is shown and the command must run before any other
+    // instance's: that window is built whole at once.
+    environment.stagedStart = !isCommand;
+    ModernWindow window(std::move(environment));
     instance.setCommandHandler([&window](const RemoteCommand& c) { return window.runRemoteCommand(c); });
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      [&window] { QMetaObject::invokeMethod(&window, "restoreWindow"); });

@@ -17,12 +17,45 @@
 #include <QMenu>
 #include <QNetworkAccessManager>
 #include <QPushButton>
+#include <QSslCertificate>
 #include <QSslSocket>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
+
+namespace {
+
+// The tabs, tray, settings and catalogue are built only after the first
+// frame, in this many slices.
+constexpr int startStageCount = 5;
+// How long a shown window's first paint is waited for before the rest is built anyway.
+constexpr int firstPaintWaitMs = 250;
+
+// Tells once of the window's first paint.
+class FirstPaintWatch : public QObject
+{
+public:
+    FirstPaintWatch(QObject* parent, std::function<void()> painted) : QObject(parent), m_painted(std::move(painted)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && m_painted) {
+            auto painted = std::exchange(m_painted, {});
+            painted();
+            deleteLater();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_painted;
+};
+
+} // namespace
 
 ModernWindow::ModernWindow(QWidget* parent) : ModernWindow(WindowEnvironment::fromBuild(), parent) {}
 
@@ -33,14 +66,13 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
 
     networkManager = new QNetworkAccessManager(this);
     setupChangeWorkflow();
-    serviceSslConfiguration = ServiceApi::sslConfiguration(environment.extraCaCertificates, *environment.platform);
     serviceRequestLimits = {{ServiceReplyKind::Json, ServiceApi::defaultLimits(ServiceReplyKind::Json)},
                             {ServiceReplyKind::Image, ServiceApi::defaultLimits(ServiceReplyKind::Image)}};
-
     qDebug() << "[INIT] Démarrage de Velmora";
-    qDebug() << "[INIT] QNetworkAccessManager créé:" << (networkManager != nullptr);
-    qDebug() << "[INIT] Support SSL:" << QSslSocket::supportsSsl();
-    qDebug() << "[INIT] Version SSL:" << QSslSocket::sslLibraryBuildVersionString();
+    // Loading the TLS back-end and the system's roots takes longer than the
+    // first frame may: a staged start does it after that frame.
+    if (!environment.stagedStart)
+        ensureTlsConfiguration();
 
     setWindowTitle(QStringLiteral("Velmora"));
     setWindowIcon(QIcon(getImagePath(QStringLiteral("icon.png"))));
@@ -52,20 +84,155 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
     retryTimer = new QTimer(this);
     connect(retryTimer, &QTimer::timeout, this, &ModernWindow::onRetryTimerTick);
 
+    // What the construction calls finds nothing to build before its turn.
+    inStartStage = true;
     setupUI();
     applyModernStyle();
-    setupSystemTray();
-    loadSettings();
-    loadCategories();
-    initializeScreenDeselectionStates();
-    cleanupAllWallpapers();
-    cleanupTemporaryFiles();
-    watchScreenChanges();
-    handleStartupBehavior();
-    // Started at log-on, the window begins its life in the tray.
-    if (isStartupLaunch(commandLine()))
-        enterTray();
-    setupRemoteControl();
+    inStartStage = false;
+    if (environment.stagedStart) {
+        // The rest comes once the first frame is painted; a window that is
+        // not shown (a start in the tray) has no frame to wait for.
+        auto* firstPaint = new FirstPaintWatch(this, [this] {
+            startPainted = true;
+            scheduleStartSlice();
+        });
+        installEventFilter(firstPaint);
+        scheduleStartSlice();
+        // Where the system never paints a shown window (minimised at once), the start goes on all the same.
+        QTimer::singleShot(firstPaintWaitMs, this, [this] {
+            startPainted = true;
+            scheduleStartSlice();
+        });
+        return;
+    }
+    for (int stage = 0; stage < startStageCount; ++stage)
+        runStartStage(stage);
+    startStagesDone = startStageCount;
+}
+
+void ModernWindow::runStartStage(int stage)
+{
+    inStartStage = true;
+    switch (stage) {
+    case 0: {
+        // The tabs behind the first one, in place of the names that stood for them.
+        const int wantedTab = std::exchange(pendingTabIndex, -1);
+        qDeleteAll(std::exchange(placeholderTabs, {}));
+        setupCategoriesTab();
+        setupSettingsTab();
+        setupAccessibility();
+        if (wantedTab >= 0)
+            tabWidget->setCurrentIndex(wantedTab);
+        break;
+    }
+    case 1:
+        // Read in slices of its own from here on, the strip shown when it ends.
+        if (environment.stagedStart)
+            startHistoryRead();
+        setupSystemTray();
+        loadSettings();
+        break;
+    case 2:
+        initializeScreenDeselectionStates();
+        cleanupAllWallpapers();
+        cleanupTemporaryFiles();
+        watchScreenChanges();
+        handleStartupBehavior();
+        // Started at log-on, the window begins its life in the tray.
+        if (isStartupLaunch(commandLine()))
+            enterTray();
+        setupRemoteControl();
+        break;
+    case 3:
+        startTlsConfiguration();
+        break;
+    case 4:
+        ensureTlsConfiguration();
+        loadCategories();
+        break;
+    default:
+        break;
+    }
+    inStartStage = false;
+}
+
+void ModernWindow::continueStart()
+{
+    if (inStartStage || startStagesDone >= startStageCount)
+        return;
+    if (!startPainted && isVisible())
+        return;
+    // The catalogue's request waits for the TLS worker rather than for the GUI thread to do it again.
+    if (startStagesDone == startStageCount - 1 && !tlsConfigured)
+        return;
+    runStartStage(startStagesDone++);
+    if (startStagesDone < startStageCount)
+        scheduleStartSlice();
+}
+
+void ModernWindow::scheduleStartSlice()
+{
+    if (startSliceQueued || startStagesDone >= startStageCount)
+        return;
+    startSliceQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        startSliceQueued = false;
+        continueStart();
+    });
+}
+
+void ModernWindow::ensureStarted()
+{
+    // A stage's own calls find it started enough: they come in their order.
+    if (inStartStage)
+        return;
+    while (startStagesDone < startStageCount)
+        runStartStage(startStagesDone++);
+}
+
+void ModernWindow::startTlsConfiguration()
+{
+    if (tlsConfigured)
+        return;
+    // The TLS back-end is loaded here, on the GUI thread: loaded by a worker,
+    // a Windows test suite never exited under wine.
+    if (!environment.extraCaPem.isEmpty())
+        environment.extraCaCertificates += QSslCertificate::fromData(environment.extraCaPem, QSsl::Pem);
+    environment.extraCaPem.clear();
+    qDebug() << "[INIT] Support SSL:" << QSslSocket::supportsSsl();
+    qDebug() << "[INIT] Version SSL:" << QSslSocket::sslLibraryBuildVersionString();
+    const QList<QSslCertificate>& ownCa = environment.extraCaCertificates;
+    if (ownCa.isEmpty() || !environment.platform->tlsTrustsAddedRoots()) {
+        serviceSslConfiguration = ServiceApi::sslConfiguration(ownCa, *environment.platform);
+        tlsConfigured = true;
+        return;
+    }
+    // Our own CA beside the system's roots: reading the whole store (tens of
+    // milliseconds) is a worker's, the configuration is made when it is read.
+    serviceSslConfiguration = ServiceApi::sslConfiguration({}, *environment.platform);
+    startJobs.run(
+        this, [] { return QSslConfiguration::systemCaCertificates(); },
+        [this](const QList<QSslCertificate>& systemRoots) {
+            // Made meanwhile on this thread for a request that could not wait.
+            if (tlsConfigured)
+                return;
+            serviceSslConfiguration.setCaCertificates(systemRoots + environment.extraCaCertificates);
+            tlsConfigured = true;
+            scheduleStartSlice();
+        });
+}
+
+void ModernWindow::ensureTlsConfiguration()
+{
+    if (tlsConfigured)
+        return;
+    if (!environment.extraCaPem.isEmpty())
+        environment.extraCaCertificates += QSslCertificate::fromData(environment.extraCaPem, QSsl::Pem);
+    environment.extraCaPem.clear();
+    serviceSslConfiguration = ServiceApi::sslConfiguration(environment.extraCaCertificates, *environment.platform);
+    tlsConfigured = true;
+    qDebug() << "[INIT] Support SSL:" << QSslSocket::supportsSsl();
+    qDebug() << "[INIT] Version SSL:" << QSslSocket::sslLibraryBuildVersionString();
 }
 
 ModernWindow::~ModernWindow()
@@ -102,10 +269,26 @@ void ModernWindow::setupUI()
     tabWidget = new QTabWidget(this);
     tabWidget->setObjectName(QStringLiteral("tabWidget"));
     setupApplicationTab();
-    setupCategoriesTab();
-    setupSettingsTab();
     mainLayout->addWidget(tabWidget);
-    setupAccessibility();
+    if (!environment.stagedStart)
+        return;
+    // Until the other tabs are built their names stand in the bar; one picked
+    // before then is built at once and shown.
+    auto* categoriesPlaceholder = new QWidget(tabWidget);
+    auto* settingsPlaceholder = new QWidget(tabWidget);
+    placeholderTabs = {categoriesPlaceholder, settingsPlaceholder};
+    const int categoriesTab = tabWidget->addTab(categoriesPlaceholder, QString());
+    const int settingsTab = tabWidget->addTab(settingsPlaceholder, QString());
+    keepTranslated(categoriesPlaceholder,
+                   [this, categoriesTab] { tabWidget->setTabText(categoriesTab, tr("Категории")); });
+    keepTranslated(settingsPlaceholder, [this, settingsTab] { tabWidget->setTabText(settingsTab, tr("Настройки")); });
+    connect(tabWidget, &QTabWidget::currentChanged, this, [this](int index) {
+        if (placeholderTabs.isEmpty() || index <= 0)
+            return;
+        pendingTabIndex = index;
+        // Not while the tab bar is still telling of the switch: the stage replaces its pages.
+        QMetaObject::invokeMethod(this, &ModernWindow::ensureStarted, Qt::QueuedConnection);
+    });
 }
 
 void ModernWindow::setupSystemTray()
@@ -221,6 +404,7 @@ void ModernWindow::showStatus(const ShownText& text)
 
 void ModernWindow::retranslateUi()
 {
+    ensureStarted();
     // Texts of widgets gone since (a tile, a dialog) are dropped as they go.
     std::erase_if(translatedTexts, [](const auto& entry) { return entry.first.isNull(); });
     for (const auto& entry : translatedTexts)

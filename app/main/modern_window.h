@@ -135,6 +135,31 @@ private:
     using MultiWallpaperDownload = ::MultiWallpaperDownload;
 
     void setupUI();
+    // The staged start (environment.stagedStart): the constructor builds what
+    // the first frame shows; the rest follows that frame, one slice per turn
+    // of the event loop, the TLS set-up and the history read on workers.
+    // Every path that needs a part not yet built calls ensureStarted(), which
+    // builds what is left at once.
+    void ensureStarted();
+    void continueStart();
+    // One turn of the event loop from now, unless one is already asked for.
+    void scheduleStartSlice();
+    void runStartStage(int stage);
+    void startTlsConfiguration();
+    // The TLS configuration, made here and now if its worker has not delivered it yet.
+    void ensureTlsConfiguration();
+    void startHistoryRead();
+    int startStagesDone = 0;
+    bool inStartStage = false;
+    bool startSliceQueued = false;
+    bool startPainted = false;
+    bool tlsConfigured = false;
+    bool historyReadQueued = false;
+    // Counts the strip's histories shown: a read that ends after a newer one was shown drops its own.
+    quint64 historiesShown = 0;
+    // The tab asked for before its page was built.
+    int pendingTabIndex = -1;
+    QList<QWidget*> placeholderTabs;
     // Sets a shown text now and again after each language change, while owner lives.
     void keepTranslated(QObject* owner, std::function<void()> apply);
     std::vector<std::pair<QPointer<QObject>, std::function<void()>>> translatedTexts;
@@ -502,6 +527,8 @@ private:
     // finished at the window's end, within this limit.
     WorkQueue filingJobs{1};
     static constexpr int filingDrainLimitMs = 5000;
+    // The start's TLS set-up (the TLS back-end and the system's roots).
+    WorkQueue startJobs{1};
 
     // Declared after the queues, so that it goes first and no result of
     // theirs reaches it.

@@ -14,7 +14,7 @@ WindowEnvironment WindowEnvironment::fromBuild()
     env.serviceOrigin = QString::fromUtf8(velmora::build::serviceOrigin);
     while (env.serviceOrigin.endsWith(QLatin1Char('/')))
         env.serviceOrigin.chop(1);
-    env.extraCaCertificates = QSslCertificate::fromData(QByteArray(velmora::build::serviceCaPem), QSsl::Pem);
+    env.extraCaPem = QByteArray(velmora::build::serviceCaPem);
     env.platform = createPlatformServices();
     return env;
 }

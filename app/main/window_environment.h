@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QSslCertificate>
@@ -26,11 +27,19 @@ struct WindowEnvironment
     QString serviceOrigin;
     // CA certificates trusted in addition to the system's store.
     QList<QSslCertificate> extraCaCertificates;
+    // More of them as PEM text, read with the TLS set-up: reading a
+    // certificate loads the TLS back-end, which the first frame does not wait for.
+    QByteArray extraCaPem;
     std::unique_ptr<PlatformServices> platform;
     // The command line; unset means QCoreApplication::arguments().
     std::optional<QStringList> arguments;
     // The wall clock of the change schedule; unset means the system's.
     std::function<QDateTime()> wallClock;
+    // The program's start: the first frame shows as soon as it can and the
+    // window builds the rest after it (tabs, tray, catalogue, history), the
+    // strip's cached thumbnails decoded off the GUI thread. Off, the window
+    // is complete when constructed.
+    bool stagedStart = false;
 
     // The build constants and the real platform of this OS.
     static WindowEnvironment fromBuild();

@@ -103,8 +103,14 @@ int runWindow(int argc, char** argv)
     qInstallMessageHandler(bench::messageHandler);
     QApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
-    const QList<QSslCertificate> ca = QSslCertificate::fromPath(arguments.value(3));
-    ModernWindow window(testWindowEnvironment(arguments.value(2), ca));
+    // As the program starts: staged, its own CA given as text, read with the TLS set-up.
+    WindowEnvironment environment = testWindowEnvironment(arguments.value(2));
+    QFile ca(arguments.value(3));
+    if (!ca.open(QIODevice::ReadOnly))
+        return 1;
+    environment.extraCaPem = ca.readAll();
+    environment.stagedStart = true;
+    ModernWindow window(std::move(environment));
     FirstPaint painted;
     window.installEventFilter(&painted);
     window.show();

@@ -207,6 +207,38 @@ private Q_SLOTS:
         QCOMPARE(ChangeLog::readEntries(historyDir() + "/missing.log", 0).size(), 0);
     }
 
+    void readInSlicesLosesNoLine()
+    {
+        // Blank, CR-ended and unreadable lines among the good ones, around where the slices stop.
+        QByteArray content;
+        for (int i = 0; i < 1000; ++i)
+            content += QStringLiteral("[2026-03-05 14:%1:%2] [p%3.jpg] [Manuel] [Remplir]%4")
+                           .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(i % 60, 2, 10, QLatin1Char('0'))
+                           .arg(i)
+                           .arg(i % 7 == 0    ? QStringLiteral("\r\n\n")
+                                : i % 11 == 0 ? QStringLiteral("\nbad\n")
+                                              : "\n")
+                           .toUtf8();
+        const QString path = historyDir() + "/sliced.log";
+        QVERIFY(writeFile(path, content));
+
+        const QByteArray data = ChangeLog::readLog(path);
+        QCOMPARE(data, content);
+        QList<HistoryEntry> sliced;
+        int slices = 0;
+        for (qsizetype next = 0; next < data.size(); ++slices)
+            next = ChangeLog::parseEntries(data, next, 2, QTimeZone::systemTimeZone(), sliced, [] { return false; });
+        QVERIFY(slices > 3);
+        const QList<HistoryEntry> whole = ChangeLog::readEntries(path, 2);
+        QCOMPARE(whole.size(), 1000);
+        QCOMPARE(sliced.size(), whole.size());
+        for (qsizetype i = 0; i < whole.size(); ++i) {
+            QCOMPARE(sliced[i].filename, whole[i].filename);
+            QCOMPARE(sliced[i].timestamp, whole[i].timestamp);
+        }
+    }
+
     void windowLogsAndReadsBack()
     {
         auto w = makeHistoryWindow({{0, knownMonitor("Main (left)", "0", "1")}});

@@ -211,9 +211,24 @@ QList<HistoryEntry> ChangeLog::readEntries(const QString& path, int screenIndex)
     QByteArray data;
     if (!readAll(path, data))
         return entries;
-    const QTimeZone zone = QTimeZone::systemTimeZone();
-    qsizetype begin = 0;
+    parseEntries(data, 0, screenIndex, QTimeZone::systemTimeZone(), entries);
+    return entries;
+}
+
+QByteArray ChangeLog::readLog(const QString& path)
+{
+    QByteArray data;
+    return readAll(path, data) ? data : QByteArray();
+}
+
+qsizetype ChangeLog::parseEntries(const QByteArray& data, qsizetype begin, int screenIndex, const QTimeZone& zone,
+                                  QList<HistoryEntry>& entries, const std::function<bool()>& keepGoing)
+{
+    constexpr int linesBetweenAsks = 256;
+    int lines = 0;
     while (begin < data.size()) {
+        if (keepGoing && ++lines % linesBetweenAsks == 0 && !keepGoing())
+            return begin;
         qsizetype newline = data.indexOf('\n', begin);
         const qsizetype end = newline < 0 ? data.size() : newline;
         const QByteArrayView line = lineAt(data, begin, end);
@@ -226,5 +241,5 @@ QList<HistoryEntry> ChangeLog::readEntries(const QString& path, int screenIndex)
         entries.append(HistoryEntry{fields->fileName, parseTimestamp(fields->timestamp, zone), screenIndex,
                                     fields->trigger, fields->adjustment});
     }
-    return entries;
+    return data.size();
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimeZone>
 
+#include <functional>
 #include <optional>
 
 // The four fields of one change-log line.
@@ -87,4 +88,11 @@ public:
     // Every recognised non-empty line as an entry of the given screen, in file
     // order. Empty when the file cannot be read.
     static QList<HistoryEntry> readEntries(const QString& path, int screenIndex);
+    // The log's bytes; empty when the file cannot be read.
+    static QByteArray readLog(const QString& path);
+    // The entries of data's lines from begin on, appended to entries, until
+    // the end or until keepGoing() says no (asked every few hundred lines).
+    // Returns where the next unread line starts (data.size() at the end).
+    static qsizetype parseEntries(const QByteArray& data, qsizetype begin, int screenIndex, const QTimeZone& zone,
+                                  QList<HistoryEntry>& entries, const std::function<bool()>& keepGoing = {});
 };

@@ -223,6 +223,9 @@ void ModernWindow::applyModernStyle()
 void ModernWindow::setupApplicationTab()
 {
     auto* page = new QWidget(tabWidget);
+    // In the tab widget before it has children: showing the page there would
+    // polish every child now, and again once the window's style sheet is set.
+    const int tab = tabWidget->addTab(page, QString());
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(20, 20, 20, 20);
     pageLayout->setSpacing(20);
@@ -361,7 +364,6 @@ void ModernWindow::setupApplicationTab()
     connect(historyPrevButton, &QPushButton::clicked, this, &ModernWindow::onHistoryPrevClicked);
     connect(historyNextButton, &QPushButton::clicked, this, &ModernWindow::onHistoryNextClicked);
 
-    const int tab = tabWidget->addTab(page, QString());
     keepTranslated(page, [this, tab] { tabWidget->setTabText(tab, tr("Обои")); });
 }
 

@@ -80,6 +80,7 @@ void ModernWindow::handleDeferredDisplayChange()
 
 void ModernWindow::onDisplayConfigurationChanged()
 {
+    ensureStarted();
     if (m_isHandlingDisplayChange)
         return;
     // A change in flight composes and files for the screens it started with;

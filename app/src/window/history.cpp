@@ -16,17 +16,24 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimeZone>
+#include <QTimer>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 
 namespace {
 
 // Together the change logs may take this much before the oldest are deleted.
 constexpr qint64 maxHistoryDirectoryBytes = 3 * 1024 * 1024;
+// A staged start's read of the logs parses for at most this long per turn of the event loop.
+constexpr qint64 historyReadSliceMs = 5;
 
 } // namespace
 
@@ -236,6 +243,57 @@ QList<ModernWindow::HistoryEntry> ModernWindow::getAllHistoryEntriesMerged() con
     return readMergedHistory(screenLogPaths());
 }
 
+void ModernWindow::startHistoryRead()
+{
+    // On the GUI thread, a slice of at most a few milliseconds per turn of the
+    // event loop: read on a worker, a Windows suite never exited under wine.
+    struct Read
+    {
+        QList<QString> logs;
+        qsizetype log = 0;
+        QByteArray data;
+        qsizetype next = -1;
+        QTimeZone zone = QTimeZone::systemTimeZone();
+        QList<HistoryEntry> entries;
+        quint64 shownBefore = 0;
+    };
+    historyReadQueued = true;
+    auto read = std::make_shared<Read>();
+    read->logs = screenLogPaths();
+    read->shownBefore = historiesShown;
+    auto slice = std::make_shared<std::function<void()>>();
+    *slice = [this, read, weakSlice = std::weak_ptr(slice)] {
+        QElapsedTimer clock;
+        clock.start();
+        const auto keepGoing = [&clock] { return clock.elapsed() < historyReadSliceMs; };
+        while (read->log < read->logs.size()) {
+            if (read->next < 0) {
+                read->data = ChangeLog::readLog(read->logs[read->log]);
+                read->next = 0;
+            }
+            read->next =
+                ChangeLog::parseEntries(read->data, read->next, int(read->log), read->zone, read->entries, keepGoing);
+            if (read->next < read->data.size()) {
+                // The turn posted holds the read; the read holds none of its turns.
+                QTimer::singleShot(0, this, [next = weakSlice.lock()] { (*next)(); });
+                return;
+            }
+            ++read->log;
+            read->next = -1;
+            read->data.clear();
+        }
+        // A change filed meanwhile has shown a newer strip. The strip is built
+        // in a turn of its own, after the merge's.
+        if (historiesShown != read->shownBefore)
+            return;
+        QTimer::singleShot(0, this, [this, merged = mergeHistoryEntries(read->entries), read] {
+            if (historiesShown == read->shownBefore)
+                showHistory(merged);
+        });
+    };
+    QTimer::singleShot(0, this, [slice] { (*slice)(); });
+}
+
 void ModernWindow::loadMergedHistory()
 {
     showHistory(getAllHistoryEntriesMerged());
@@ -243,6 +301,7 @@ void ModernWindow::loadMergedHistory()
 
 void ModernWindow::showHistory(const QList<HistoryEntry>& entries)
 {
+    ++historiesShown;
     selectedHistoryImagePath.clear();
     selectedHistoryScreenIndex = -1;
     historyScrollOffset = 0;

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace {
 
@@ -95,7 +96,9 @@ void showHistoryThumbnail(QPushButton* button, const QImage& image)
 
 void ModernWindow::populateHistoryScreenCombo()
 {
-    loadMergedHistory();
+    // A staged start reads the logs on a worker; the strip comes when they are read.
+    if (!historyReadQueued)
+        loadMergedHistory();
 }
 
 void ModernWindow::refreshHistoryCarousel()
@@ -156,15 +159,27 @@ void ModernWindow::loadHistoryThumbnail(const QString& filename, QPushButton* bu
     QDir().mkpath(cacheDirectory);
     const QString cached = cacheDirectory + QLatin1Char('/') + filename;
 
+    QPointer<QPushButton> guarded(button);
     if (QFileInfo::exists(cached) || QFileInfo(cached).isSymLink()) {
         // A cached file that does not load stays without a picture; asking again would not mend it.
-        QImage image;
-        if (isOwnPlainFile(cached) && image.load(cached))
-            showHistoryThumbnail(button, image);
+        const auto decode = [cached] {
+            QImage image;
+            if (isOwnPlainFile(cached) && image.load(cached))
+                return image.scaled(thumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            return QImage();
+        };
+        const auto show = [guarded](const QImage& thumbnail) {
+            if (guarded && !thumbnail.isNull())
+                showHistoryThumbnail(guarded, thumbnail);
+        };
+        // A staged start decodes each in a turn of the event loop of its own.
+        if (environment.stagedStart)
+            QTimer::singleShot(0, this, [decode, show] { show(decode()); });
+        else
+            show(decode());
         return;
     }
 
-    QPointer<QPushButton> guarded(button);
     QNetworkReply* reply =
         sendServiceRequest(ServiceApi::thumbnailUrl(environment.serviceOrigin, filename), ServiceReplyKind::Image);
     connect(reply, &QNetworkReply::finished, this, [this, reply, guarded, cached] {
@@ -236,6 +251,7 @@ void ModernWindow::onHistoryThumbnailClicked(QPushButton* button)
 
 void ModernWindow::onApplyHistoryClicked()
 {
+    ensureStarted();
     if (selectedHistoryImagePath.isEmpty()) {
         QMessageBox box(this);
         box.setWindowTitle(tr("Требуется выбор"));

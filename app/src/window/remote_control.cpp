@@ -186,6 +186,8 @@ int ModernWindow::screenNamed(const QString& screen, QString* error) const
 
 RemoteReply ModernWindow::runRemoteCommand(const RemoteCommand& command)
 {
+    // A command may come before the window has built what it needs.
+    ensureStarted();
     auto refused = [](const QString& why) { return RemoteReply{RemoteReply::Refused, why, {}}; };
     QString error;
     int screen = -1;

@@ -85,6 +85,7 @@ void ModernWindow::onMultiScreenToggled(bool enabled)
 
 void ModernWindow::onScreenSelectionChanged(const QList<int>& selectedScreens)
 {
+    ensureStarted();
     const bool hasSelection = !selectedScreens.isEmpty();
     // A change in flight keeps its button disabled until it ends.
     changeNowButton->setEnabled(hasSelection && !currentMultiDownload);

@@ -24,6 +24,8 @@ QString ModernWindow::serviceApiBase() const
 
 QNetworkReply* ModernWindow::sendServiceRequest(const QUrl& url, ServiceReplyKind kind)
 {
+    // A staged start's TLS worker may not have delivered yet.
+    ensureTlsConfiguration();
     QNetworkRequest request(url);
     request.setSslConfiguration(serviceSslConfiguration);
     QNetworkReply* reply = networkManager->get(request);
@@ -243,6 +245,7 @@ void ModernWindow::setupChangeWorkflow()
 
 void ModernWindow::changeNow(ChangeTrigger trigger)
 {
+    ensureStarted();
     changeWorkflow->start(trigger);
 }
 

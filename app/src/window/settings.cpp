@@ -282,6 +282,9 @@ void ModernWindow::setupSettingsTab()
 {
     auto* page = new QWidget(tabWidget);
     page->setObjectName(QStringLiteral("settingsPage"));
+    // In the tab widget first, hidden behind the current tab: its children are
+    // then polished when the tab is first shown, not each time one is shown here.
+    const int tab = tabWidget->addTab(page, QString());
     page->setStyleSheet(settingsPageStyle());
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(20, 20, 20, 20);
@@ -454,7 +457,6 @@ void ModernWindow::setupSettingsTab()
     connect(multiScreenToggle, &ToggleSwitch::toggled, this, &ModernWindow::onMultiScreenToggled);
     connect(applyButton, &QPushButton::clicked, this, &ModernWindow::onApplySettings);
 
-    const int tab = tabWidget->addTab(page, QString());
     keepTranslated(page, [this, tab] { tabWidget->setTabText(tab, tr("Настройки")); });
 }
 
