@@ -387,6 +387,9 @@ private Q_SLOTS:
         // Each screen has already shown the other's picture.
         Access::screenHistory(*window)[0] = {QStringLiteral("/old/bad.png")};
         Access::screenHistory(*window)[1] = {QStringLiteral("/old/good.png")};
+        // A refusal meets the start's catalogue request too: its error comes first, not over the change's.
+        if (badStatus != 200)
+            QTRY_VERIFY_WITH_TIMEOUT(!Access::lastApiError(*window).isEmpty(), 20000);
         QTest::mouseClick(Access::changeNowButton(*window), Qt::LeftButton);
         QVERIFY(waitForChangeEnd(*window));
 
