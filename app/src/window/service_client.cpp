@@ -25,9 +25,12 @@ QString ModernWindow::serviceApiBase() const
 QNetworkReply* ModernWindow::sendServiceRequest(const QUrl& url, ServiceReplyKind kind)
 {
     QNetworkRequest request(url);
-    request.setSslConfiguration(serviceSslConfiguration);
+    request.setSslConfiguration(
+        ServiceApi::sslConfigurationFor(serviceSslConfiguration, environment.serviceOrigin, url));
     QNetworkReply* reply = networkManager->get(request);
     setupSslErrorHandling(reply);
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply] { ServiceApi::keepTlsSession(serviceSslConfiguration, environment.serviceOrigin, reply); });
     ServiceApi::applyLimits(reply, serviceRequestLimits.value(kind, ServiceApi::defaultLimits(kind)));
     return reply;
 }
