@@ -1,5 +1,5 @@
-// A new connection resumes its TLS session with the service that sealed the
-// ticket, never another; the program keeps its session for its service alone.
+// The program keeps its TLS session with the service, which a new connection
+// resumes with that service process alone, and offers it to no other server.
 
 #include "modern_window.h"
 #include "service_fixture.h"
@@ -32,25 +32,17 @@ namespace {
 
 // One handshake offering session: whether it resumed it (which Qt keeps
 // private), nothing when the handshake failed.
-std::optional<bool> resumes(const ServiceFixture& service, const QByteArray& session, QByteArray* newSession = nullptr)
+std::optional<bool> resumes(const ServiceFixture& service, const QByteArray& session)
 {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.setCaCertificates(service.caCertificates());
     configuration.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
     configuration.setSessionTicket(session);
     QSslSocket socket;
-    QSignalSpy tickets(&socket, &QSslSocket::newSessionTicketReceived);
     socket.setSslConfiguration(configuration);
     socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), service.port());
     if (!socket.waitForEncrypted(30000))
         return {};
-    if (newSession) {
-        // The ticket follows the handshake; until then the session cannot be resumed.
-        socket.write("GET /velmora/api/categories HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-        while (tickets.isEmpty() && socket.waitForReadyRead(30000)) {
-        }
-        *newSession = socket.sslConfiguration().sessionTicket();
-    }
     return static_cast<QSslSocketPrivate*>(QObjectPrivate::get(&socket))->configuration.peerSessionShared;
 }
 
@@ -66,20 +58,13 @@ private Q_SLOTS:
         ServiceFixture service, otherService;
         QVERIFY2(service.start() && otherService.start(),
                  qPrintable(service.errorString() + otherService.errorString()));
-        QByteArray session;
-        QVERIFY(resumes(service, {}, &session) == false && !session.isEmpty());
-        QVERIFY(resumes(service, session) == true);
-        // Same certificate, keys of its own: a full handshake, which succeeds.
-        QVERIFY(resumes(otherService, session) == false);
-
         const QByteArray kept = ModernWindowTestAccess::keptSession(service);
         QVERIFY(resumes(service, kept) == true);
+        // Same certificate, keys of its own: a full handshake, which succeeds.
+        QVERIFY(resumes(otherService, kept) == false);
+
         QSslConfiguration configuration;
         configuration.setSessionTicket(kept);
-        QVERIFY(!ServiceApi::sslConfigurationFor(configuration, service.origin(),
-                                                 ServiceApi::categoriesUrl(service.origin()))
-                     .sessionTicket()
-                     .isEmpty());
         for (const QString& elsewhere : {otherService.origin(), QStringLiteral("https://example.org")}) {
             const QUrl url = ServiceApi::categoriesUrl(elsewhere);
             QVERIFY(ServiceApi::sslConfigurationFor(configuration, service.origin(), url).sessionTicket().isEmpty());
