@@ -7,11 +7,9 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QSslConfiguration>
 #include <QTimer>
 
 #include <memory>
-#include <optional>
 
 class QFile;
 class QSocketNotifier;
