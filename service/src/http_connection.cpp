@@ -2,6 +2,7 @@
 
 #include "http_caching.h"
 #include "service_log.h"
+#include "tls_session_share.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -216,8 +217,8 @@ ParsedHead parseRequestHead(const QByteArray& text)
     return head;
 }
 
-HttpConnection::HttpConnection(qintptr descriptor, const std::optional<QSslConfiguration>& tls,
-                               const ConnectionLimits& limits, QObject* parent)
+HttpConnection::HttpConnection(qintptr descriptor, TlsSessionShare* tls, const ConnectionLimits& limits,
+                               QObject* parent)
     : QObject(parent), m_socket(new QSslSocket(this)), m_limits(limits)
 {
     m_opened.start();
@@ -248,8 +249,7 @@ HttpConnection::HttpConnection(qintptr descriptor, const std::optional<QSslConfi
         QMetaObject::invokeMethod(this, &HttpConnection::onEncrypted, Qt::QueuedConnection);
         return;
     }
-    m_socket->setSslConfiguration(*tls);
-    m_socket->startServerEncryption();
+    tls->startServerEncryption(m_socket);
 }
 
 HttpConnection::~HttpConnection()

@@ -7,15 +7,14 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QSslConfiguration>
 #include <QTimer>
 
 #include <memory>
-#include <optional>
 
 class QFile;
 class QSocketNotifier;
 class QSslSocket;
+class TlsSessionShare;
 
 // One request as read from the wire; the target is split but not decoded.
 struct HttpRequest
@@ -63,8 +62,7 @@ class HttpConnection : public QObject
 
 public:
     // Without tls the connection speaks plain HTTP.
-    HttpConnection(qintptr descriptor, const std::optional<QSslConfiguration>& tls, const ConnectionLimits& limits,
-                   QObject* parent = nullptr);
+    HttpConnection(qintptr descriptor, TlsSessionShare* tls, const ConnectionLimits& limits, QObject* parent = nullptr);
     ~HttpConnection() override;
 
     // Answers the request last announced by requestReady. file, when given,

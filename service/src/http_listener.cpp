@@ -1,6 +1,7 @@
 #include "http_listener.h"
 
 #include "service_log.h"
+#include "tls_session_share.h"
 
 #include <algorithm>
 
@@ -18,7 +19,8 @@ constexpr int acceptRetryMs = 1000;
 } // namespace
 
 HttpListener::HttpListener(const std::optional<QSslConfiguration>& tls, const ConnectionLimits& limits, QObject* parent)
-    : QTcpServer(parent), m_tls(tls), m_limits(limits), m_limit(std::max(1, limits.maxConnections))
+    : QTcpServer(parent), m_tls(tls ? std::make_unique<TlsSessionShare>(*tls) : nullptr), m_limits(limits),
+      m_limit(std::max(1, limits.maxConnections))
 {
     // A connection may hold two descriptors: its socket and the file it sends.
     struct rlimit files;
@@ -105,7 +107,7 @@ bool HttpListener::makeRoom(const QHostAddress& address)
 
 void HttpListener::startConnection(qintptr descriptor, const QHostAddress& address)
 {
-    auto* connection = new HttpConnection(descriptor, m_tls, m_limits, this);
+    auto* connection = new HttpConnection(descriptor, m_tls.get(), m_limits, this);
     m_connections.append({connection, address});
     ++m_perAddress[address];
     connect(connection, &HttpConnection::requestReady, this,

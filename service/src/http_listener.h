@@ -2,6 +2,7 @@
 
 #include "connection_limits.h"
 #include "http_connection.h"
+#include "tls_session_share.h"
 
 #include <QHash>
 #include <QHostAddress>
@@ -10,6 +11,7 @@
 #include <QTcpServer>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
 
 // Accepts TCP connections and gives each its own HttpConnection at once:
@@ -53,7 +55,7 @@ private:
     void onAcceptError(QAbstractSocket::SocketError error);
     void updateAccepting();
 
-    std::optional<QSslConfiguration> m_tls;
+    std::unique_ptr<TlsSessionShare> m_tls;
     ConnectionLimits m_limits;
     int m_limit = 0;
     // Oldest first, with the address each came from.

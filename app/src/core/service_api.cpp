@@ -2,11 +2,13 @@
 
 #include "platform/platform_services.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QPixmap>
+#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
@@ -144,6 +146,28 @@ ServiceRequestLimits ServiceApi::defaultLimits(ServiceReplyKind kind)
     return {inactivityMs, maxJsonBytes, 60 * 1000};
 }
 
+namespace {
+
+// Each new connection to the service copies every root into a store of its
+// own, at a cost that grows faster than their number; the system's list
+// names each root twice (its bundle and its own file) and keeps expired
+// ones, which verification skips anyway.
+QList<QSslCertificate> distinctUnexpired(const QList<QSslCertificate>& roots)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    QList<QSslCertificate> kept;
+    QSet<QSslCertificate> seen;
+    for (const QSslCertificate& root : roots) {
+        if (root.expiryDate() >= now && !seen.contains(root)) {
+            seen.insert(root);
+            kept.append(root);
+        }
+    }
+    return kept;
+}
+
+} // namespace
+
 QSslConfiguration ServiceApi::sslConfiguration(const QList<QSslCertificate>& extraCa, const PlatformServices& platform)
 {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
@@ -152,11 +176,45 @@ QSslConfiguration ServiceApi::sslConfiguration(const QList<QSslCertificate>& ext
     // is only needed to add roots of our own. Read once: the store does not
     // change while the program runs.
     if (!extraCa.isEmpty() && platform.tlsTrustsAddedRoots()) {
-        static const QList<QSslCertificate> systemRoots = QSslConfiguration::systemCaCertificates();
+        static const QList<QSslCertificate> systemRoots = distinctUnexpired(QSslConfiguration::systemCaCertificates());
         configuration.setCaCertificates(systemRoots + extraCa);
     }
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    // Sessions are handed on through keepTlsSession, to the service alone.
+    configuration.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
     return configuration;
+}
+
+namespace {
+
+bool sameServer(const QUrl& url, const QString& origin)
+{
+    const QUrl server(origin);
+    return url.scheme() == QLatin1String("https") && server.scheme() == url.scheme() &&
+           url.host().compare(server.host(), Qt::CaseInsensitive) == 0 && url.port(443) == server.port(443);
+}
+
+} // namespace
+
+QSslConfiguration ServiceApi::sslConfigurationFor(const QSslConfiguration& configuration, const QString& origin,
+                                                  const QUrl& url)
+{
+    if (configuration.sessionTicket().isEmpty() || sameServer(url, origin))
+        return configuration;
+    QSslConfiguration withoutSession = configuration;
+    withoutSession.setSessionTicket({});
+    return withoutSession;
+}
+
+void ServiceApi::keepTlsSession(QSslConfiguration& configuration, const QString& origin, const QNetworkReply* reply)
+{
+    // The reply's own address, after any redirection: a session is kept only
+    // for the server that made it.
+    if (!sameServer(reply->url(), origin))
+        return;
+    const QByteArray session = reply->sslConfiguration().sessionTicket();
+    if (!session.isEmpty())
+        configuration.setSessionTicket(session);
 }
 
 bool ServiceApi::acceptOwnCaChain(QNetworkReply* reply, const QList<QSslError>& errors,

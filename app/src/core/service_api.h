@@ -91,6 +91,16 @@ public:
     // PlatformServices::tlsTrustsAddedRoots) gets the system's alone; extraCa
     // then vouches for the service through acceptOwnCaChain.
     static QSslConfiguration sslConfiguration(const QList<QSslCertificate>& extraCa, const PlatformServices& platform);
+    // The configuration for a request to url: configuration with the TLS
+    // session kept by keepTlsSession when url is on origin's host and port,
+    // without it anywhere else (a session is offered to no other server).
+    static QSslConfiguration sslConfigurationFor(const QSslConfiguration& configuration, const QString& origin,
+                                                 const QUrl& url);
+    // Keeps in configuration the TLS session of a finished reply's connection
+    // to origin's host and port, for the next connection there to resume: a
+    // change that finds no connection open then costs a short handshake (no
+    // certificate sent or checked again). Kept in memory only.
+    static void keepTlsSession(QSslConfiguration& configuration, const QString& origin, const QNetworkReply* reply);
     // For a reply's sslErrors. Where the TLS back-end does not trust added
     // roots and its only complaint is an unknown issuer, has the system verify
     // the chain the service presented against ownCa for the reply's host, and

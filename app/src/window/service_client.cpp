@@ -27,9 +27,12 @@ QNetworkReply* ModernWindow::sendServiceRequest(const QUrl& url, ServiceReplyKin
     // A staged start's TLS worker may not have delivered yet.
     ensureTlsConfiguration();
     QNetworkRequest request(url);
-    request.setSslConfiguration(serviceSslConfiguration);
+    request.setSslConfiguration(
+        ServiceApi::sslConfigurationFor(serviceSslConfiguration, environment.serviceOrigin, url));
     QNetworkReply* reply = networkManager->get(request);
     setupSslErrorHandling(reply);
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply] { ServiceApi::keepTlsSession(serviceSslConfiguration, environment.serviceOrigin, reply); });
     ServiceApi::applyLimits(reply, serviceRequestLimits.value(kind, ServiceApi::defaultLimits(kind)));
     return reply;
 }
