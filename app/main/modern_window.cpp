@@ -196,11 +196,7 @@ void ModernWindow::startTlsConfiguration()
         return;
     // The TLS back-end is loaded here, on the GUI thread: loaded by a worker,
     // a Windows test suite never exited under wine.
-    if (!environment.extraCaPem.isEmpty())
-        environment.extraCaCertificates += QSslCertificate::fromData(environment.extraCaPem, QSsl::Pem);
-    environment.extraCaPem.clear();
-    qDebug() << "[INIT] Support SSL:" << QSslSocket::supportsSsl();
-    qDebug() << "[INIT] Version SSL:" << QSslSocket::sslLibraryBuildVersionString();
+    loadTlsBackEnd();
     const QList<QSslCertificate>& ownCa = environment.extraCaCertificates;
     if (ownCa.isEmpty() || !environment.platform->tlsTrustsAddedRoots()) {
         serviceSslConfiguration = ServiceApi::sslConfiguration(ownCa, *environment.platform);
@@ -211,7 +207,7 @@ void ModernWindow::startTlsConfiguration()
     // milliseconds) is a worker's, the configuration is made when it is read.
     serviceSslConfiguration = ServiceApi::sslConfiguration({}, *environment.platform);
     startJobs.run(
-        this, [] { return QSslConfiguration::systemCaCertificates(); },
+        this, [] { return ServiceApi::systemRoots(); },
         [this](const QList<QSslCertificate>& systemRoots) {
             // Made meanwhile on this thread for a request that could not wait.
             if (tlsConfigured)
@@ -226,11 +222,16 @@ void ModernWindow::ensureTlsConfiguration()
 {
     if (tlsConfigured)
         return;
+    loadTlsBackEnd();
+    serviceSslConfiguration = ServiceApi::sslConfiguration(environment.extraCaCertificates, *environment.platform);
+    tlsConfigured = true;
+}
+
+void ModernWindow::loadTlsBackEnd()
+{
     if (!environment.extraCaPem.isEmpty())
         environment.extraCaCertificates += QSslCertificate::fromData(environment.extraCaPem, QSsl::Pem);
     environment.extraCaPem.clear();
-    serviceSslConfiguration = ServiceApi::sslConfiguration(environment.extraCaCertificates, *environment.platform);
-    tlsConfigured = true;
     qDebug() << "[INIT] Support SSL:" << QSslSocket::supportsSsl();
     qDebug() << "[INIT] Version SSL:" << QSslSocket::sslLibraryBuildVersionString();
 }

@@ -148,6 +148,8 @@ private:
     void startTlsConfiguration();
     // The TLS configuration, made here and now if its worker has not delivered it yet.
     void ensureTlsConfiguration();
+    // Loads the TLS back-end (reading our own CA's text does) and names it in the log.
+    void loadTlsBackEnd();
     void startHistoryRead();
     int startStagesDone = 0;
     bool inStartStage = false;

@@ -168,6 +168,12 @@ QList<QSslCertificate> distinctUnexpired(const QList<QSslCertificate>& roots)
 
 } // namespace
 
+QList<QSslCertificate> ServiceApi::systemRoots()
+{
+    static const QList<QSslCertificate> roots = distinctUnexpired(QSslConfiguration::systemCaCertificates());
+    return roots;
+}
+
 QSslConfiguration ServiceApi::sslConfiguration(const QList<QSslCertificate>& extraCa, const PlatformServices& platform)
 {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
@@ -176,8 +182,7 @@ QSslConfiguration ServiceApi::sslConfiguration(const QList<QSslCertificate>& ext
     // is only needed to add roots of our own. Read once: the store does not
     // change while the program runs.
     if (!extraCa.isEmpty() && platform.tlsTrustsAddedRoots()) {
-        static const QList<QSslCertificate> systemRoots = distinctUnexpired(QSslConfiguration::systemCaCertificates());
-        configuration.setCaCertificates(systemRoots + extraCa);
+        configuration.setCaCertificates(systemRoots() + extraCa);
     }
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
     // Sessions are handed on through keepTlsSession, to the service alone.

@@ -91,6 +91,9 @@ public:
     // PlatformServices::tlsTrustsAddedRoots) gets the system's alone; extraCa
     // then vouches for the service through acceptOwnCaChain.
     static QSslConfiguration sslConfiguration(const QList<QSslCertificate>& extraCa, const PlatformServices& platform);
+    // The system's trusted roots, each once and unexpired, read once (a slow
+    // read of the whole store: callable from a worker thread).
+    static QList<QSslCertificate> systemRoots();
     // The configuration for a request to url: configuration with the TLS
     // session kept by keepTlsSession when url is on origin's host and port,
     // without it anywhere else (a session is offered to no other server).
