@@ -379,7 +379,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, body);
         QFETCH(int, count);
         QFETCH(QStringList, thumbnails);
-        QCOMPARE(CategoryThumbnails::catalogueHead(body, count), thumbnails);
+        QCOMPARE(ServiceApi::catalogueHead(body, count), thumbnails);
     }
 
     void thumbnailFallsBackToTheFullImage()

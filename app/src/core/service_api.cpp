@@ -1,10 +1,12 @@
 #include "service_api.h"
 
+#include "core/service_file_name.h"
 #include "platform/platform_services.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QPixmap>
@@ -167,6 +169,65 @@ QList<QSslCertificate> distinctUnexpired(const QList<QSslCertificate>& roots)
 }
 
 } // namespace
+
+QStringList ServiceApi::catalogueHead(const QByteArray& body, int count)
+{
+    QStringList thumbnails;
+    qsizetype at = body.indexOf("\"data\"");
+    if (at < 0)
+        return thumbnails;
+    const auto skipSpace = [&body](qsizetype from) {
+        while (from < body.size() && QChar::isSpace(uchar(body.at(from))))
+            ++from;
+        return from;
+    };
+    at = skipSpace(at + 6);
+    if (at >= body.size() || body.at(at) != ':')
+        return thumbnails;
+    at = skipSpace(at + 1);
+    if (at >= body.size() || body.at(at) != '[')
+        return thumbnails;
+    ++at;
+    while (thumbnails.size() < count) {
+        at = skipSpace(at);
+        if (at >= body.size() || body.at(at) == ']')
+            break;
+        // One element, up to the comma or bracket that ends it outside any string.
+        const qsizetype start = at;
+        int depth = 0;
+        bool inString = false;
+        for (; at < body.size(); ++at) {
+            const char c = body.at(at);
+            if (inString) {
+                if (c == '\\')
+                    ++at;
+                else if (c == '"')
+                    inString = false;
+            } else if (c == '"') {
+                inString = true;
+            } else if (c == '{' || c == '[') {
+                ++depth;
+            } else if (c == '}' || c == ']') {
+                if (depth == 0)
+                    break;
+                --depth;
+            } else if (c == ',' && depth == 0) {
+                break;
+            }
+        }
+        if (at >= body.size())
+            break;
+        const QJsonArray element = QJsonDocument::fromJson(QByteArray('[' + body.mid(start, at - start) + ']')).array();
+        if (element.isEmpty())
+            break;
+        const ServiceCategory category = ServiceApi::readCategory(element.first());
+        if (!category.id.isEmpty())
+            thumbnails.append(isSafeServiceFileName(category.thumbnail) ? category.thumbnail : QString());
+        if (body.at(at) == ',')
+            ++at;
+    }
+    return thumbnails;
+}
 
 QList<QSslCertificate> ServiceApi::systemRoots()
 {

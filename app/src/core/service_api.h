@@ -94,6 +94,12 @@ public:
     // The system's trusted roots, each once and unexpired, read once (a slow
     // read of the whole store: callable from a worker thread).
     static QList<QSslCertificate> systemRoots();
+    // The thumbnails ("" where unsafe) of the complete categories at the
+    // start of a catalogue's body, as far as it has arrived, at most count of
+    // them; those without an id are left out, as the tiles leave them out.
+    // Our service sends its "data" array first; with another, whatever is
+    // found here is checked against the whole catalogue once it is there.
+    static QStringList catalogueHead(const QByteArray& body, int count);
     // The configuration for a request to url: configuration with the TLS
     // session kept by keepTlsSession when url is on origin's host and port,
     // without it anywhere else (a session is offered to no other server).

@@ -143,7 +143,7 @@ void ModernWindow::loadCategories()
             if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
                 return;
             const int wanted = categoryThumbnails->firstScreenful();
-            const QStringList head = CategoryThumbnails::catalogueHead(reply->peek(reply->bytesAvailable()), wanted);
+            const QStringList head = ServiceApi::catalogueHead(reply->peek(reply->bytesAvailable()), wanted);
             categoryThumbnails->setCatalogueHead(head);
             if (head.size() >= wanted)
                 disconnect(*reading);

@@ -64,12 +64,6 @@ public:
     // How many of the catalogue's first entries the rows in view hold, and with the row below them.
     int inView() const;
     int firstScreenful() const;
-    // The thumbnails ("" where unsafe) of the complete categories at the
-    // start of a catalogue's body, as far as it has arrived, at most count of
-    // them; those without an id are left out, as the tiles leave them out.
-    // Our service sends its "data" array first; with another, whatever is
-    // found here is checked against the whole catalogue once it is there.
-    static QStringList catalogueHead(const QByteArray& body, int count);
     // The tile at position index (in the grid's order) shows its picture in label once in view.
     void attach(int index, QLabel* label);
     // Looks at what is in view once control is back in the event loop.
