@@ -137,7 +137,8 @@ private:
     void setupUI();
     // The staged start (environment.stagedStart): the constructor builds what
     // the first frame shows; the rest follows that frame, one slice per turn
-    // of the event loop, the TLS set-up and the history read on workers.
+    // of the event loop (the history read in slices of a few milliseconds,
+    // the system's roots on a worker when our own CA joins them).
     // Every path that needs a part not yet built calls ensureStarted(), which
     // builds what is left at once.
     void ensureStarted();

@@ -37,7 +37,7 @@ struct WindowEnvironment
     std::function<QDateTime()> wallClock;
     // The program's start: the first frame shows as soon as it can and the
     // window builds the rest after it (tabs, tray, catalogue, history), the
-    // strip's cached thumbnails decoded off the GUI thread. Off, the window
+    // strip's cached thumbnails decoded one per turn of the event loop. Off, the window
     // is complete when constructed.
     bool stagedStart = false;
 

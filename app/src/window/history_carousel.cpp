@@ -96,7 +96,7 @@ void showHistoryThumbnail(QPushButton* button, const QImage& image)
 
 void ModernWindow::populateHistoryScreenCombo()
 {
-    // A staged start reads the logs on a worker; the strip comes when they are read.
+    // A staged start reads the logs in slices of its own; the strip comes when they are read.
     if (!historyReadQueued)
         loadMergedHistory();
 }
@@ -164,9 +164,9 @@ void ModernWindow::loadHistoryThumbnail(const QString& filename, QPushButton* bu
         // A cached file that does not load stays without a picture; asking again would not mend it.
         const auto decode = [cached] {
             QImage image;
-            if (isOwnPlainFile(cached) && image.load(cached))
-                return image.scaled(thumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-            return QImage();
+            if (!isOwnPlainFile(cached) || !image.load(cached))
+                return QImage();
+            return image;
         };
         const auto show = [guarded](const QImage& thumbnail) {
             if (guarded && !thumbnail.isNull())
