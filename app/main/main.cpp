@@ -9,6 +9,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <optional>
 
 int main(int argc, char** argv)
 {
@@ -39,6 +40,10 @@ int main(int argc, char** argv)
     }
     const bool isCommand = request.action == CommandLineRequest::Action::Command;
 
+    // Read while the application object is made; a window started by a command shows no text soon.
+    std::optional<FontConfigPreload> fontConfig;
+    if (!isCommand)
+        fontConfig.emplace();
     QApplication app(argc, argv);
     // Lets Wayland compositors match the window to the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
@@ -65,6 +70,7 @@ int main(int argc, char** argv)
     // a command, nothing is shown and the command must run before any other
     // instance's: that window is built whole at once.
     environment.stagedStart = !isCommand;
+    environment.fontConfig = fontConfig ? &*fontConfig : nullptr;
     ModernWindow window(std::move(environment));
     instance.setCommandHandler([&window](const RemoteCommand& c) { return window.runRemoteCommand(c); });
     QObject::connect(&instance, &SingleInstance::showRequested, &window,

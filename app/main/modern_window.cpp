@@ -30,7 +30,7 @@ namespace {
 
 // The tabs, tray, settings and catalogue are built only after the first
 // frame, in this many slices.
-constexpr int startStageCount = 5;
+constexpr int startStageCount = 6;
 // How long a shown window's first paint is waited for before the rest is built anyway.
 constexpr int firstPaintWaitMs = 250;
 
@@ -75,7 +75,6 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
         ensureTlsConfiguration();
 
     setWindowTitle(QStringLiteral("Velmora"));
-    setWindowIcon(QIcon(getImagePath(QStringLiteral("icon.png"))));
     setFixedSize(725, 650);
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
@@ -86,8 +85,9 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
 
     // What the construction calls finds nothing to build before its turn.
     inStartStage = true;
-    setupUI();
+    // Before the children are made: each is styled once, when first shown.
     applyModernStyle();
+    setupUI();
     inStartStage = false;
     if (environment.stagedStart) {
         // The rest comes once the first frame is painted; a window that is
@@ -114,7 +114,12 @@ void ModernWindow::runStartStage(int stage)
 {
     inStartStage = true;
     switch (stage) {
-    case 0: {
+    case 0:
+        buildApplicationTab();
+        break;
+    case 1: {
+        // The first icon read loads every image format plug-in: not before the first frame.
+        setWindowIcon(QIcon(getImagePath(QStringLiteral("icon.png"))));
         // The tabs behind the first one, in place of the names that stood for them.
         const int wantedTab = std::exchange(pendingTabIndex, -1);
         qDeleteAll(std::exchange(placeholderTabs, {}));
@@ -125,14 +130,14 @@ void ModernWindow::runStartStage(int stage)
             tabWidget->setCurrentIndex(wantedTab);
         break;
     }
-    case 1:
+    case 2:
         // Read in slices of its own from here on, the strip shown when it ends.
         if (environment.stagedStart)
             startHistoryRead();
         setupSystemTray();
         loadSettings();
         break;
-    case 2:
+    case 3:
         initializeScreenDeselectionStates();
         cleanupAllWallpapers();
         cleanupTemporaryFiles();
@@ -143,10 +148,10 @@ void ModernWindow::runStartStage(int stage)
             enterTray();
         setupRemoteControl();
         break;
-    case 3:
+    case 4:
         startTlsConfiguration();
         break;
-    case 4:
+    case 5:
         ensureTlsConfiguration();
         loadCategories();
         break;
@@ -212,7 +217,7 @@ void ModernWindow::startTlsConfiguration()
             // Made meanwhile on this thread for a request that could not wait.
             if (tlsConfigured)
                 return;
-            serviceSslConfiguration.setCaCertificates(systemRoots + environment.extraCaCertificates);
+            serviceSslConfiguration->setCaCertificates(systemRoots + environment.extraCaCertificates);
             tlsConfigured = true;
             scheduleStartSlice();
         });
@@ -269,6 +274,11 @@ void ModernWindow::setupUI()
 
     tabWidget = new QTabWidget(this);
     tabWidget->setObjectName(QStringLiteral("tabWidget"));
+    // A tab added is measured at once: in the style sheet's fonts, not first in the default ones.
+    tabWidget->ensurePolished();
+    // That is the first text measured, which needs the system's font configuration.
+    if (environment.fontConfig)
+        environment.fontConfig->wait();
     setupApplicationTab();
     mainLayout->addWidget(tabWidget);
     if (!environment.stagedStart)

@@ -29,6 +29,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -183,7 +184,11 @@ private:
 
     // Wallpaper tab and the window's look (window/application_tab.cpp).
     void applyModernStyle();
+    // The wallpaper tab's page and name; its controls are the start's first
+    // stage, in a staged start the first thing built after the first frame.
     void setupApplicationTab();
+    void buildApplicationTab();
+    QWidget* applicationPage = nullptr;
     void onCountdownExpired();
 
     // Service error banner and automatic retry (window/application_tab.cpp).
@@ -517,7 +522,8 @@ private:
     int historyScrollOffset = 0;
     QString selectedHistoryImagePath;
     int selectedHistoryScreenIndex = -1;
-    QSslConfiguration serviceSslConfiguration;
+    // Made with the TLS set-up: a configuration, even an empty one, loads the TLS back-end.
+    std::optional<QSslConfiguration> serviceSslConfiguration;
     QMap<ServiceReplyKind, ServiceRequestLimits> serviceRequestLimits;
 
     WindowEnvironment environment;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class FontConfigPreload;
 class PlatformServices;
 
 // What the main window takes from outside: the wallpaper service it talks to,
@@ -40,6 +41,9 @@ struct WindowEnvironment
     // strip's cached thumbnails decoded one per turn of the event loop. Off, the window
     // is complete when constructed.
     bool stagedStart = false;
+    // The process's read-ahead of the font configuration, waited for before
+    // the window's first text; none in tests.
+    FontConfigPreload* fontConfig = nullptr;
 
     // The build constants and the real platform of this OS.
     static WindowEnvironment fromBuild();

@@ -24,6 +24,7 @@
 
 #include "core/change_log.h"
 #include "core/history_filing.h"
+#include "platform/platform_services.h"
 #include "utils/path_helper.h"
 
 #include <QApplication>
@@ -101,6 +102,8 @@ int runWindow(int argc, char** argv)
 {
     QStandardPaths::setTestModeEnabled(true);
     qInstallMessageHandler(bench::messageHandler);
+    // As the program starts: the font configuration read while the application object is made.
+    FontConfigPreload fontConfig;
     QApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     // As the program starts: staged, its own CA given as text, read with the TLS set-up.
@@ -110,6 +113,7 @@ int runWindow(int argc, char** argv)
         return 1;
     environment.extraCaPem = ca.readAll();
     environment.stagedStart = true;
+    environment.fontConfig = &fontConfig;
     ModernWindow window(std::move(environment));
     FirstPaint painted;
     window.installEventFilter(&painted);

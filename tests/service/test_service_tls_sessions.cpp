@@ -23,7 +23,7 @@ public:
         QNetworkReply* reply =
             window.sendServiceRequest(ServiceApi::categoriesUrl(service.origin()), ServiceReplyKind::Json);
         QSignalSpy finished(reply, &QNetworkReply::finished);
-        return finished.wait(30000) && ServiceApi::succeeded(reply) ? window.serviceSslConfiguration.sessionTicket()
+        return finished.wait(30000) && ServiceApi::succeeded(reply) ? window.serviceSslConfiguration->sessionTicket()
                                                                     : QByteArray();
     }
 };

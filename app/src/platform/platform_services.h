@@ -127,5 +127,28 @@ public:
 // started from.
 void attachToCallersConsole();
 
+// Reads the system's font configuration on a thread of its own from the
+// process's start, while the application object and the window are made:
+// the first text laid out would otherwise read it on the GUI thread (Linux:
+// fontconfig's files, a few milliseconds before any first frame). Where the
+// system has nothing to read ahead, it does nothing. Made before the
+// application object; its thread is waited for when it is destroyed.
+class FontConfigPreload
+{
+public:
+    FontConfigPreload();
+    ~FontConfigPreload();
+    FontConfigPreload(const FontConfigPreload&) = delete;
+    FontConfigPreload& operator=(const FontConfigPreload&) = delete;
+
+    // Before the first font is used: what is left of the read is done, so
+    // that it is not read a second time on the calling thread.
+    void wait();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
 // The implementation for the OS this program was built for.
 std::unique_ptr<PlatformServices> createPlatformServices();

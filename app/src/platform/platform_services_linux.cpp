@@ -14,6 +14,11 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <fontconfig/fontconfig.h>
+
+#include <system_error>
+#include <thread>
+
 namespace {
 
 class LinuxPlatformServices final : public PlatformServices
@@ -74,6 +79,32 @@ private:
 
 // Standard output is the terminal's already.
 void attachToCallersConsole() {}
+
+struct FontConfigPreload::Private
+{
+    std::thread reader;
+};
+
+FontConfigPreload::FontConfigPreload() : d(std::make_unique<Private>())
+{
+    try {
+        // Thread-safe, and done once per process: Qt's font database finds it done.
+        d->reader = std::thread([] { FcInit(); });
+    } catch (const std::system_error&) {
+        // No thread: the first font reads it, as it always did.
+    }
+}
+
+FontConfigPreload::~FontConfigPreload()
+{
+    wait();
+}
+
+void FontConfigPreload::wait()
+{
+    if (d->reader.joinable())
+        d->reader.join();
+}
 
 std::unique_ptr<PlatformServices> createPlatformServices()
 {

@@ -128,6 +128,15 @@ void attachToCallersConsole()
     win32::attachToParentConsole();
 }
 
+// The system's fonts are its own service's: nothing to read ahead.
+struct FontConfigPreload::Private
+{
+};
+
+FontConfigPreload::FontConfigPreload() = default;
+FontConfigPreload::~FontConfigPreload() = default;
+void FontConfigPreload::wait() {}
+
 std::unique_ptr<PlatformServices> createPlatformServices()
 {
     return std::make_unique<WindowsPlatformServices>();

@@ -222,10 +222,18 @@ void ModernWindow::applyModernStyle()
 
 void ModernWindow::setupApplicationTab()
 {
-    auto* page = new QWidget(tabWidget);
-    // In the tab widget before it has children: showing the page there would
-    // polish every child now, and again once the window's style sheet is set.
-    const int tab = tabWidget->addTab(page, QString());
+    applicationPage = new QWidget(tabWidget);
+    const int tab = tabWidget->addTab(applicationPage, QString());
+    keepTranslated(applicationPage, [this, tab] { tabWidget->setTabText(tab, tr("Обои")); });
+}
+
+void ModernWindow::buildApplicationTab()
+{
+    QWidget* page = applicationPage;
+    // Shown again once complete: the children are shown and laid out together, in the next frame.
+    const bool shown = page->isVisible();
+    if (shown)
+        page->hide();
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(20, 20, 20, 20);
     pageLayout->setSpacing(20);
@@ -363,8 +371,8 @@ void ModernWindow::setupApplicationTab()
     connect(historyApplyButton, &QPushButton::clicked, this, &ModernWindow::onApplyHistoryClicked);
     connect(historyPrevButton, &QPushButton::clicked, this, &ModernWindow::onHistoryPrevClicked);
     connect(historyNextButton, &QPushButton::clicked, this, &ModernWindow::onHistoryNextClicked);
-
-    keepTranslated(page, [this, tab] { tabWidget->setTabText(tab, tr("Обои")); });
+    if (shown)
+        page->show();
 }
 
 void ModernWindow::showApiErrorAlert()

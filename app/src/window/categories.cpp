@@ -135,7 +135,7 @@ void ModernWindow::loadCategories()
         handleCategoriesReply(reply);
     });
     if (cachedCategories.isEmpty()) {
-        openThumbnailConnections(*networkManager, reply, environment, serviceSslConfiguration);
+        openThumbnailConnections(*networkManager, reply, environment, *serviceSslConfiguration);
         // The first screenful's thumbnails are asked for as soon as its rows
         // have come, not after the last of a thousand.
         auto reading = std::make_shared<QMetaObject::Connection>();

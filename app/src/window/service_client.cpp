@@ -28,11 +28,11 @@ QNetworkReply* ModernWindow::sendServiceRequest(const QUrl& url, ServiceReplyKin
     ensureTlsConfiguration();
     QNetworkRequest request(url);
     request.setSslConfiguration(
-        ServiceApi::sslConfigurationFor(serviceSslConfiguration, environment.serviceOrigin, url));
+        ServiceApi::sslConfigurationFor(*serviceSslConfiguration, environment.serviceOrigin, url));
     QNetworkReply* reply = networkManager->get(request);
     setupSslErrorHandling(reply);
     connect(reply, &QNetworkReply::finished, this,
-            [this, reply] { ServiceApi::keepTlsSession(serviceSslConfiguration, environment.serviceOrigin, reply); });
+            [this, reply] { ServiceApi::keepTlsSession(*serviceSslConfiguration, environment.serviceOrigin, reply); });
     ServiceApi::applyLimits(reply, serviceRequestLimits.value(kind, ServiceApi::defaultLimits(kind)));
     return reply;
 }
