@@ -248,10 +248,11 @@ private Q_SLOTS:
         rig.ports.pictures["a.png"] = ok(png());
         rig.ports.desktopAccepts = false;
         QSignalSpy refused(&rig.workflow, &ChangeWorkflow::refused);
+        QSignalSpy applied(&rig.workflow, &ChangeWorkflow::applied);
         rig.workflow.start(ChangeTrigger::Automatic);
         QVERIFY(rig.settle());
         QCOMPARE(refused.size(), 1);
-        QVERIFY(rig.failed.isEmpty() && rig.succeeded.isEmpty());
+        QVERIFY(rig.failed.isEmpty() && rig.succeeded.isEmpty() && applied.isEmpty());
         QVERIFY(rig.ports.filedTriggers.isEmpty());
     }
 
@@ -279,6 +280,35 @@ private Q_SLOTS:
         QVERIFY(rig.settle());
         QCOMPARE(displayDue.size(), 1);
         QCOMPARE(rig.ports.filedTriggers, (QList<ChangeTrigger>{ChangeTrigger::Startup, ChangeTrigger::Automatic}));
+    }
+
+    // The desktop's yes is told before the filing, which a change asked then waits for.
+    void appliedBeforeTheFiling()
+    {
+        Rig rig;
+        rig.ports.ratedCategories = {"c"};
+        rig.ports.lists["c"] = ok(listOf({"a.png"}));
+        rig.ports.pictures["a.png"] = ok(png());
+        rig.ports.holdDesktop = true;
+        QSignalSpy applied(&rig.workflow, &ChangeWorkflow::applied);
+        rig.workflow.start(ChangeTrigger::Manual);
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                rig.ports.answerPending();
+                return bool(rig.ports.heldDesktop);
+            },
+            20000));
+        QVERIFY(applied.isEmpty());
+        std::exchange(rig.ports.heldDesktop, {})(true);
+        QCOMPARE(applied.size(), 1);
+        QCOMPARE(rig.workflow.state(), ChangeWorkflow::State::Filing);
+        rig.workflow.start(ChangeTrigger::Automatic);
+        QCOMPARE(rig.workflow.change()->trigger, ChangeTrigger::Manual);
+        rig.ports.holdDesktop = false;
+        QVERIFY(rig.settle());
+        QCOMPARE(rig.ports.filedTriggers, (QList<ChangeTrigger>{ChangeTrigger::Manual, ChangeTrigger::Automatic}));
+        QCOMPARE(applied.size(), 2);
+        QCOMPARE(rig.succeeded.size(), 2);
     }
 
     void replacedChangesLateRepliesAreDropped()
