@@ -85,6 +85,9 @@ bool replaceFile(const QString& finished, const QString& target, const QString& 
         return true;
     }
     // No such file, or a file system that cannot swap: a plain rename.
+#else
+    // Elsewhere the rename replaces the file, and nothing is set aside.
+    Q_UNUSED(replacedPath);
 #endif
     std::error_code error;
     std::filesystem::rename(finished.toStdU16String(), target.toStdU16String(), error);
