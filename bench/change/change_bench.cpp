@@ -279,10 +279,15 @@ private:
     QEventLoop& m_loop;
 };
 
-// A scheduled change comes long after the last one: no connection is left open.
+// A scheduled change comes long after the last one: no connection is left
+// open, and the service has long closed its side of them. It does so as it
+// sees them go, which is let end here rather than under the change.
 void closeConnections(ModernWindow& window)
 {
     Access::network(window)->clearConnectionCache();
+    QEventLoop settle;
+    QTimer::singleShot(20, &settle, &QEventLoop::quit);
+    settle.exec();
 }
 
 // The largest gap between two ticks of a 10 ms timer on the GUI thread.
