@@ -186,6 +186,22 @@ private Q_SLOTS:
         QVERIFY(near(composite.pixel(50, 50), Qt::black));
     }
 
+    // Each composite replaces the last; the one replaced is set aside, not
+    // left behind, once the desktop has the new one.
+    void aReplacedCompositeIsDropped()
+    {
+        auto w = makeWindow();
+        QVERIFY(Access::setMultipleWallpapers(*w.window, {{0, m_red}}));
+        Access::rebuildCompositeWallpaper(*w.window, {{0, m_green}});
+        QVERIFY(near(QImage(compositePath()).pixel(200, 50), green));
+        QVERIFY(Access::setMultipleWallpapers(*w.window, {{0, m_blue}}));
+        QVERIFY(near(QImage(compositePath()).pixel(200, 50), blue, 6));
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(PathHelper::getTemporaryDirectory())
+                                     .entryList({QStringLiteral("*.replaced.bmp")}, QDir::Files)
+                                     .isEmpty(),
+                                 30000);
+    }
+
     void rebuildNeedsEveryFile_data()
     {
         QTest::addColumn<bool>("empty");

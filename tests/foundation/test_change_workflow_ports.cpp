@@ -248,10 +248,11 @@ private Q_SLOTS:
         rig.ports.pictures["a.png"] = ok(png());
         rig.ports.desktopAccepts = false;
         QSignalSpy refused(&rig.workflow, &ChangeWorkflow::refused);
+        QSignalSpy applied(&rig.workflow, &ChangeWorkflow::applied);
         rig.workflow.start(ChangeTrigger::Automatic);
         QVERIFY(rig.settle());
         QCOMPARE(refused.size(), 1);
-        QVERIFY(rig.failed.isEmpty() && rig.succeeded.isEmpty());
+        QVERIFY(rig.failed.isEmpty() && rig.succeeded.isEmpty() && applied.isEmpty());
         QVERIFY(rig.ports.filedTriggers.isEmpty());
     }
 
@@ -263,6 +264,7 @@ private Q_SLOTS:
         rig.ports.pictures["a.png"] = ok(png());
         rig.ports.holdDesktop = true;
         QSignalSpy displayDue(&rig.workflow, &ChangeWorkflow::displayChangeDue);
+        QSignalSpy applied(&rig.workflow, &ChangeWorkflow::applied);
         rig.workflow.start(ChangeTrigger::Startup);
         QVERIFY(QTest::qWaitFor(
             [&] {
@@ -276,7 +278,12 @@ private Q_SLOTS:
         QCOMPARE(displayDue.size(), 0);
         rig.ports.holdDesktop = false;
         std::exchange(rig.ports.heldDesktop, {})(true);
+        // Told at once; the filing and the change asked wait.
+        QCOMPARE(applied.size(), 1);
+        QCOMPARE(rig.workflow.state(), ChangeWorkflow::State::Filing);
+        QCOMPARE(rig.workflow.change()->trigger, ChangeTrigger::Startup);
         QVERIFY(rig.settle());
+        QCOMPARE(applied.size(), 2);
         QCOMPARE(displayDue.size(), 1);
         QCOMPARE(rig.ports.filedTriggers, (QList<ChangeTrigger>{ChangeTrigger::Startup, ChangeTrigger::Automatic}));
     }

@@ -69,7 +69,10 @@ Header headerFor(const QSize& size, int dotsPerMeterX, int dotsPerMeterY)
 // existing file is swapped with it, then dropped: replacing a file by renaming
 // makes ext4 write the new file's blocks out at once (a guard for programs
 // that forget to sync), which costs more than writing the whole picture.
-bool replaceFile(const QString& finished, const QString& target)
+// Dropping a large file frees its pages, about a millisecond for a screenful:
+// with replacedPath given, the file it replaced is moved there instead, for
+// the caller to drop once nobody waits.
+bool replaceFile(const QString& finished, const QString& target, const QString& replacedPath)
 {
 #ifdef Q_OS_LINUX
     const QByteArray from = QFile::encodeName(finished);
@@ -77,10 +80,14 @@ bool replaceFile(const QString& finished, const QString& target)
     struct stat existing;
     if (::lstat(to.constData(), &existing) == 0 && S_ISREG(existing.st_mode) &&
         ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
-        ::unlink(from.constData());
+        if (replacedPath.isEmpty() || ::rename(from.constData(), QFile::encodeName(replacedPath).constData()) != 0)
+            ::unlink(from.constData());
         return true;
     }
     // No such file, or a file system that cannot swap: a plain rename.
+#else
+    // Elsewhere the rename replaces the file, and nothing is set aside.
+    Q_UNUSED(replacedPath);
 #endif
     std::error_code error;
     std::filesystem::rename(finished.toStdU16String(), target.toStdU16String(), error);
@@ -281,7 +288,7 @@ bool BitmapWriter::flushPieces()
 #endif
 }
 
-bool BitmapWriter::commit()
+bool BitmapWriter::commit(const QString& replacedPath)
 {
     if (!m_file.isOpen() || m_failed || m_nextRow < m_size.height() || !flushBand() || !flushPieces()) {
         discard();
@@ -290,7 +297,7 @@ bool BitmapWriter::commit()
     // No sync to disk is waited for; the desktop reads the file right away.
     m_file.close();
     const bool written = m_file.error() == QFileDevice::NoError;
-    if (!written || !replaceFile(m_file.fileName(), m_path)) {
+    if (!written || !replaceFile(m_file.fileName(), m_path, replacedPath)) {
         QFile::remove(m_file.fileName());
         discard();
         return false;
@@ -314,7 +321,8 @@ void BitmapWriter::discard()
     m_rowEnds.clear();
 }
 
-bool linkSameBitmap(const QString& source, const QString& path, const QSize& size, int dotsPerMeterX, int dotsPerMeterY)
+bool linkSameBitmap(const QString& source, const QString& path, const QSize& size, int dotsPerMeterX, int dotsPerMeterY,
+                    const QString& replacedPath)
 {
     if (size.isEmpty() || QFileInfo(source).absolutePath() != QFileInfo(path).absolutePath())
         return false;
@@ -335,13 +343,13 @@ bool linkSameBitmap(const QString& source, const QString& path, const QSize& siz
     std::filesystem::create_hard_link(source.toStdU16String(), partial.toStdU16String(), error);
     if (error)
         return false;
-    if (replaceFile(partial, path))
+    if (replaceFile(partial, path, replacedPath))
         return true;
     QFile::remove(partial);
     return false;
 }
 
-bool writeBitmap(const QImage& image, const QString& path)
+bool writeBitmap(const QImage& image, const QString& path, const QString& replacedPath)
 {
     if (image.isNull())
         return false;
@@ -369,5 +377,5 @@ bool writeBitmap(const QImage& image, const QString& path)
             row += 3;
         }
     }
-    return writer.commit();
+    return writer.commit(replacedPath);
 }

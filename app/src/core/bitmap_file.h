@@ -57,7 +57,9 @@ public:
     // either this way or through nextRow(), not both.
     bool addRow(std::span<const QByteArrayView> pieces);
     // True when every row was given and written, and path now holds the picture.
-    bool commit();
+    // A file path held before is dropped, or where the system can, moved to
+    // replacedPath (when given) for the caller to drop later.
+    bool commit(const QString& replacedPath = {});
 
 private:
     bool flushBand();
@@ -83,8 +85,10 @@ private:
 // of the pixels of the BMP at source (of size): source itself, linked, when
 // it is in path's folder and is exactly that file, header included. False,
 // with nothing changed, when it is not or the file system cannot link.
-bool linkSameBitmap(const QString& source, const QString& path, const QSize& size, int dotsPerMeterX,
-                    int dotsPerMeterY);
+// replacedPath: as for BitmapWriter::commit().
+bool linkSameBitmap(const QString& source, const QString& path, const QSize& size, int dotsPerMeterX, int dotsPerMeterY,
+                    const QString& replacedPath = {});
 
-// Writes image as a 24-bit uncompressed BMP through BitmapWriter.
-bool writeBitmap(const QImage& image, const QString& path);
+// Writes image as a 24-bit uncompressed BMP through BitmapWriter; replacedPath
+// as for BitmapWriter::commit().
+bool writeBitmap(const QImage& image, const QString& path, const QString& replacedPath = {});

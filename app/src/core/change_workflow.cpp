@@ -420,8 +420,12 @@ void ChangeWorkflow::finish(quint64 changeId, bool accepted)
         return;
     }
     // The change stays in flight while it is filed and cleaned up, so that no
-    // other change's downloads meet the clean-up of the temporary folder.
+    // other change's downloads meet the clean-up of the temporary folder; one
+    // asked meanwhile starts when it ends. What the user asked for is done.
     enter(State::Filing);
+    emit applied();
+    if (!isCurrent(changeId))
+        return;
     m_ports.recordSources(m_change->originalImages, m_change->sources);
     m_ports.fileIntoHistory(m_change->originalImages, m_change->trigger,
                             [self = QPointer(this), changeId, askedChange] {

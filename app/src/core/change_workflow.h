@@ -170,6 +170,9 @@ Q_SIGNALS:
     void failed(const ShownText& message);
     // The desktop refused the set; nothing was filed.
     void refused();
+    // The desktop took the set: what the user asked for is done. The filing
+    // follows, and the change stays in flight until succeeded.
+    void applied();
     // Set and filed.
     void succeeded();
     // A display change held back during the change is due now.

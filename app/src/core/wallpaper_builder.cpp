@@ -282,7 +282,7 @@ struct SameSizePicture
 // file band by band, and no picture-sized buffer is ever filled. Whether the
 // file was written; nothing when this does not apply.
 std::optional<bool> composeSameSizeBitmaps(const QList<ScreenMapping>& mappings, const QRect& virtualDesktop,
-                                           const QString& outputPath)
+                                           const QString& outputPath, const QString& replacedPath)
 {
     if (virtualDesktop.isEmpty())
         return std::nullopt;
@@ -313,7 +313,8 @@ std::optional<bool> composeSameSizeBitmaps(const QList<ScreenMapping>& mappings,
         std::unique_ptr<SameSizePicture>& only = pictures.front();
         const QString source = only->path;
         only = std::make_unique<SameSizePicture>();
-        if (linkSameBitmap(source, outputPath, canvas.size(), blank.dotsPerMeterX(), blank.dotsPerMeterY()))
+        if (linkSameBitmap(source, outputPath, canvas.size(), blank.dotsPerMeterX(), blank.dotsPerMeterY(),
+                           replacedPath))
             return true;
         if (!only->bitmap.open(source) || only->bitmap.size() != canvas.size() ||
             only->bitmap.rows().bytesPerPixel != 3)
@@ -350,7 +351,7 @@ std::optional<bool> composeSameSizeBitmaps(const QList<ScreenMapping>& mappings,
             if (!writer.addRow(pieces))
                 return false;
         }
-        return writer.commit();
+        return writer.commit(replacedPath);
     }
     for (int y = 0; y < canvas.height(); ++y) {
         uchar* row = writer.nextRow();
@@ -366,7 +367,7 @@ std::optional<bool> composeSameSizeBitmaps(const QList<ScreenMapping>& mappings,
                         size_t(dest.width()) * 3);
         }
     }
-    return writer.commit();
+    return writer.commit(replacedPath);
 }
 
 } // namespace
@@ -410,15 +411,22 @@ bool WallpaperBuilder::createMultiScreenWallpaper(const QMap<int, QString>& imag
         const QList<ScreenMapping> mappings = generateScreenMappings(imagePaths);
         if (mappings.isEmpty())
             return false;
+        const QString replaced = replacedCompositePath(outputPath);
         if (!needsCoordinateWrapping(virtualDesktop)) {
-            if (const auto written = composeSameSizeBitmaps(mappings, virtualDesktop, outputPath))
+            if (const auto written = composeSameSizeBitmaps(mappings, virtualDesktop, outputPath, replaced))
                 return *written;
         }
         const QImage composite = createCompositeImageFromMappings(mappings, virtualDesktop, fillMode);
-        return writeBitmap(wrapCoordinatesForWindows(composite, virtualDesktop), outputPath);
+        return writeBitmap(wrapCoordinatesForWindows(composite, virtualDesktop), outputPath, replaced);
     } catch (...) {
         return false;
     }
+}
+
+QString WallpaperBuilder::replacedCompositePath(const QString& outputPath)
+{
+    const QString base = outputPath.endsWith(QLatin1String(".bmp")) ? outputPath.chopped(4) : outputPath;
+    return base + QStringLiteral(".replaced.bmp");
 }
 
 QPoint WallpaperBuilder::virtualDesktopOrigin() const

@@ -54,6 +54,10 @@ public:
     // Composes imagePaths (screen index -> picture) in fill mode and saves
     // the result as a BMP at outputPath. True only when the file was written.
     bool createMultiScreenWallpaper(const QMap<int, QString>& imagePaths, const QString& outputPath) const;
+    // Where createMultiScreenWallpaper moves the file it replaces at
+    // outputPath, where the system can: dropping it frees a screenful of
+    // pages, which is left for the caller to do once the new one is set.
+    static QString replacedCompositePath(const QString& outputPath);
 
     QRect calculateVirtualDesktopBounds() const;
     QList<ScreenMapping> generateScreenMappings(const QMap<int, QString>& imagePaths) const;

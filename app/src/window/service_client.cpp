@@ -238,9 +238,16 @@ void ModernWindow::setupChangeWorkflow()
     });
     connect(workflow, &ChangeWorkflow::refused, this,
             [this] { restoreButton(QT_TR_NOOP("Erreur lors de l'application")); });
-    connect(workflow, &ChangeWorkflow::succeeded, this, [this] {
+    // The wallpaper is on the desktop: the button is back at once, while the
+    // filing runs on its own thread.
+    connect(workflow, &ChangeWorkflow::applied, this, [this] {
         hideApiErrorAlert();
         restoreButton(QT_TR_NOOP("Succès !"));
+    });
+    connect(workflow, &ChangeWorkflow::succeeded, this, [this] {
+        // The screen selection may have changed while the change was filed.
+        restoreButton(nullptr);
+        // The command is told of the pictures as filed.
         runChangeHook();
     });
     connect(workflow, &ChangeWorkflow::displayChangeDue, this, &ModernWindow::handleDeferredDisplayChange);

@@ -3,11 +3,28 @@
 #include "core/wallpaper_builder.h"
 #include "platform/platform_services.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 // Composing and setting run on wallpaperJobs, one job after another, so that
 // the window keeps painting while a desktop takes its time; the screens are
 // read here, on the GUI thread, and each job is told of them.
+
+namespace {
+
+// Drops the composite that the last one replaced: after the set, so that the
+// desktop never waited for it; on the composites' own queue, before the next.
+void dropReplacedComposite(WorkQueue& wallpaperJobs, QObject* receiver, const WallpaperBuilder& builder)
+{
+    wallpaperJobs.run(
+        receiver,
+        [builder] {
+            return QFile::remove(WallpaperBuilder::replacedCompositePath(builder.getTemporaryWallpaperPath()));
+        },
+        [](bool) {});
+}
+
+} // namespace
 
 void ModernWindow::setWallpaperWithSmoothTransition(const QString& imagePath, std::function<void(bool)> done)
 {
@@ -42,9 +59,10 @@ void ModernWindow::setMultipleWallpapers(const QMap<int, QString>& imagePaths, s
             setSpanWallpaperMode();
             return environment.platform->setSpannedWallpaper(compositePath, builder.getScreenRectsInComposite());
         },
-        [done = std::move(done)](bool accepted) {
+        [this, builder, done = std::move(done)](bool accepted) {
             if (done)
                 done(accepted);
+            dropReplacedComposite(wallpaperJobs, this, builder);
         });
 }
 
@@ -74,8 +92,9 @@ void ModernWindow::rebuildCompositeWallpaper(const QMap<int, QString>& wallpaper
             }
             return false;
         },
-        [done = std::move(done)](bool accepted) {
+        [this, builder, done = std::move(done)](bool accepted) {
             if (done)
                 done(accepted);
+            dropReplacedComposite(wallpaperJobs, this, builder);
         });
 }
