@@ -325,7 +325,8 @@ private Q_SLOTS:
     }
 
     // The first rows' thumbnails are asked for while the rest of a long
-    // catalogue is still on its way, at most four at once.
+    // catalogue is still on its way, at most four requests at once, the
+    // catalogue's own among them.
     void firstRowsAskedBeforeTheCatalogueEnds()
     {
         QJsonArray list;
@@ -348,10 +349,33 @@ private Q_SLOTS:
             }
             return asked;
         };
-        QTRY_COMPARE_WITH_TIMEOUT(thumbnails().size(), 4, timeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(thumbnails().size(), 3, timeoutMs);
         for (const char* first : {"c0.png", "c1.png", "c2.png"})
             QVERIFY2(thumbnails().contains(QByteArray("/velmora/api/mini/") + first), first);
         QVERIFY(tiles(*window).isEmpty());
+    }
+
+    // The connections opened beside the catalogue's carry the thumbnails:
+    // the window never holds more connections than requests at once.
+    void thumbnailsGoOverTheOpenedConnections()
+    {
+        const QByteArray picture = ServiceFixture::encodedImage(QSize(64, 36), Qt::darkCyan);
+        QJsonArray list;
+        for (int i = 0; i < 12; ++i)
+            list.append(category(QStringLiteral("c%1").arg(i), QStringLiteral("c%1.png").arg(i)));
+        const QByteArray body =
+            QJsonDocument(QJsonObject{{"data", list}, {"success", true}, {"timestamp", 7}}).toJson();
+        CannedHttpsServer server;
+        server.setResponder([&](const QByteArray& target) -> CannedHttpsServer::Answer {
+            return target.endsWith("/categories") ? CannedHttpsServer::Answer{200, body}
+                                                  : CannedHttpsServer::Answer{200, picture, "image/png"};
+        });
+        QVERIFY(server.listen());
+
+        auto window = categoriesTab(testWindowEnvironment(server.origin(), TestPki::shared().caCertificates()));
+        QTRY_VERIFY_WITH_TIMEOUT(everyThumbnailShown(*window) && tiles(*window).size() == 12, timeoutMs);
+        QVERIFY2(server.connections() <= CategoryThumbnails::maxInFlight,
+                 qPrintable(QString::number(server.connections())));
     }
 
     void catalogueHead_data()

@@ -120,6 +120,12 @@ int CategoryThumbnails::firstScreenful() const
     return inView() + m_geometry.columns;
 }
 
+void CategoryThumbnails::setCatalogueLoading(bool loading)
+{
+    m_catalogueLoading = loading;
+    pump();
+}
+
 void CategoryThumbnails::attach(int index, QLabel* label)
 {
     if (index < 0 || size_t(index) >= m_tiles.size() || m_tiles[size_t(index)].filename.isEmpty())
@@ -231,7 +237,7 @@ void CategoryThumbnails::decoded(size_t i, quint64 generation, const QImage& pic
 
 void CategoryThumbnails::pump()
 {
-    while (m_inFlight < maxInFlight && !m_queue.empty()) {
+    while (m_inFlight < maxInFlight - (m_catalogueLoading ? 1 : 0) && !m_queue.empty()) {
         const size_t i = m_queue.front();
         m_queue.pop_front();
         Tile& tile = m_tiles[i];

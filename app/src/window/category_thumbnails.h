@@ -64,6 +64,11 @@ public:
     // How many of the catalogue's first entries the rows in view hold, and with the row below them.
     int inView() const;
     int firstScreenful() const;
+    // While the catalogue is on its way its reply holds one of the service's
+    // connections: the thumbnails take one request fewer at once, since one
+    // more would only make the network layer open a connection of its own,
+    // handshake included, beyond the limit.
+    void setCatalogueLoading(bool loading);
     // The tile at position index (in the grid's order) shows its picture in label once in view.
     void attach(int index, QLabel* label);
     // Looks at what is in view once control is back in the event loop.
@@ -114,6 +119,7 @@ private:
     std::vector<Tile> m_tiles;
     std::deque<size_t> m_queue;
     int m_inFlight = 0;
+    bool m_catalogueLoading = false;
     int m_catalogueSize = 0;
     bool m_uncached = false;
     // m_tiles holds a head of the catalogue, not all of it.
