@@ -2,6 +2,7 @@
 
 #include "core/file_housekeeping.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -328,12 +329,27 @@ bool CategoryThumbnails::viewSettled() const
 
 void CategoryThumbnails::checkSettled()
 {
-    if (m_refreshPending || !viewSettled())
+    if (m_refreshPending || !viewSettled() || m_settlePending)
         return;
+    m_settlePending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_settlePending = false;
+        settled();
+    });
+}
+
+void CategoryThumbnails::settled()
+{
+    // Widgets are painted once the event loop has nothing more urgent to do:
+    // what arrived is painted now, before the writes and the tiles below the
+    // view take their turn.
+    if (m_area) {
+        QEvent paint(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(m_area->window(), &paint);
+    }
     writeCaches();
-    // Once the event loop has painted what arrived.
     if (m_whenSettled)
-        QTimer::singleShot(0, this, std::exchange(m_whenSettled, nullptr));
+        std::exchange(m_whenSettled, nullptr)();
 }
 
 int CategoryThumbnails::cacheLimit() const

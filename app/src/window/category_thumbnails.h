@@ -24,8 +24,9 @@ class QScrollArea;
 // wait in order, and a tile that leaves the view before its turn is dropped
 // from the queue (it is asked for again when it comes back). Decoding and
 // scaling happen on worker threads; the cache's writes wait until the tiles
-// in view show their pictures, and then run one after another on a thread of
-// their own, so that they neither delay the first screenful nor overtake each other.
+// in view are painted with their pictures, and then run one after another on
+// a thread of their own, so that they neither delay the first screenful nor
+// overtake each other.
 class CategoryThumbnails : public QObject
 {
 public:
@@ -74,12 +75,13 @@ public:
     // Looks at what is in view once control is back in the event loop.
     void refreshSoon();
     // Runs next once every tile in view shows its picture or has none to
-    // show, so that building the rest of a long catalogue never delays the first screenful.
+    // show, and what came is painted, so that building the rest of a long
+    // catalogue never delays the first screenful.
     void whenViewSettled(std::function<void()> next);
     // Keeps the cache folder to the newest files, at least one per category.
     void trimCacheSoon();
-    // Runs write on the cache's own thread once the tiles in view show their
-    // pictures, after the writes asked for before it. write must not touch the caller.
+    // Runs write on the cache's own thread once the tiles in view are painted
+    // with their pictures, after the writes asked for before it. write must not touch the caller.
     void writeAfterScreenful(std::function<void()> write);
 
 private:
@@ -107,6 +109,8 @@ private:
     int cacheLimit() const;
     bool viewSettled() const;
     void checkSettled();
+    // The view settled: paints what came, writes the cache, runs what waited for it.
+    void settled();
     void writeCaches();
 
     QPointer<QScrollArea> m_area;
@@ -127,6 +131,7 @@ private:
     quint64 m_generation = 0;
     bool m_refreshPending = false;
     std::function<void()> m_whenSettled;
+    bool m_settlePending = false;
     // Fetched thumbnails (path, bytes as received) and other writes waiting for the view to settle.
     std::vector<std::pair<QString, QByteArray>> m_unwritten;
     std::vector<std::function<void()>> m_writes;
