@@ -125,7 +125,9 @@ int screenfulShown(const ModernWindow& window)
             break;
         if (!tile->isVisible() || !view->rect().intersects(place))
             continue;
-        if (tile->findChild<QLabel*>(QStringLiteral("thumbnailLabel"))->pixmap().isNull())
+        // A tile of which the view shows no more than its edge shows no picture: counted, not waited for.
+        const auto* label = tile->findChild<QLabel*>(QStringLiteral("thumbnailLabel"));
+        if (label->pixmap().isNull() && !label->visibleRegion().isEmpty())
             return -1;
         ++inView;
     }
