@@ -125,12 +125,46 @@ int screenfulShown(const ModernWindow& window)
             break;
         if (!tile->isVisible() || !view->rect().intersects(place))
             continue;
-        if (tile->findChild<QLabel*>(QStringLiteral("thumbnailLabel"))->pixmap().isNull())
+        // A tile of which the view shows no more than its edge shows no picture: counted, not waited for.
+        const auto* label = tile->findChild<QLabel*>(QStringLiteral("thumbnailLabel"));
+        if (label->pixmap().isNull() && !label->visibleRegion().isEmpty())
             return -1;
         ++inView;
     }
     return inView > 0 ? inView : -1;
 }
+
+// Stops the clocks when the screenful is painted: as the tile that completes
+// it paints, not when the bench's loop next looks, which may be after work
+// the window queued behind that paint (the tiles below the view).
+class ScreenfulPaint : public QObject
+{
+public:
+    ScreenfulPaint(const ModernWindow& window, const QElapsedTimer& shown, const QElapsedTimer& built)
+        : m_window(window), m_shown(shown), m_built(built)
+    {
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && shownMs < 0 && watched->objectName() == QLatin1String("thumbnailLabel") &&
+            m_window.isVisible()) {
+            inView = screenfulShown(m_window);
+            if (inView > 0) {
+                shownMs = double(m_shown.nsecsElapsed()) / 1e6;
+                totalMs = double(m_built.nsecsElapsed()) / 1e6;
+            }
+        }
+        return false;
+    }
+    double shownMs = -1;
+    double totalMs = -1;
+    int inView = -1;
+
+private:
+    const ModernWindow& m_window;
+    const QElapsedTimer& m_shown;
+    const QElapsedTimer& m_built;
+};
 
 Run runOnce(const ServiceFixture& service)
 {
@@ -153,18 +187,19 @@ Run runOnce(const ServiceFixture& service)
     window.resize(800, 600);
     window.findChild<QTabWidget*>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
     QElapsedTimer shown;
+    ScreenfulPaint painted(window, shown, clock);
+    qApp->installEventFilter(&painted);
     shown.start();
     window.show();
-    while (screenfulShown(window) < 0 && clock.elapsed() < timeoutMs) {
+    while (painted.shownMs < 0 && clock.elapsed() < timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         if (run.tileMs < 0 && window.findChild<QScrollArea*>(QStringLiteral("scrollArea"))->widget()->layout()->count())
             run.tileMs = double(clock.nsecsElapsed()) / 1e6;
     }
-    run.inView = screenfulShown(window);
-    if (run.inView > 0) {
-        run.ms = double(shown.nsecsElapsed()) / 1e6;
-        run.totalMs = double(clock.nsecsElapsed()) / 1e6;
-    }
+    qApp->removeEventFilter(&painted);
+    run.inView = painted.inView;
+    run.ms = painted.shownMs;
+    run.totalMs = painted.totalMs;
     // Settled: the catalogue answered, the row below the view fetched, every tile built.
     while (run.catalogueRequests == 0 && clock.elapsed() < timeoutMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -285,8 +320,8 @@ int main(int argc, char** argv)
     std::printf("categories: 100 and 1,000 categories from velmora-service over TLS on 127.0.0.1, one %dx%d JPEG\n"
                 "each as its thumbnail (the service serves 320 px wide copies), in an 800x600 window. Median of %d\n"
                 "runs after one warm-up run (which also fills the service's own thumbnail cache). Time: the window\n"
-                "shown on the tab until every tile in view shows its picture (total: from the window's construction,\n"
-                "which builds the tiles of a cached catalogue). Cold: no cached catalogue, no cached\n"
+                "shown on the tab until every tile in view is painted with its picture (total: from the window's\n"
+                "construction, which builds the tiles of a cached catalogue). Cold: no cached catalogue, no cached\n"
                 "thumbnails. Warm: both as the cold run left them. Requests: thumbnails asked for before any\n"
                 "scrolling. Reference: a bare client fetching the same thumbnails, %d at once on new connections.\n\n",
                 pictureSize.width(), pictureSize.height(), runs, connections);

@@ -17,12 +17,32 @@
 #include <QPointer>
 #include <QScrollArea>
 
+#include <functional>
+
 using namespace categories_test;
 using Access = ModernWindowTestAccess;
 
 namespace {
 
 QStringList g_messages;
+
+// Sees every event of the application while it lives.
+class EventWatch : public QObject
+{
+public:
+    explicit EventWatch(std::function<void(QObject*, QEvent*)> see) : m_see(std::move(see))
+    {
+        qApp->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        m_see(watched, event);
+        return false;
+    }
+
+private:
+    std::function<void(QObject*, QEvent*)> m_see;
+};
 const QString upToDate = QStringLiteral("[CACHE] Catégories à jour - pas de changement détecté");
 
 // Categories c0..c(n-1), each with one picture of today, its thumbnail.
@@ -213,6 +233,27 @@ private Q_SLOTS:
     // A tall catalogue in a short view: only the rows in view and one more
     // are asked for, scrolling brings the rest, and the keyboard alone rates
     // a tile whose picture came late, which its accessible interface reports.
+    // The screenful is painted with its pictures before the tiles below it are built.
+    void screenfulPaintedBeforeTheTilesBelow()
+    {
+        ServiceFixture service;
+        QVERIFY2(startService(service, 30), qPrintable(service.errorString()));
+        auto window = categoriesTab(service.windowEnvironment());
+        qsizetype tilesAtPaint = -1;
+        EventWatch watch([&](QObject* watched, QEvent* event) {
+            if (tilesAtPaint >= 0 || event->type() != QEvent::Paint ||
+                watched->objectName() != QLatin1String("thumbnailLabel"))
+                return;
+            const auto labels = window->findChildren<QLabel*>("thumbnailLabel");
+            if (std::all_of(labels.cbegin(), labels.cend(),
+                            [](const QLabel* l) { return l->visibleRegion().isEmpty() || !l->pixmap().isNull(); }))
+                tilesAtPaint = tiles(*window).size();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(tilesAtPaint >= 0, timeoutMs);
+        QVERIFY2(tilesAtPaint < 30, qPrintable(QString::number(tilesAtPaint)));
+        QTRY_COMPARE_WITH_TIMEOUT(tiles(*window).size(), 30, timeoutMs);
+    }
+
     void lazyTilesFollowTheViewAndTheKeyboard()
     {
         ServiceFixture service;
@@ -325,7 +366,8 @@ private Q_SLOTS:
     }
 
     // The first rows' thumbnails are asked for while the rest of a long
-    // catalogue is still on its way, at most four at once.
+    // catalogue is still on its way, at most four requests at once, the
+    // catalogue's own among them.
     void firstRowsAskedBeforeTheCatalogueEnds()
     {
         QJsonArray list;
@@ -348,10 +390,33 @@ private Q_SLOTS:
             }
             return asked;
         };
-        QTRY_COMPARE_WITH_TIMEOUT(thumbnails().size(), 4, timeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(thumbnails().size(), 3, timeoutMs);
         for (const char* first : {"c0.png", "c1.png", "c2.png"})
             QVERIFY2(thumbnails().contains(QByteArray("/velmora/api/mini/") + first), first);
         QVERIFY(tiles(*window).isEmpty());
+    }
+
+    // The connections opened beside the catalogue's carry the thumbnails:
+    // the window never holds more connections than requests at once.
+    void thumbnailsGoOverTheOpenedConnections()
+    {
+        const QByteArray picture = ServiceFixture::encodedImage(QSize(64, 36), Qt::darkCyan);
+        QJsonArray list;
+        for (int i = 0; i < 12; ++i)
+            list.append(category(QStringLiteral("c%1").arg(i), QStringLiteral("c%1.png").arg(i)));
+        const QByteArray body =
+            QJsonDocument(QJsonObject{{"data", list}, {"success", true}, {"timestamp", 7}}).toJson();
+        CannedHttpsServer server;
+        server.setResponder([&](const QByteArray& target) -> CannedHttpsServer::Answer {
+            return target.endsWith("/categories") ? CannedHttpsServer::Answer{200, body}
+                                                  : CannedHttpsServer::Answer{200, picture, "image/png"};
+        });
+        QVERIFY(server.listen());
+
+        auto window = categoriesTab(testWindowEnvironment(server.origin(), TestPki::shared().caCertificates()));
+        QTRY_VERIFY_WITH_TIMEOUT(everyThumbnailShown(*window) && tiles(*window).size() == 12, timeoutMs);
+        QVERIFY2(server.connections() <= CategoryThumbnails::maxInFlight,
+                 qPrintable(QString::number(server.connections())));
     }
 
     void catalogueHead_data()

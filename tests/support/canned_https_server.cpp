@@ -42,8 +42,10 @@ bool CannedHttpsServer::listen(Mode mode, const TestCertificate& certificate)
         m_server = server;
     }
     connect(m_server, &QTcpServer::pendingConnectionAvailable, this, [this] {
-        while (QTcpSocket* socket = m_server->nextPendingConnection())
+        while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+            ++m_connections;
             serve(socket);
+        }
     });
     return m_server->listen(QHostAddress(QHostAddress::LocalHost), 0);
 }

@@ -62,6 +62,8 @@ public:
     QString origin() const;
     // Request targets received so far, in order.
     QList<QByteArray> requests() const { return m_requests; }
+    // Connections accepted so far (with TLS: once their handshake is done).
+    int connections() const { return m_connections; }
 
 private:
     void serve(class QTcpSocket* socket);
@@ -78,5 +80,6 @@ private:
     int m_trickleIntervalMs = 0;
     int m_trickleStallAfter = -1;
     QList<QByteArray> m_requests;
+    int m_connections = 0;
     std::function<Answer(const QByteArray&)> m_responder;
 };

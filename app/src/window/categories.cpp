@@ -8,13 +8,11 @@
 #include "core/service_file_name.h"
 #include "core/settings_keys.h"
 #include "core/weighted_choice.h"
-#include "platform/platform_services.h"
 #include "utils/settings_store.h"
 #include "widgets/hover_filters.h"
 
 #include <QDebug>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
@@ -81,46 +79,6 @@ QByteArray ModernWindow::ratingPropertyName(const QString& categoryId)
 // ---------------------------------------------------------------------------
 // The catalogue: shown from the cache at once, then asked once of the service.
 
-namespace {
-
-// With no catalogue cached, every thumbnail of the first screenful is
-// fetched the moment the catalogue answers: the other connections they need
-// are opened, handshakes included, while the service prepares that answer.
-// Not before the catalogue's own handshake is done, which they would only
-// delay. Where a handshake with our own authority is only accepted reply by
-// reply (a TLS back-end that keeps to the system's stores), a bare connection
-// would be refused, so the thumbnails open theirs as before.
-void openThumbnailConnections(QNetworkAccessManager& network, QNetworkReply* catalogue,
-                              const WindowEnvironment& environment, const QSslConfiguration& tls)
-{
-    const QUrl origin(environment.serviceOrigin);
-    if (origin.scheme() != QLatin1String("https") || origin.host().isEmpty() ||
-        (!environment.extraCaCertificates.isEmpty() && !environment.platform->tlsTrustsAddedRoots()))
-        return;
-    QObject::connect(
-        catalogue, &QNetworkReply::encrypted, &network,
-        [&network, host = origin.host(), port = quint16(origin.port(443)), tls] {
-            const auto replies = [&network] {
-                return network.findChildren<QNetworkReply*>(Qt::FindDirectChildrenOnly);
-            };
-            const QList<QNetworkReply*> before = replies();
-            for (int i = 1; i < CategoryThumbnails::maxInFlight; ++i)
-                network.connectToHostEncrypted(host, port, tls);
-            // Nobody else holds the replies these leave behind.
-            for (QNetworkReply* reply : replies()) {
-                if (before.contains(reply))
-                    continue;
-                if (reply->isFinished())
-                    reply->deleteLater();
-                else
-                    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
-            }
-        },
-        Qt::SingleShotConnection);
-}
-
-} // namespace
-
 void ModernWindow::loadCategories()
 {
     loadCategoriesCache();
@@ -132,10 +90,12 @@ void ModernWindow::loadCategories()
     QNetworkReply* reply = sendServiceRequest(url, ServiceReplyKind::Json);
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
+        categoryThumbnails->setCatalogueLoading(false);
         handleCategoriesReply(reply);
     });
+    // Until its last byte the catalogue holds one of the service's connections.
+    categoryThumbnails->setCatalogueLoading(true);
     if (cachedCategories.isEmpty()) {
-        openThumbnailConnections(*networkManager, reply, environment, *serviceSslConfiguration);
         // The first screenful's thumbnails are asked for as soon as its rows
         // have come, not after the last of a thousand.
         auto reading = std::make_shared<QMetaObject::Connection>();

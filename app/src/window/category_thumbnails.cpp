@@ -2,6 +2,7 @@
 
 #include "core/file_housekeeping.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -120,6 +121,12 @@ int CategoryThumbnails::firstScreenful() const
     return inView() + m_geometry.columns;
 }
 
+void CategoryThumbnails::setCatalogueLoading(bool loading)
+{
+    m_catalogueLoading = loading;
+    pump();
+}
+
 void CategoryThumbnails::attach(int index, QLabel* label)
 {
     if (index < 0 || size_t(index) >= m_tiles.size() || m_tiles[size_t(index)].filename.isEmpty())
@@ -231,7 +238,7 @@ void CategoryThumbnails::decoded(size_t i, quint64 generation, const QImage& pic
 
 void CategoryThumbnails::pump()
 {
-    while (m_inFlight < maxInFlight && !m_queue.empty()) {
+    while (m_inFlight < maxInFlight - (m_catalogueLoading ? 1 : 0) && !m_queue.empty()) {
         const size_t i = m_queue.front();
         m_queue.pop_front();
         Tile& tile = m_tiles[i];
@@ -322,12 +329,27 @@ bool CategoryThumbnails::viewSettled() const
 
 void CategoryThumbnails::checkSettled()
 {
-    if (m_refreshPending || !viewSettled())
+    if (m_refreshPending || !viewSettled() || m_settlePending)
         return;
+    m_settlePending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_settlePending = false;
+        settled();
+    });
+}
+
+void CategoryThumbnails::settled()
+{
+    // Widgets are painted once the event loop has nothing more urgent to do:
+    // what arrived is painted now, before the writes and the tiles below the
+    // view take their turn.
+    if (m_area) {
+        QEvent paint(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(m_area->window(), &paint);
+    }
     writeCaches();
-    // Once the event loop has painted what arrived.
     if (m_whenSettled)
-        QTimer::singleShot(0, this, std::exchange(m_whenSettled, nullptr));
+        std::exchange(m_whenSettled, nullptr)();
 }
 
 int CategoryThumbnails::cacheLimit() const

@@ -24,8 +24,9 @@ class QScrollArea;
 // wait in order, and a tile that leaves the view before its turn is dropped
 // from the queue (it is asked for again when it comes back). Decoding and
 // scaling happen on worker threads; the cache's writes wait until the tiles
-// in view show their pictures, and then run one after another on a thread of
-// their own, so that they neither delay the first screenful nor overtake each other.
+// in view are painted with their pictures, and then run one after another on
+// a thread of their own, so that they neither delay the first screenful nor
+// overtake each other.
 class CategoryThumbnails : public QObject
 {
 public:
@@ -64,17 +65,23 @@ public:
     // How many of the catalogue's first entries the rows in view hold, and with the row below them.
     int inView() const;
     int firstScreenful() const;
+    // While the catalogue is on its way its reply holds one of the service's
+    // connections: the thumbnails take one request fewer at once, since one
+    // more would only make the network layer open a connection of its own,
+    // handshake included, beyond the limit.
+    void setCatalogueLoading(bool loading);
     // The tile at position index (in the grid's order) shows its picture in label once in view.
     void attach(int index, QLabel* label);
     // Looks at what is in view once control is back in the event loop.
     void refreshSoon();
     // Runs next once every tile in view shows its picture or has none to
-    // show, so that building the rest of a long catalogue never delays the first screenful.
+    // show, and what came is painted, so that building the rest of a long
+    // catalogue never delays the first screenful.
     void whenViewSettled(std::function<void()> next);
     // Keeps the cache folder to the newest files, at least one per category.
     void trimCacheSoon();
-    // Runs write on the cache's own thread once the tiles in view show their
-    // pictures, after the writes asked for before it. write must not touch the caller.
+    // Runs write on the cache's own thread once the tiles in view are painted
+    // with their pictures, after the writes asked for before it. write must not touch the caller.
     void writeAfterScreenful(std::function<void()> write);
 
 private:
@@ -102,6 +109,8 @@ private:
     int cacheLimit() const;
     bool viewSettled() const;
     void checkSettled();
+    // The view settled: paints what came, writes the cache, runs what waited for it.
+    void settled();
     void writeCaches();
 
     QPointer<QScrollArea> m_area;
@@ -114,6 +123,7 @@ private:
     std::vector<Tile> m_tiles;
     std::deque<size_t> m_queue;
     int m_inFlight = 0;
+    bool m_catalogueLoading = false;
     int m_catalogueSize = 0;
     bool m_uncached = false;
     // m_tiles holds a head of the catalogue, not all of it.
@@ -121,6 +131,7 @@ private:
     quint64 m_generation = 0;
     bool m_refreshPending = false;
     std::function<void()> m_whenSettled;
+    bool m_settlePending = false;
     // Fetched thumbnails (path, bytes as received) and other writes waiting for the view to settle.
     std::vector<std::pair<QString, QByteArray>> m_unwritten;
     std::vector<std::function<void()>> m_writes;
