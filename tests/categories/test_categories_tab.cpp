@@ -43,6 +43,7 @@ public:
 private:
     std::function<void(QObject*, QEvent*)> m_see;
 };
+
 const QString upToDate = QStringLiteral("[CACHE] Catégories à jour - pas de changement détecté");
 
 // Categories c0..c(n-1), each with one picture of today, its thumbnail.
@@ -230,9 +231,6 @@ private Q_SLOTS:
         QVERIFY(tiles(window).isEmpty());
     }
 
-    // A tall catalogue in a short view: only the rows in view and one more
-    // are asked for, scrolling brings the rest, and the keyboard alone rates
-    // a tile whose picture came late, which its accessible interface reports.
     // The screenful is painted with its pictures before the tiles below it are built.
     void screenfulPaintedBeforeTheTilesBelow()
     {
@@ -254,6 +252,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(tiles(*window).size(), 30, timeoutMs);
     }
 
+    // A tall catalogue in a short view: only the rows in view and one more
+    // are asked for, scrolling brings the rest, and the keyboard alone rates
+    // a tile whose picture came late, which its accessible interface reports.
     void lazyTilesFollowTheViewAndTheKeyboard()
     {
         ServiceFixture service;
