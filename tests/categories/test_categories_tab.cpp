@@ -397,9 +397,9 @@ private Q_SLOTS:
         QVERIFY(tiles(*window).isEmpty());
     }
 
-    // The connections opened beside the catalogue's carry the thumbnails:
-    // the window never holds more connections than requests at once.
-    void thumbnailsGoOverTheOpenedConnections()
+    // The thumbnails share the catalogue's connection and three more: the
+    // window never opens more connections than requests it allows at once.
+    void thumbnailsOpenNoConnectionBeyondTheLimit()
     {
         const QByteArray picture = ServiceFixture::encodedImage(QSize(64, 36), Qt::darkCyan);
         QJsonArray list;
