@@ -85,8 +85,6 @@ ModernWindow::ModernWindow(WindowEnvironment env, QWidget* parent) : QWidget(par
 
     // What the construction calls finds nothing to build before its turn.
     inStartStage = true;
-    // Before the children are made: each is styled once, when first shown.
-    applyModernStyle();
     setupUI();
     inStartStage = false;
     if (environment.stagedStart) {
@@ -274,11 +272,11 @@ void ModernWindow::setupUI()
 
     tabWidget = new QTabWidget(this);
     tabWidget->setObjectName(QStringLiteral("tabWidget"));
+    // Before any child is polished, so that each is styled once. Not before they are made: the style
+    // waits for the system's font configuration, which is read meanwhile.
+    applyModernStyle();
     // A tab added is measured at once: in the style sheet's fonts, not first in the default ones.
     tabWidget->ensurePolished();
-    // That is the first text measured, which needs the system's font configuration.
-    if (environment.fontConfig)
-        environment.fontConfig->wait();
     setupApplicationTab();
     mainLayout->addWidget(tabWidget);
     if (!environment.stagedStart)

@@ -42,7 +42,7 @@ struct WindowEnvironment
     // is complete when constructed.
     bool stagedStart = false;
     // The process's read-ahead of the font configuration, waited for before
-    // the window's first text; none in tests.
+    // the window's style names its font; none in tests.
     FontConfigPreload* fontConfig = nullptr;
 
     // The build constants and the real platform of this OS.

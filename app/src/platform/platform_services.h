@@ -150,5 +150,11 @@ private:
     std::unique_ptr<Private> d;
 };
 
+// The first of the font families named, in order of preference, that the
+// system has installed or, where it has none of them, the family its font
+// configuration puts in place of the first. Empty where the system is not
+// asked (Windows: Qt finds the named ones itself) or names none.
+QString installedFontFamily(const QStringList& families);
+
 // The implementation for the OS this program was built for.
 std::unique_ptr<PlatformServices> createPlatformServices();

@@ -16,6 +16,7 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -104,6 +105,63 @@ void FontConfigPreload::wait()
 {
     if (d->reader.joinable())
         d->reader.join();
+}
+
+namespace {
+
+struct PatternRelease
+{
+    void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
+};
+using Pattern = std::unique_ptr<FcPattern, PatternRelease>;
+
+Pattern familyPattern(const QString& family)
+{
+    Pattern pattern(FcPatternCreate());
+    if (pattern)
+        FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.toUtf8().constData()));
+    return pattern;
+}
+
+bool isInstalled(const QString& family)
+{
+    const Pattern pattern = familyPattern(family);
+    FcObjectSet* const names = FcObjectSetBuild(FC_FAMILY, nullptr);
+    if (!pattern || !names) {
+        if (names)
+            FcObjectSetDestroy(names);
+        return false;
+    }
+    // Only fonts that carry the name itself, not the configuration's stand-ins for it.
+    FcFontSet* const fonts = FcFontList(nullptr, pattern.get(), names);
+    FcObjectSetDestroy(names);
+    const bool installed = fonts && fonts->nfont > 0;
+    if (fonts)
+        FcFontSetDestroy(fonts);
+    return installed;
+}
+
+} // namespace
+
+QString installedFontFamily(const QStringList& families)
+{
+    for (const QString& family : families) {
+        if (isInstalled(family))
+            return family;
+    }
+    if (families.isEmpty())
+        return {};
+    const Pattern pattern = familyPattern(families.constFirst());
+    if (!pattern)
+        return {};
+    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+    FcDefaultSubstitute(pattern.get());
+    FcResult result = FcResultNoMatch;
+    const Pattern match(FcFontMatch(nullptr, pattern.get(), &result));
+    FcChar8* name = nullptr;
+    if (!match || FcPatternGetString(match.get(), FC_FAMILY, 0, &name) != FcResultMatch || !name)
+        return {};
+    return QString::fromUtf8(reinterpret_cast<const char*>(name));
 }
 
 std::unique_ptr<PlatformServices> createPlatformServices()

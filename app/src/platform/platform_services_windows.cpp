@@ -137,6 +137,11 @@ FontConfigPreload::FontConfigPreload() = default;
 FontConfigPreload::~FontConfigPreload() = default;
 void FontConfigPreload::wait() {}
 
+QString installedFontFamily(const QStringList&)
+{
+    return {};
+}
+
 std::unique_ptr<PlatformServices> createPlatformServices()
 {
     return std::make_unique<WindowsPlatformServices>();
