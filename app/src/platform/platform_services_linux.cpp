@@ -109,11 +109,12 @@ void FontConfigPreload::wait()
 
 namespace {
 
-struct PatternRelease
+// fontconfig's objects, each released by its own function.
+template <auto release> struct FcRelease
 {
-    void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
+    void operator()(auto* object) const { release(object); }
 };
-using Pattern = std::unique_ptr<FcPattern, PatternRelease>;
+using Pattern = std::unique_ptr<FcPattern, FcRelease<FcPatternDestroy>>;
 
 Pattern familyPattern(const QString& family)
 {
@@ -126,19 +127,13 @@ Pattern familyPattern(const QString& family)
 bool isInstalled(const QString& family)
 {
     const Pattern pattern = familyPattern(family);
-    FcObjectSet* const names = FcObjectSetBuild(FC_FAMILY, nullptr);
-    if (!pattern || !names) {
-        if (names)
-            FcObjectSetDestroy(names);
+    const std::unique_ptr<FcObjectSet, FcRelease<FcObjectSetDestroy>> names(FcObjectSetBuild(FC_FAMILY, nullptr));
+    if (!pattern || !names)
         return false;
-    }
     // Only fonts that carry the name itself, not the configuration's stand-ins for it.
-    FcFontSet* const fonts = FcFontList(nullptr, pattern.get(), names);
-    FcObjectSetDestroy(names);
-    const bool installed = fonts && fonts->nfont > 0;
-    if (fonts)
-        FcFontSetDestroy(fonts);
-    return installed;
+    const std::unique_ptr<FcFontSet, FcRelease<FcFontSetDestroy>> fonts(
+        FcFontList(nullptr, pattern.get(), names.get()));
+    return fonts && fonts->nfont > 0;
 }
 
 } // namespace
